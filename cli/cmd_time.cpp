@@ -1,0 +1,33 @@
+#include <cstdio>
+
+#include "command.h"
+#include "util/text.h"
+#include "util/time.h"
+
+namespace dp::cli {
+namespace {
+
+int CmdTime(const Args& args) {
+  if (args.size() != 2) return Usage("time");
+  const std::string& verb = args[0];
+  const std::string& text = args[1];
+  if (verb == "seconds-to-hms") {
+    std::printf("%s\n", Seconds_To_HHMMSS(LeadingDouble(text)).c_str());
+  } else if (verb == "hms-to-s") {
+    std::printf("%d\n", hms_to_s(text));
+  } else if (verb == "hms-to-ms") {
+    std::printf("%.0f\n", hms_to_ms(text));
+  } else if (verb == "fraction") {
+    std::printf("%.17g\n", fraction_to_double(text));
+  } else {
+    return Usage("time");
+  }
+  return kOk;
+}
+
+const RegisterCommand reg("time",
+                          "  discpress-cli time seconds-to-hms SECONDS\n"
+                          "  discpress-cli time hms-to-s TEXT | hms-to-ms TEXT | fraction TEXT\n",
+                          CmdTime);
+}  // namespace
+}  // namespace dp::cli

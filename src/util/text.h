@@ -1,0 +1,63 @@
+// Small text primitives shared by every parser: case-insensitive search,
+// leading-number reading that stops at the first non-digit, a tokenizer that
+// drops empty fields, and copying into fixed record buffers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dp {
+
+inline constexpr std::size_t npos = std::string_view::npos;
+
+char AsciiLower(char c);
+char AsciiUpper(char c);
+std::string AsciiLowerCopy(std::string_view s);
+
+// Equality and search ignoring ASCII case (other bytes compare as they are).
+bool IEquals(std::string_view a, std::string_view b);
+std::size_t IFind(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+bool IStartsWith(std::string_view s, std::string_view prefix);
+bool IEndsWith(std::string_view s, std::string_view suffix);
+
+// atoi-like: skips leading blanks, takes an optional sign, then decimal digits
+// up to the first non-digit. No digits gives 0. Saturates instead of
+// overflowing.
+std::int64_t LeadingInt64(std::string_view s);
+int LeadingInt(std::string_view s);
+// atof-like: the longest leading decimal number (sign, digits, one point,
+// optional exponent); 0.0 when there is none.
+double LeadingDouble(std::string_view s);
+
+// strtok-like: splits on any of the delimiter bytes and drops empty fields.
+std::vector<std::string_view> Tokenize(std::string_view s, std::string_view delimiters);
+
+std::string_view TrimRight(std::string_view s);
+std::string_view Trim(std::string_view s);
+
+// Length of the longest prefix of s, at most max_bytes, that does not end
+// inside a UTF-8 sequence.
+std::size_t Utf8SafePrefix(std::string_view s, std::size_t max_bytes);
+
+// Copies src into a fixed NUL-terminated buffer of cap bytes, cut to fit at a
+// UTF-8 boundary; the bytes after the terminator are zeroed.
+void CopyText(char* dst, std::size_t cap, std::string_view src);
+template <std::size_t N>
+void CopyText(char (&dst)[N], std::string_view src) {
+  CopyText(dst, N, src);
+}
+
+// The text held in a fixed buffer: up to its first NUL, or the whole buffer.
+std::string_view FieldText(const char* buf, std::size_t cap);
+template <std::size_t N>
+std::string_view FieldText(const char (&buf)[N]) {
+  return FieldText(buf, N);
+}
+
+// printf into a std::string.
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace dp
