@@ -1,0 +1,108 @@
+// The per-user store: typed named values under a key path, kept in a SQLite
+// database in $XDG_CONFIG_HOME/DiscPress/. It stands for the registry key
+// "Software\DiscPress" and keeps its value types and byte images.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+struct sqlite3;
+
+namespace dp {
+
+inline constexpr const char* kStoreKey = "Software\\DiscPress";
+
+enum RegType : int { kRegSz = 1, kRegBinary = 3, kRegDword = 4 };
+const char* RegTypeName(int type);  // "REG_SZ", "REG_DWORD", "REG_BINARY", else "REG_UNKNOWN"
+
+struct RegValue {
+  int type = 0;
+  std::vector<std::uint8_t> data;  // REG_SZ data includes its terminating NUL
+};
+
+struct RegEntry {
+  std::string name;
+  RegValue value;
+};
+
+// What a registry read with a buffer of a given size gives.
+enum class ReadResult { kOk, kMissing, kTooLarge };
+
+class Store {
+ public:
+  // Opens (creating when needed) the database file. A file that is damaged
+  // or not a database is renamed aside, never deleted, and a fresh store is
+  // started; Notice() then says so once.
+  static std::unique_ptr<Store> Open(const std::filesystem::path& file);
+  // $XDG_CONFIG_HOME/DiscPress/store.db, or ~/.config/DiscPress/store.db.
+  static std::filesystem::path DefaultFile();
+
+  ~Store();
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+
+  std::optional<RegValue> Get(std::string_view name, std::string_view key = kStoreKey);
+  // Reads like RegQueryValueEx with a buffer of buf_size bytes.
+  ReadResult Read(std::string_view name, std::size_t buf_size, RegValue& out,
+                  std::string_view key = kStoreKey);
+  bool Set(std::string_view name, const RegValue& value, std::string_view key = kStoreKey);
+  bool SetSz(std::string_view name, std::string_view text, std::string_view key = kStoreKey);
+  bool SetDword(std::string_view name, std::uint32_t value, std::string_view key = kStoreKey);
+  bool SetBinary(std::string_view name, const void* data, std::size_t size, std::string_view key = kStoreKey);
+  bool Delete(std::string_view name, std::string_view key = kStoreKey);
+  bool KeyExists(std::string_view key = kStoreKey);
+  std::vector<RegEntry> List(std::string_view key = kStoreKey);
+
+  // Runs body inside one transaction: every change it makes lands together
+  // or not at all. A body that returns false rolls everything back. Nested
+  // calls join the outer transaction.
+  template <typename F>
+  bool Transaction(F&& body) {
+    std::lock_guard lock(mutex_);
+    if (!Begin()) return false;
+    try {
+      if constexpr (std::is_same_v<decltype(body()), bool>) {
+        if (!body()) {
+          Rollback();
+          return false;
+        }
+      } else {
+        body();
+      }
+    } catch (...) {
+      Rollback();
+      throw;
+    }
+    return Commit();
+  }
+
+  // A message for the user about what happened when the store was opened
+  // (a damaged file set aside); empty when nothing happened. Cleared on read.
+  std::string TakeNotice();
+  const std::filesystem::path& file() const { return file_; }
+
+ private:
+  Store() = default;
+  bool Begin();
+  bool Commit();
+  void Rollback();
+  bool Exec(const char* sql);
+  bool OpenFile(const std::filesystem::path& file);
+  void Close();
+  bool Healthy();
+
+  std::recursive_mutex mutex_;
+  sqlite3* db_ = nullptr;
+  int depth_ = 0;
+  std::filesystem::path file_;
+  std::string notice_;
+};
+
+}  // namespace dp

@@ -1,0 +1,159 @@
+#include "queue/queue_store.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "support/temp_dir.h"
+#include "util/text.h"
+
+namespace dp {
+namespace {
+
+JobRecord MakeJob(std::int32_t status, const char* output) {
+  JobRecord j = EmptyJob();
+  j.status = status;
+  j.video_rate = 4500;
+  CopyText(j.output_path, output);
+  return j;
+}
+
+void PutRaw(Store& store, int slot, const JobRecord& r) { store.SetBinary(JobValueName(slot), &r, sizeof r); }
+
+class QueueStoreTest : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  std::unique_ptr<Store> store = Store::Open(dir / "store.db");
+  JobQueue queue;
+};
+
+TEST_F(QueueStoreTest, LoadKeepsWaitingAndDoneJobsAndStopsRunningOnes) {
+  PutRaw(*store, 0, MakeJob(kStatusPending, "/out/a"));
+  PutRaw(*store, 3, MakeJob(kStatusX264Crf, "/out/b"));  // running when the program ended
+  PutRaw(*store, 4, MakeJob(kStatusFinished, "/out/c"));
+  PutRaw(*store, 5, MakeJob(kStatusCanceled, "/out/d"));
+  PutRaw(*store, 6, MakeJob(kStatusFailed, "/out/e"));
+  LlegeixCuaRegistre(*store, queue);
+
+  EXPECT_EQ(queue.Status(0), kStatusPending);
+  EXPECT_EQ(queue.Status(3), kStatusStopped);
+  EXPECT_EQ(queue.Status(4), kStatusFinished);
+  EXPECT_EQ(queue.Status(5), kStatusCanceled);
+  EXPECT_EQ(queue.Status(6), kStatusFailed);
+  EXPECT_EQ(FieldText(queue.Get(3).output_path), "/out/b");
+  // The load itself writes nothing back: the stopped job is stored as such
+  // only at the next store.
+  auto raw = store->Get("Job_3");
+  ASSERT_TRUE(raw);
+  EXPECT_EQ(raw->data[0], kStatusX264Crf);
+
+  ASSERT_TRUE(EscriuCuaRegistre(*store, queue));
+  raw = store->Get("Job_3");
+  ASSERT_TRUE(raw);
+  EXPECT_EQ(raw->data[0], kStatusStopped);
+  EXPECT_FALSE(store->Get("Job_4"));  // finished and cancelled jobs are never stored
+  EXPECT_FALSE(store->Get("Job_5"));
+  EXPECT_TRUE(store->Get("Job_6"));
+}
+
+TEST_F(QueueStoreTest, UnreadableAndUnknownValuesLeaveEmptySlots) {
+  PutRaw(*store, 1, MakeJob(0, "/zero"));
+  PutRaw(*store, 2, MakeJob(14, "/fourteen"));
+  PutRaw(*store, 7, MakeJob(-3, "/negative"));
+  std::vector<std::uint8_t> big(kJobRecordSize + 1, 0);
+  big[0] = kStatusPending;
+  store->SetBinary("Job_8", big.data(), big.size());
+  std::vector<std::uint8_t> small(100, 0);
+  small[0] = kStatusPending;
+  store->SetBinary("Job_9", small.data(), small.size());
+  // The value type is not checked: a REG_SZ holding a record is a record.
+  JobRecord as_text = MakeJob(kStatusPending, "/text");
+  RegValue sz{kRegSz, std::vector<std::uint8_t>(reinterpret_cast<std::uint8_t*>(&as_text),
+                                                reinterpret_cast<std::uint8_t*>(&as_text) + sizeof as_text)};
+  store->Set("Job_10", sz);
+
+  LlegeixCuaRegistre(*store, queue);
+  for (int slot : {1, 2, 7, 8, 9}) EXPECT_EQ(queue.Status(slot), kStatusEmpty) << slot;
+  EXPECT_EQ(queue.Status(10), kStatusPending);
+  // Unknown statuses are removed during the load; the other bad values go at the next store.
+  EXPECT_FALSE(store->Get("Job_1"));
+  EXPECT_FALSE(store->Get("Job_2"));
+  EXPECT_FALSE(store->Get("Job_7"));
+  EXPECT_TRUE(store->Get("Job_8"));
+  ASSERT_TRUE(EscriuCuaRegistre(*store, queue));
+  EXPECT_FALSE(store->Get("Job_8"));
+  EXPECT_FALSE(store->Get("Job_9"));
+}
+
+TEST_F(QueueStoreTest, StoreRewritesEverySlotAndLoadRoundTrips) {
+  queue.Put(0, MakeJob(kStatusPending, "/out/first"));
+  queue.Put(99, MakeJob(kStatusStopped, "/out/last"));
+  PutRaw(*store, 5, MakeJob(kStatusPending, "/stale"));  // slot 5 is empty in memory
+  ASSERT_TRUE(EscriuCuaRegistre(*store, queue));
+  EXPECT_FALSE(store->Get("Job_5"));
+  EXPECT_EQ(store->List().size(), 2u);
+
+  JobQueue again;
+  LlegeixCuaRegistre(*store, again);
+  const JobRecord a = queue.Get(99), b = again.Get(99);
+  EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
+
+  queue.Put(0, EmptyJob());
+  queue.Put(99, EmptyJob());
+  ASSERT_TRUE(EscriuCuaRegistre(*store, queue));
+  EXPECT_TRUE(store->List().empty());
+}
+
+// A child process rewrites the whole queue again and again, each time with a
+// new generation number in every record, and is killed at a random moment.
+// Whatever moment that was, the store must hold one whole generation.
+TEST(QueueStoreCrash, KillDuringRewriteLeavesOneWholeQueue) {
+  test::TempDir dir;
+  const auto file = dir / "store.db";
+  int rounds_with_data = 0;
+  for (int round = 0; round < 8; ++round) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      auto store = Store::Open(file);
+      JobQueue q;
+      for (int gen = 1;; ++gen) {
+        for (int i = 0; i < kQueueSlots; ++i) {
+          JobRecord r = MakeJob(i % 2 ? kStatusPending : kStatusStopped, "/out");
+          r.frame_count = gen;
+          q.Put(i, r);
+        }
+        EscriuCuaRegistre(*store, q);
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(60 + 37 * round));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    auto store = Store::Open(file);
+    ASSERT_TRUE(store->TakeNotice().empty());
+    JobQueue q;
+    LlegeixCuaRegistre(*store, q);
+    const auto slots = q.Snapshot();
+    const int gen = slots[0].frame_count;
+    if (slots[0].status == kStatusEmpty) {  // killed before the first commit
+      for (int i = 0; i < kQueueSlots; ++i) ASSERT_EQ(slots[i].status, kStatusEmpty);
+      continue;
+    }
+    ++rounds_with_data;
+    for (int i = 0; i < kQueueSlots; ++i) {
+      ASSERT_NE(slots[i].status, kStatusEmpty) << "round " << round << " slot " << i;
+      ASSERT_EQ(slots[i].frame_count, gen) << "round " << round << " slot " << i;
+    }
+  }
+  EXPECT_GT(rounds_with_data, 0);
+}
+
+}  // namespace
+}  // namespace dp
