@@ -1,0 +1,131 @@
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "command.h"
+#include "json_reader.h"
+#include "json_writer.h"
+#include "queue/job_fields.h"
+#include "queue/queue_store.h"
+#include "store_access.h"
+#include "util/file_io.h"
+
+namespace dp::cli {
+namespace {
+
+constexpr const char* kHelp =
+    "  discpress-cli job show SLOT [--json]\n"
+    "  discpress-cli job get SLOT --out FILE\n"
+    "  discpress-cli job put SLOT (--raw FILE | --json FILE)\n";
+
+bool ParseSlot(const std::string& text, int& slot) {
+  long long v = 0;
+  if (!ParseInt(text, v) || v < 0 || v >= kQueueSlots) return false;
+  slot = static_cast<int>(v);
+  return true;
+}
+
+int Show(const JobRecord& job, bool json) {
+  if (json) {
+    JsonWriter w;
+    w.BeginObject();
+    for (const auto& f : JobFields()) {
+      if (f.kind == FieldKind::kText)
+        w.Field(f.name, GetTextField(job, f));
+      else
+        w.Field(f.name, GetIntField(job, f));
+    }
+    w.EndObject();
+    std::printf("%s\n", w.str().c_str());
+    return kOk;
+  }
+  for (const auto& f : JobFields()) std::printf("%s\t%s\n", f.name, GetTextField(job, f).c_str());
+  return kOk;
+}
+
+// A record from a JSON object of field names; fields not given stay zero.
+bool RecordFromJson(const std::string& text, JobRecord& job, std::string& error) {
+  const auto obj = ParseFlatJsonObject(text, error);
+  if (!obj) return false;
+  job = EmptyJob();
+  for (const auto& [name, value] : *obj) {
+    const JobField* f = FindJobField(name);
+    if (!f) {
+      error = "no job field named \"" + name + "\"";
+      return false;
+    }
+    if (f->kind == FieldKind::kText) {
+      if (const auto* s = std::get_if<std::string>(&value)) {
+        SetTextField(job, *f, *s);
+        continue;
+      }
+    } else if (const auto* d = std::get_if<double>(&value)) {
+      if (std::isfinite(*d) && *d == std::trunc(*d) && std::fabs(*d) < 4294967296.0) {
+        SetIntField(job, *f, static_cast<std::int64_t>(*d));
+        continue;
+      }
+    } else if (const auto* b = std::get_if<bool>(&value)) {
+      SetIntField(job, *f, *b ? 1 : 0);
+      continue;
+    }
+    error = "field \"" + name + "\" has a value of the wrong kind";
+    return false;
+  }
+  return true;
+}
+
+int Put(Store& store, int slot, Args args) {
+  std::string raw_file, json_file;
+  bool missing = false;
+  const bool raw = TakeOption(args, "--raw", raw_file, missing);
+  const bool json = TakeOption(args, "--json", json_file, missing);
+  if (missing || !args.empty() || raw == json) return Usage("job");
+  const auto bytes = ReadWholeFile(raw ? raw_file : json_file);
+  if (!bytes) return Fail(kFailed, "cannot read " + (raw ? raw_file : json_file));
+  JobRecord job;
+  if (raw) {
+    if (bytes->size() != kJobRecordSize)
+      return Fail(kFailed, "a record image is exactly 7496 bytes; this file has " + std::to_string(bytes->size()));
+    std::memcpy(&job, bytes->data(), kJobRecordSize);
+  } else {
+    std::string error;
+    if (!RecordFromJson(*bytes, job, error)) return Fail(kFailed, json_file + ": " + error);
+  }
+  JobQueue& queue = Jobs();
+  LlegeixCuaRegistre(store, queue);
+  queue.Put(slot, job);
+  return EscriuCuaRegistre(store, queue) ? kOk : Fail(kFailed, "the store refused the queue");
+}
+
+int CmdJob(const Args& all) {
+  if (all.size() < 2) return Usage("job");
+  int slot = 0;
+  if (!ParseSlot(all[1], slot)) return Fail(kUsage, "SLOT is a number from 0 to 99");
+  Args rest(all.begin() + 2, all.end());
+  auto store = OpenUserStore();
+  if (!store) return Fail(kFailed, "cannot open the store");
+  const std::string& verb = all[0];
+  if (verb == "put") return Put(*store, slot, rest);
+  JobQueue& queue = Jobs();
+  LlegeixCuaRegistre(*store, queue);
+  const JobRecord job = queue.Get(slot);
+  if (verb == "show") {
+    const bool json = TakeFlag(rest, "--json");
+    if (!rest.empty()) return Usage("job");
+    return Show(job, json);
+  }
+  if (verb == "get") {
+    std::string out;
+    bool missing = false;
+    if (!TakeOption(rest, "--out", out, missing) || !rest.empty()) return Usage("job");
+    return WriteWholeFile(out, std::string_view(reinterpret_cast<const char*>(&job), sizeof job))
+               ? kOk
+               : Fail(kFailed, "cannot write " + out);
+  }
+  return Usage("job");
+}
+
+const RegisterCommand reg("job", kHelp, CmdJob);
+
+}  // namespace
+}  // namespace dp::cli
