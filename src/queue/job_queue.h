@@ -13,10 +13,10 @@ namespace dp {
 class JobQueue {
  public:
   JobQueue();
-  // Hold the returned lock while using slots().
+  // Hold the returned lock while using records().
   [[nodiscard]] std::unique_lock<std::mutex> Lock() const { return std::unique_lock(mutex_); }
-  JobSlots& slots() { return slots_; }
-  const JobSlots& slots() const { return slots_; }
+  JobSlots& records() { return slots_; }
+  const JobSlots& records() const { return slots_; }
 
   JobSlots Snapshot() const;
   JobRecord Get(int slot) const;

@@ -29,7 +29,7 @@ void LlegeixCuaRegistre(Store& store, JobQueue& queue) {
     slot = record;
   }
   auto lock = queue.Lock();
-  queue.slots() = loaded;
+  queue.records() = loaded;
 }
 
 bool EscriuCuaRegistre(Store& store, const JobQueue& queue) {

@@ -11,7 +11,10 @@ namespace dp::test {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "dptest-XXXXXX").string();
+    std::error_code ec;
+    std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    std::string pattern = (base / "dptest-XXXXXX").string();
     if (char* made = ::mkdtemp(pattern.data())) path_ = made;
   }
   ~TempDir() {

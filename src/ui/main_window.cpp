@@ -1,0 +1,293 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/settings_ui.h"
+#include "app/startup.h"
+#include "app/version.h"
+#include "queue/queue_buttons.h"
+#include "queue/queue_store.h"
+#include "queue/queue_view.h"
+#include "ui/mnemonic.h"
+#include "ui/queue_tree.h"
+
+namespace dp::ui {
+
+namespace {
+
+constexpr const char* kMediaItems[] = {"AVCHD BD5", "AVCHD BD9", "USB 4 GB",  "BD-25",    "custom",
+                                       "AVCHD crf", "BD Remux",  "MKV crf", "MKV Remux"};
+constexpr const char* kPresetItems[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                        "medium",    "slow",      "slower",   "veryslow", "placebo"};
+
+template <typename W>
+W* Named(W* w, const char* name) {
+  w->setObjectName(QString::fromLatin1(name));
+  return w;
+}
+
+QPushButton* Button(const char* name, const char* label, bool enabled = true) {
+  auto* b = Named(new QPushButton(Mnemonic(label)), name);
+  b->setEnabled(enabled);
+  return b;
+}
+
+// A labelled control that later work brings to life; shown dimmed until then.
+template <typename W>
+W* Dimmed(W* w) {
+  w->setEnabled(false);
+  return w;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Store& store, Settings& settings, JobQueue& queue, RunState& run, Prompter& prompter)
+    : store_(store), settings_(settings), queue_(queue), run_(run), prompter_(prompter) {
+  setObjectName(QStringLiteral("PANEL"));
+  BuildControls();
+  BuildMenus();
+  RefreshTitle();
+}
+
+void MainWindow::BuildControls() {
+  auto* central = new QWidget(this);
+  auto* root = new QVBoxLayout(central);
+
+  // Source.
+  auto* source_box = new QGroupBox(tr("Source"));
+  auto* sg = new QGridLayout(source_box);
+  sg->addWidget(Dimmed(Button("PANEL_OPEN_BDMV", "Open __BD Folder")), 0, 0);
+  sg->addWidget(Dimmed(Button("PANEL_OPEN", "Open __Video File")), 0, 1);
+  auto* source = Named(new QLineEdit, "PANEL_SOURCE");
+  source->setReadOnly(true);
+  source->setPlaceholderText(QStringLiteral("Source"));
+  sg->addWidget(source, 0, 2, 1, 3);
+  sg->addWidget(new QLabel(QStringLiteral("Title")), 1, 0);
+  sg->addWidget(Dimmed(Named(new QComboBox, "PANEL_PLAYLIST")), 1, 1, 1, 2);
+  sg->addWidget(Dimmed(Button("PANEL_IMDB", "View on TMDB")), 1, 3);
+  auto* mode3d = Button("PANEL_MODE3D", "3D");
+  mode3d->setVisible(false);  // shown for 3D sources only
+  sg->addWidget(mode3d, 1, 4);
+  const char* rings[][2] = {{"PANEL_S_VIDEO", "Video"}, {"PANEL_S_AUDIO", "Audio"}, {"PANEL_S_SUB", "Subtitles"}};
+  for (int i = 0; i < 3; ++i) {
+    sg->addWidget(new QLabel(QString::fromLatin1(rings[i][1])), 2 + i, 0);
+    sg->addWidget(Dimmed(Named(new QComboBox, rings[i][0])), 2 + i, 1, 1, 4);
+  }
+  sg->addWidget(Dimmed(Button("PANEL_SCAN", "Scan Bit__rates")), 5, 1);
+  sg->addWidget(Dimmed(Button("PANEL_ADVANCED", "Adva__nced...")), 5, 2);
+  root->addWidget(source_box);
+
+  // Target.
+  auto* target_box = new QGroupBox(tr("Target"));
+  auto* tg = new QGridLayout(target_box);
+  tg->addWidget(new QLabel(QStringLiteral("Target Media")), 0, 0);
+  media_ = Dimmed(Named(new QComboBox, "PANEL_MEDIA"));
+  for (const char* item : kMediaItems) media_->addItem(QString::fromLatin1(item));
+  tg->addWidget(media_, 0, 1);
+  tg->addWidget(new QLabel(QStringLiteral("Target Audio")), 0, 2);
+  tg->addWidget(Dimmed(Named(new QComboBox, "PANEL_AUDIO")), 0, 3);
+  tg->addWidget(new QLabel(QStringLiteral("Target Subtitle")), 0, 4);
+  tg->addWidget(Dimmed(Named(new QComboBox, "PANEL_SUBT")), 0, 5);
+  bitrate_label_ = Named(new QLabel(QStringLiteral("Video Bitrate")), "PANEL_BITRATE_LABEL");
+  tg->addWidget(bitrate_label_, 1, 0);
+  bitrate_ = Dimmed(Named(new QSpinBox, "PANEL_BITRATE"));
+  bitrate_->setRange(0, 1000000);
+  tg->addWidget(bitrate_, 1, 1);
+  tg->addWidget(new QLabel(QStringLiteral("Speed vs. Quality")), 1, 2);
+  presets_ = Dimmed(Named(new QComboBox, "PANEL_PRESETS"));
+  for (const char* item : kPresetItems) presets_->addItem(QString::fromLatin1(item));
+  tg->addWidget(presets_, 1, 3);
+  tg->addWidget(new QLabel(QStringLiteral("Output")), 2, 0);
+  tg->addWidget(Dimmed(Named(new QLineEdit, "PANEL_OUT")), 2, 1, 1, 5);
+  tg->addWidget(new QLabel(QStringLiteral("Chapters")), 3, 0);
+  auto* chapters = Dimmed(Named(new QPlainTextEdit, "PANEL_CAPITOLS"));
+  chapters->setMaximumHeight(60);
+  tg->addWidget(chapters, 3, 1, 1, 5);
+  tg->addWidget(Named(new QLabel, "PANEL_INFO"), 4, 0, 1, 5);
+  tg->addWidget(Dimmed(Button("PANEL_ADD", "__Add to Queue")), 4, 5);
+  root->addWidget(target_box);
+
+  // Queue.
+  auto* queue_box = new QGroupBox(tr("Queue"));
+  auto* qv = new QVBoxLayout(queue_box);
+  queue_tree_ = Named(new QTreeWidget, "PANEL_COLA2");
+  queue_tree_->setHeaderHidden(true);
+  queue_tree_->setColumnCount(1);
+  qv->addWidget(queue_tree_);
+  auto* qb = new QHBoxLayout;
+  go_ = Button("PANEL_GO", "__Start Jobs", false);
+  cancel_ = Button("PANEL_CANCELAR", "__Cancel Current", false);
+  clear_ = Button("PANEL_CLEAR", "Clear Com__pleted", false);
+  up_ = Button("PANEL_UP", "__Up", false);
+  down_ = Button("PANEL_DOWN", "__Down", false);
+  delete_ = Button("PANEL_DELETE", "__Remove", false);
+  for (QPushButton* b : {go_, cancel_, clear_, up_, down_, delete_}) qb->addWidget(b);
+  qv->addLayout(qb);
+  root->addWidget(queue_box, 1);
+  connect(queue_tree_, &QTreeWidget::currentItemChanged, this, [this] { UpdateQueueButtons(); });
+
+  // Progress and exit.
+  auto* bottom = new QHBoxLayout;
+  auto* progress = new QVBoxLayout;
+  bar_label_ = Named(new QLabel(QStringLiteral("Idle")), "PANEL_BARRA_LABEL");
+  bar_ = Named(new QProgressBar, "PANEL_BARRA");
+  bar_->setRange(0, 1000);
+  bar_->setValue(0);
+  bar_->setTextVisible(false);
+  status_ = Named(new QLabel, "PANEL_ESTAT");
+  progress->addWidget(bar_label_);
+  progress->addWidget(bar_);
+  progress->addWidget(status_);
+  bottom->addLayout(progress, 1);
+  auto* exit = Button("PANEL_SALIR", "E__xit");
+  connect(exit, &QPushButton::clicked, this, &QWidget::close);
+  bottom->addWidget(exit, 0, Qt::AlignBottom);
+  root->addLayout(bottom);
+
+  timer_ = Named(new QTimer(this), "PANEL_TIMER");
+  timer_->setInterval(500);
+
+  setCentralWidget(central);
+  resize(900, 760);
+}
+
+void MainWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(Mnemonic("__File"));
+  file->setObjectName(QStringLiteral("MENUBAR_FILE"));
+  Dimmed(file->addAction(Mnemonic("Open __Video file...")))->setObjectName(QStringLiteral("CallMenuOpenVideoFile"));
+  Dimmed(file->addAction(Mnemonic("Open __Blu-Ray folder...")))->setObjectName(QStringLiteral("CallMenuOpenBDfolder"));
+  QAction* exit = file->addAction(Mnemonic("__Exit"));
+  exit->setObjectName(QStringLiteral("CallMenuExit"));
+  connect(exit, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* options = menuBar()->addMenu(Mnemonic("__Options"));
+  options->setObjectName(QStringLiteral("MENUBAR_OPTIONS"));
+  sound_action_ = options->addAction(Mnemonic("__Play sound when finish a job"));
+  sound_action_->setObjectName(QStringLiteral("MenuSound"));
+  sound_action_->setCheckable(true);
+  connect(sound_action_, &QAction::triggered, this, &MainWindow::MenuSound);
+  shutdown_action_ = options->addAction(Mnemonic("Shut__down computer when finish all jobs"));
+  shutdown_action_->setObjectName(QStringLiteral("MenuShutdown"));
+  shutdown_action_->setCheckable(true);
+  connect(shutdown_action_, &QAction::triggered, this, &MainWindow::MenuShutdown);
+  QAction* debug = Dimmed(options->addAction(Mnemonic("De__bug mode (show CMD window)")));
+  debug->setObjectName(QStringLiteral("MenuDebug"));
+  debug->setCheckable(true);
+  x264_log_action_ = Dimmed(options->addAction(Mnemonic("Save x264 encode __logs in temp folder")));
+  x264_log_action_->setObjectName(QStringLiteral("MenuX264Log"));
+  x264_log_action_->setCheckable(true);
+  QMenu* scrape = options->addMenu(QStringLiteral("Scrape movie titles in TMDB"));
+  scrape->setObjectName(QStringLiteral("MenuScrape"));
+  for (const char* item : kScrapeItems) {
+    QAction* a = Dimmed(scrape->addAction(QString::fromUtf8(item)));
+    a->setCheckable(true);
+    scrape_actions_.append(a);
+  }
+  Dimmed(options->addAction(Mnemonic("__Settings...")))->setObjectName(QStringLiteral("CallMenuSettings"));
+
+  QMenu* help = menuBar()->addMenu(Mnemonic("__Help"));
+  help->setObjectName(QStringLiteral("MENUBAR_HELP"));
+  Dimmed(help->addAction(Mnemonic("__DiscPress Website")))->setObjectName(QStringLiteral("CallMenuWeb"));
+  Dimmed(help->addAction(Mnemonic("__Intel Media SDK System Analyzer")))->setObjectName(QStringLiteral("MenuIntelSDK"));
+  Dimmed(help->addAction(Mnemonic("__About DiscPress...")))->setObjectName(QStringLiteral("CallMenuAbout"));
+}
+
+void MainWindow::Start() {
+  const std::string notice = store_.TakeNotice();
+  if (!notice.empty()) prompter_.Ask(program_name, notice, Buttons::kOk);
+  LlegeixRegistre(store_, settings_, &prompter_);
+  ApplySettingsToWindow();
+  LlegeixCuaRegistre(store_, queue_);
+  ActualitzaLlista();
+}
+
+void MainWindow::ApplySettingsToWindow() {
+  const MainWindowSettings ui = AplicaSettingsUI(settings_);
+  media_->setItemText(kCustomMediaItem, QString::fromStdString(ui.custom_media_label));
+  media_->setItemData(kCustomMediaItem, ui.custom_media_value);
+  if (ui.media_index >= 0 && ui.media_index < media_->count()) media_->setCurrentIndex(ui.media_index);
+  const int preset = presets_->findText(QString::fromStdString(ui.preset));
+  if (preset >= 0) presets_->setCurrentIndex(preset);
+  if (ui.bitrate_field == BitrateField::kCrf) {
+    bitrate_label_->setText(QString::fromLatin1(kCrfFieldLabel));
+    bitrate_->setValue(ui.bitrate_value);
+  } else if (ui.bitrate_field == BitrateField::kDisabled) {
+    bitrate_->setEnabled(false);
+    bitrate_->setValue(ui.bitrate_value);
+  }
+  for (int i = 0; i < scrape_actions_.size(); ++i) scrape_actions_[i]->setChecked(i == ui.scrape_checked);
+  x264_log_action_->setChecked(ui.save_x264_log);
+}
+
+void MainWindow::ActualitzaLlista() {
+  const QueueView view = BuildQueueView(queue_.Snapshot());
+  FillQueueTree(queue_tree_, view);
+  clear_->setEnabled(view.clear_enabled);
+  cancel_->setEnabled(view.cancel_enabled);
+  go_->setEnabled(view.go_enabled);
+  UpdateQueueButtons();
+}
+
+void MainWindow::UpdateQueueButtons() {
+  const QueueButtons b =
+      ActualitzaBotonsCua(queue_.Snapshot(), SelectedSlot(queue_tree_), queue_tree_->topLevelItemCount() == 0);
+  if (b.remove) delete_->setEnabled(*b.remove);
+  if (b.up) up_->setEnabled(*b.up);
+  if (b.down) down_->setEnabled(*b.down);
+}
+
+void MainWindow::RefreshTitle() {
+  setWindowTitle(QString::fromStdString(MainWindowTitle(run_.is_64bit, run_.shutdown_when_done.load())));
+}
+
+void MainWindow::MenuShutdown() {
+  run_.shutdown_when_done = !run_.shutdown_when_done.load();
+  shutdown_action_->setChecked(run_.shutdown_when_done.load());
+  RefreshTitle();
+}
+
+void MainWindow::MenuSound() {
+  run_.sound_when_done = !run_.sound_when_done.load();
+  sound_action_->setChecked(run_.sound_when_done.load());
+}
+
+void MainWindow::OnSessionEnding() {
+  session_ending_ = true;
+  SessionEnding(run_, stop_job_);
+  close();
+  QApplication::quit();
+}
+
+void MainWindow::BringToFront() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!session_ending_ && !Salir(run_, prompter_, stop_job_)) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+}  // namespace dp::ui

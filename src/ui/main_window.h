@@ -1,0 +1,87 @@
+// The main window: source and target controls, the queue tree and its
+// buttons, the progress bar, the menus.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+
+#include "app/prompter.h"
+#include "app/run_state.h"
+#include "app/settings.h"
+#include "platform/store.h"
+#include "queue/job_queue.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class QTreeWidget;
+
+namespace dp::ui {
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  MainWindow(Store& store, Settings& settings, JobQueue& queue, RunState& run, Prompter& prompter);
+
+  // Settings, their mark on the window, the stored queue and its view, in
+  // that order. Never starts the queue.
+  void Start();
+  // Rebuilds the queue tree from the records and sets the queue buttons.
+  void ActualitzaLlista();
+  // What stops a running job (queue control provides it).
+  void set_stop_job(std::function<void()> fn) { stop_job_ = std::move(fn); }
+  // The desktop session ends: stop a running job without a question, quit.
+  void OnSessionEnding();
+  // Another start asked for this window.
+  void BringToFront();
+
+  void MenuShutdown();
+  void MenuSound();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void ApplySettingsToWindow();
+  void UpdateQueueButtons();
+  void RefreshTitle();
+
+  Store& store_;
+  Settings& settings_;
+  JobQueue& queue_;
+  RunState& run_;
+  Prompter& prompter_;
+  std::function<void()> stop_job_;
+  bool session_ending_ = false;
+
+  QComboBox* media_ = nullptr;
+  QComboBox* presets_ = nullptr;
+  QLabel* bitrate_label_ = nullptr;
+  QSpinBox* bitrate_ = nullptr;
+  QTreeWidget* queue_tree_ = nullptr;
+  QPushButton* go_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QPushButton* clear_ = nullptr;
+  QPushButton* up_ = nullptr;
+  QPushButton* down_ = nullptr;
+  QPushButton* delete_ = nullptr;
+  QLabel* bar_label_ = nullptr;
+  QProgressBar* bar_ = nullptr;
+  QLabel* status_ = nullptr;
+  QTimer* timer_ = nullptr;
+  QAction* shutdown_action_ = nullptr;
+  QAction* sound_action_ = nullptr;
+  QAction* x264_log_action_ = nullptr;
+  QList<QAction*> scrape_actions_;
+};
+
+}  // namespace dp::ui

@@ -1,0 +1,340 @@
+#include "queue/progress.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/console_title.h"
+#include "queue/job_record.h"
+
+namespace dp {
+
+void PrintTo(const ProgressShown& shown, std::ostream* os) {
+  *os << "{p=" << shown.p << " text=" << shown.text << "}";
+}
+
+namespace {
+
+std::optional<ProgressShown> Pipe(std::int32_t status, std::string_view bytes) {
+  return ReadProgress(status, bytes, 0).shown;
+}
+
+ProgressShown At(int p, std::string text) { return ProgressShown{p, std::move(text)}; }
+
+std::string Fixture(const std::string& name) {
+  std::ifstream in(std::string(DP_SOURCE_DIR) + "/tests/data/tools/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(ProgressPipe, Eac3toReadsProcessPercent) {
+  EXPECT_EQ(Pipe(kStatusEac3to, "process: 45%\r"), At(450, "Process: 45%"));
+  EXPECT_EQ(Pipe(kStatusEac3to, "junk\nPROCESS: 12.56%\n"), At(125, "PROCESS: 12.56%"));
+  EXPECT_EQ(Pipe(kStatusEac3to, "process: 0%\r"), std::nullopt);
+  EXPECT_EQ(Pipe(kStatusEac3to, "process: 45"), std::nullopt);  // the last byte read is not text
+  EXPECT_EQ(Pipe(kStatusEac3to, "process: 45%"), std::nullopt);
+  EXPECT_EQ(Pipe(kStatusEac3to, "process:"), std::nullopt);
+  EXPECT_EQ(Pipe(kStatusEac3to, "nothing here\r"), std::nullopt);
+  EXPECT_EQ(Pipe(kStatusEac3to, ""), std::nullopt);
+  EXPECT_EQ(Pipe(kStatusEac3to, std::string("\0process: 45%\r", 14)), std::nullopt);
+  EXPECT_EQ(Pipe(kStatusEac3to, "process: 150%\r"), At(1000, "Process: 150%"));
+
+  const ProgressRead second = ReadProgress(kStatusEac3to, "Starting 2nd pass\r\n", 0);
+  EXPECT_TRUE(second.second_pass);
+  EXPECT_FALSE(second.shown);
+  EXPECT_TRUE(ReadProgress(kStatusEac3to, "starting 2ND PASS\nprocess: 3%\n", 0).second_pass);
+}
+
+TEST(ProgressPipe, OneTickTakesAtMost500Bytes) {
+  // "process: 45%" placed so that its "%" is the 499th, then the 500th byte
+  // of what waits in the pipe: only the first survives the cut.
+  const std::string line = "process: 45%";
+  const std::string fits = std::string(499 - line.size(), '.') + line + "\rprocess: 46%\r";
+  EXPECT_EQ(Pipe(kStatusEac3to, fits), At(450, "Process: 45%"));
+  const std::string cut = std::string(500 - line.size(), '.') + line + "\r";
+  EXPECT_EQ(Pipe(kStatusEac3to, cut), std::nullopt);
+  EXPECT_EQ(PipeChunkText(std::string(800, 'a')).size(), kProgressPipeChunk - 1);
+}
+
+TEST(ProgressPipe, TsMuxerReadsTheLineAfterTheFirstBreak) {
+  EXPECT_EQ(Pipe(kStatusTsMuxer, "Muxing\r\n45.2% complete\r\n"), At(452, "45.2% complete"));
+  EXPECT_EQ(Pipe(kStatusTsMuxer, "45.2% complete\r\n"), std::nullopt);  // nothing after the break
+  EXPECT_EQ(Pipe(kStatusTsMuxer, "45.2% complete\n"), std::nullopt);
+  EXPECT_EQ(Pipe(kStatusTsMuxer, "x\r\n45.2% COMPLETE\r\n"), At(452, "45.2% COMPLETE"));
+  EXPECT_EQ(Pipe(kStatusTsMuxer, "x\r\n0.0% complete\r\n"), std::nullopt);
+  EXPECT_EQ(Pipe(kStatusTsMuxer, "x\r\n45.2% comp"), std::nullopt);
+  // Cut right after the "t": the two characters the line needs are not there.
+  EXPECT_EQ(Pipe(kStatusTsMuxer, "x\r\n45.2% complet?"), std::nullopt);
+}
+
+TEST(ProgressPipe, MkvmergeReadsProgressPercent) {
+  EXPECT_EQ(Pipe(kStatusMkvmerge, "Progress: 100%\r"), At(1000, "Progress: 100%"));
+  EXPECT_EQ(Pipe(kStatusMkvmerge, "progress: 7%\r"), At(70, "progress: 7%"));
+  EXPECT_EQ(Pipe(kStatusMkvmerge, "Progress: 0%\r"), std::nullopt);
+  EXPECT_EQ(Pipe(kStatusMkvmerge, "process: 45%\r"), std::nullopt);
+  EXPECT_FALSE(ReadProgress(kStatusMkvmerge, "Starting 2nd pass\nProgress: 5%\r", 0).second_pass);
+}
+
+TEST(ProgressTitle, MvcencPercentInBrackets) {
+  auto title = [](std::string_view t) { return ReadProgress(kStatusMvcEncoder, t, 100).shown; };
+  EXPECT_EQ(title("MVCenc [45.5%] frame 12"), At(455, "MVCenc [45.5%] frame 12"));
+  EXPECT_EQ(title("MVCenc starting"), At(0, "MVCenc starting"));
+  EXPECT_EQ(title("MVCenc []"), At(0, "MVCenc []"));
+  EXPECT_EQ(title("mvcenc [45%]"), std::nullopt);
+  EXPECT_EQ(title("x264 [45%] 1/2 frames"), std::nullopt);
+}
+
+TEST(ProgressTitle, EncoderTitles) {
+  auto title = [](std::string_view t, std::int32_t frames) {
+    return ReadProgress(kStatusX264Crf, t, frames).shown;
+  };
+  const std::string x264 = "x264 [12.3%] 1234/5678 frames, 185.22 fps, 5207.82 kb/s";
+  EXPECT_EQ(title(x264, 5678), At(217, x264));
+  EXPECT_EQ(title(x264, 0), At(0, x264));
+  EXPECT_EQ(title(x264, 617), At(1000, x264));
+  EXPECT_EQ(title("x264 62 frames: 187.51 fps", 250), At(248, "x264 62 frames: 187.51 fps"));
+  EXPECT_EQ(title("x264 62frames", 250), At(0, "x264 62frames"));
+  EXPECT_EQ(title("x265 no digits here", 250), At(0, "x265 no digits here"));
+  EXPECT_EQ(title("x264 [12.3%] ", 250), At(0, "x264 [12.3%] "));
+  EXPECT_EQ(title("x264 [12.3%]", 250), std::nullopt);  // nothing two characters after "]"
+  EXPECT_EQ(title("f [enc] [45.6%] x", 250), At(456, "f [enc] [45.6%] x"));
+  EXPECT_EQ(title("l [45.6%] x", 250), At(0, "l [45.6%] x"));
+  EXPECT_EQ(title("[X264 PROCESS] Do not close this window!!!", 250), std::nullopt);
+  EXPECT_EQ(title("", 250), std::nullopt);
+  for (std::int32_t status : {kStatusX264Pass1, kStatusX264Pass2, kStatusX265Crf})
+    EXPECT_EQ(ReadProgress(status, x264, 5678).shown, At(217, x264));
+  for (const std::int32_t status :
+       std::vector<std::int32_t>{kStatusEmpty, kStatusPending, kStatusFinished, kStatusFailed, 99, -1})
+    EXPECT_FALSE(ReadProgress(status, x264, 5678).shown);
+
+  // The title buffer holds 255 bytes; a UTF-8 letter across the limit goes whole.
+  const std::string long_title = "x264 [1.0%] 1/2 frames " + std::string(231, 'a') + "\xC3\xA9tail";
+  ASSERT_EQ(long_title.find('\xC3'), 254u);
+  EXPECT_EQ(title(long_title, 2)->text, long_title.substr(0, 254));
+}
+
+// Titles of the real encoders, rebuilt from their captured output fed in odd
+// chunk sizes: the monitor's frame-based value must agree with the percentage
+// the encoder printed, and the closing summary leaves the display alone.
+TEST(ProgressTitle, RealEncoderOutput) {
+  struct Capture {
+    const char* file;
+    TitleSource source;
+    std::int32_t status;
+    int last_p;
+  };
+  const Capture captures[] = {
+      {"x264_crf.stderr", TitleSource::kX264, kStatusX264Crf, 992},
+      {"x264_pass1.stderr", TitleSource::kX264, kStatusX264Pass1, 644},
+      {"x264_pass2.stderr", TitleSource::kX264, kStatusX264Pass2, 992},
+      {"x264_nototal.stderr", TitleSource::kX264, kStatusX264Crf, 960},
+      {"x265_crf.stderr", TitleSource::kX265, kStatusX265Crf, 984},
+  };
+  for (const Capture& c : captures) {
+    SCOPED_TRACE(c.file);
+    const std::string output = Fixture(c.file);
+    ASSERT_FALSE(output.empty());
+    ConsoleTitleTracker title(c.source, "[X264 PROCESS] Do not close this window!!!");
+    int shown = 0;
+    int last_p = -1;
+    for (std::size_t at = 0; at < output.size(); at += 37) {
+      title.Feed(std::string_view(output).substr(at, 37));
+      const std::optional<ProgressShown> read = ReadProgress(c.status, title.Text(), 250).shown;
+      if (!read) continue;
+      ++shown;
+      EXPECT_EQ(read->text, title.Text());
+      EXPECT_GE(read->p, last_p);
+      last_p = read->p;
+      double percent = 0;
+      int frames = 0;
+      if (std::sscanf(read->text.c_str() + 5, "[%lf%%] %d/", &percent, &frames) == 2)
+        EXPECT_EQ(read->p, static_cast<int>(percent * 10 + 0.5)) << read->text;
+      else
+        ASSERT_EQ(std::sscanf(read->text.c_str() + 5, "%d frames", &frames), 1) << read->text;
+      EXPECT_EQ(read->p, frames * 1000 / 250) << read->text;
+    }
+    EXPECT_GT(shown, 2);
+    EXPECT_EQ(last_p, c.last_p);
+    // After "encoded N frames" the launch title is back: nothing to show.
+    EXPECT_FALSE(ReadProgress(c.status, title.Text(), 250).shown);
+  }
+
+  // x265 without a known total has no "]" and no usable "4": the title is
+  // shown as it stands, the bar stays in range.
+  const std::string output = Fixture("x265_nototal.stderr");
+  ConsoleTitleTracker title(TitleSource::kX265, "[X265 PROCESS] Do not close this window!!!");
+  for (std::size_t at = 0; at < output.size(); at += 64) {
+    title.Feed(std::string_view(output).substr(at, 64));
+    if (const auto read = ReadProgress(kStatusX265Crf, title.Text(), 250).shown) {
+      EXPECT_EQ(read->text, title.Text());
+      EXPECT_GE(read->p, 0);
+      EXPECT_LE(read->p, 1000);
+    }
+  }
+}
+
+struct FakeSource : ProgressSource {
+  bool found = true;
+  int find_calls = 0;
+  int slot = 4;
+  std::int32_t status = kStatusMkvmerge;
+  std::int32_t frames = 250;
+  std::string pipe;
+  std::string title;
+  std::vector<std::size_t> read_sizes;
+
+  bool ConsoleWindowFound() override { return found; }
+  void FindConsoleWindow() override { ++find_calls; }
+  int CurrentJob() override { return slot; }
+  std::int32_t JobStatus(int) override { return status; }
+  std::int32_t JobFrameCount(int) override { return frames; }
+  std::string ReadPipe(std::size_t max_bytes) override {
+    read_sizes.push_back(max_bytes);
+    std::string chunk = pipe.substr(0, max_bytes);
+    pipe.erase(0, chunk.size());
+    return chunk;
+  }
+  std::string ConsoleTitle() override { return title; }
+};
+
+struct FakeDisplay : ProgressDisplay {
+  std::vector<std::string> calls;
+  std::string label = "[STEP 1/3 - EAC3TO] Extract video...";
+  bool taskbar = true;
+  bool pending = true;
+
+  void SetBarValue(int v) override { calls.push_back("bar " + std::to_string(v)); }
+  std::string BarLabel() override { return label; }
+  void SetBarLabel(std::string_view l) override {
+    label = l;
+    calls.push_back("label " + label);
+  }
+  void SetStatusText(std::string_view t) override { calls.push_back("status " + std::string(t)); }
+  bool HasTaskbar() override { return taskbar; }
+  void SetTaskbarState(TaskbarState s) override { calls.push_back("state " + std::to_string(int(s))); }
+  void SetTaskbarValue(int c, int t) override {
+    calls.push_back("value " + std::to_string(c) + "/" + std::to_string(t));
+  }
+  bool TaskbarProgressPending() override { return pending; }
+  void SetTaskbarProgressPending(bool p) override { pending = p; }
+};
+
+using Calls = std::vector<std::string>;
+
+TEST(ProgressTick, EndsEarlyWithoutChangingTheDisplay) {
+  FakeSource source;
+  FakeDisplay display;
+  source.found = false;
+  source.pipe = "Progress: 5%\r";
+  ProgressTick(source, display);
+  EXPECT_EQ(source.find_calls, 1);
+  EXPECT_TRUE(source.read_sizes.empty());
+
+  source.found = true;
+  source.slot = -1;
+  ProgressTick(source, display);
+  source.slot = 4;
+  source.status = kStatusFinished;
+  ProgressTick(source, display);
+  source.status = kStatusX264Crf;  // the console is gone: empty title
+  ProgressTick(source, display);
+  EXPECT_TRUE(display.calls.empty());
+  EXPECT_TRUE(source.read_sizes.empty());
+}
+
+// mkvmerge's real output, with a tick after every write it made: the bar
+// follows its progress lines, and the taskbar leaves the step-start state at
+// the first value only.
+TEST(ProgressTick, RealMkvmergeOutputTickByTick) {
+  FakeSource source;
+  FakeDisplay display;
+  const std::string output = Fixture("mkvmerge.stdout");
+  ASSERT_FALSE(output.empty());
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < output.size(); ++i) {
+    if (output[i] != '\r' && output[i] != '\n') continue;
+    source.pipe += output.substr(start, i + 1 - start);
+    start = i + 1;
+    ProgressTick(source, display);
+  }
+  EXPECT_EQ(display.calls,
+            (Calls{"status Progress: 8%", "bar 80", "state 2", "value 80/1000", "status Progress: 100%",
+                   "bar 1000", "value 1000/1000", "status Progress: 100%", "bar 1000", "value 1000/1000"}));
+  EXPECT_FALSE(display.pending);
+  for (std::size_t n : source.read_sizes) EXPECT_EQ(n, kProgressPipeChunk);
+
+  // The whole output at once: one 500-byte tick without a progress line, and
+  // the first progress line of the rest.
+  FakeSource late;
+  FakeDisplay late_display;
+  late.pipe = output;
+  ProgressTick(late, late_display);
+  EXPECT_TRUE(late_display.calls.empty());
+  ProgressTick(late, late_display);
+  EXPECT_EQ(late_display.calls.front(), "status Progress: 8%");
+
+  FakeSource failed;
+  FakeDisplay failed_display;
+  failed.pipe = Fixture("mkvmerge_error.stdout");
+  ProgressTick(failed, failed_display);
+  EXPECT_TRUE(failed_display.calls.empty());
+}
+
+TEST(ProgressTick, SecondPassLabelAndTaskbar) {
+  FakeSource source;
+  FakeDisplay display;
+  source.status = kStatusEac3to;
+  display.taskbar = false;
+  source.pipe = "Starting 2nd pass\r\n";
+  ProgressTick(source, display);
+  source.pipe = "Starting 2nd pass\r\nprocess: 30%\r";
+  ProgressTick(source, display);
+  EXPECT_EQ(display.label, "[STEP 1/3 - EAC3TO] Extract video... (2nd pass)...");
+  EXPECT_EQ(display.calls, (Calls{"label [STEP 1/3 - EAC3TO] Extract video... (2nd pass)...",
+                                  "status Process: 30%", "bar 300"}));
+  EXPECT_TRUE(display.pending);  // no taskbar: nothing to clear
+
+  display.calls.clear();
+  source.status = kStatusX264Pass1;
+  source.title = "x264 [50.0%] 125/250 frames";
+  display.taskbar = true;
+  ProgressTick(source, display);
+  EXPECT_EQ(display.calls,
+            (Calls{"status x264 [50.0%] 125/250 frames", "bar 500", "state 2", "value 500/1000"}));
+
+  display.calls.clear();
+  ResetProgress(display);
+  EXPECT_EQ(display.calls, (Calls{"bar 0", "label Idle", "status ", "state 0"}));
+  EXPECT_FALSE(display.pending);
+}
+
+TEST(ProgressCli, PrintsWhatOneTickShows) {
+  if (!std::filesystem::exists(DP_CLI_PATH)) GTEST_SKIP() << "discpress-cli not built";
+  // `producer` is a shell command writing what the tick reads.
+  auto run = [](const std::string& producer, const std::string& args) {
+    const std::string cmd = producer + " | " + DP_CLI_PATH + " progress " + args;
+    std::string out;
+    if (FILE* p = ::popen(cmd.c_str(), "r")) {
+      char buf[256];
+      while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+      ::pclose(p);
+    }
+    return out;
+  };
+  EXPECT_EQ(run("printf 'process: 45%%\\r'", "3"), "p=450 text=Process: 45%\n");
+  EXPECT_EQ(run("printf 'process: 0%%\\r'", "3"), "");
+  EXPECT_EQ(run("echo 'x264 [12.3%] 1234/5678 frames'", "5 --frames 5678"),
+            "p=217 text=x264 [12.3%] 1234/5678 frames\n");
+  EXPECT_EQ(run("echo 'x264 [12.3%] 1234/5678 frames'", "5"), "p=0 text=x264 [12.3%] 1234/5678 frames\n");
+  // Only the first 500 bytes are one tick's reading.
+  EXPECT_EQ(run("printf '%0500dProgress: 5%%\\r' 0", "10"), "");
+  EXPECT_EQ(run("printf '%0480dProgress: 5%%\\r' 0", "10"), "p=50 text=Progress: 5%\n");
+}
+
+}  // namespace
+}  // namespace dp

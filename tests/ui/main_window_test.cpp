@@ -1,0 +1,226 @@
+// The main window started offscreen on a planted store: title, controls,
+// menus, the queue tree and the exit paths.
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <QtTest>
+#include <deque>
+
+#include "app/startup.h"
+#include "queue/queue_store.h"
+#include "support/temp_dir.h"
+#include "util/text.h"
+
+namespace dp::ui {
+
+class ScriptedPrompter : public Prompter {
+ public:
+  Answer Ask(std::string_view title, std::string_view text, Buttons) override {
+    asked.emplace_back(std::string(title) + "|" + std::string(text));
+    if (answers.empty()) return Answer::kOk;
+    const Answer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::vector<std::string> asked;
+  std::deque<Answer> answers;
+};
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+  struct Fixture {
+    test::TempDir dir;
+    std::unique_ptr<Store> store;
+    Settings settings;
+    JobQueue queue;
+    RunState run;
+    ScriptedPrompter prompter;
+    std::unique_ptr<MainWindow> window;
+
+    QByteArray saved_home = qgetenv("HOME"), saved_tmp = qgetenv("TMPDIR"), saved_lang = qgetenv("LANG");
+
+    ~Fixture() {
+      window.reset();
+      qputenv("HOME", saved_home);
+      qputenv("TMPDIR", saved_tmp);
+      qputenv("LANG", saved_lang);
+    }
+    Fixture() {
+      qputenv("HOME", QByteArray::fromStdString(dir.path().string()));
+      qputenv("TMPDIR", QByteArray::fromStdString(dir.path().string()));
+      qputenv("LANG", "es_ES.UTF-8");
+      store = Store::Open(dir / "store.db");
+    }
+    void Plant(int slot, std::int32_t status, const char* out, int media = kMediaBd5, int rate = 4500) {
+      JobRecord j = EmptyJob();
+      j.status = status;
+      j.target_media = media;
+      j.video_rate = rate;
+      CopyText(j.output_path, out);
+      CopyText(j.target_label, "AVCHD BD5");
+      CopyText(j.x264_preset, "medium");
+      store->SetBinary(JobValueName(slot), &j, sizeof j);
+    }
+    MainWindow& Open(bool is64 = true) {
+      run.is_64bit = is64;
+      window = std::make_unique<MainWindow>(*store, settings, queue, run, prompter);
+      window->show();
+      window->Start();
+      return *window;
+    }
+    template <typename T>
+    T* Find(const char* name) {
+      return window->findChild<T*>(QString::fromLatin1(name));
+    }
+  };
+
+ private slots:
+  void titleControlsAndMenus() {
+    Fixture f;
+    MainWindow& w = f.Open();
+    QCOMPARE(w.windowTitle(), QStringLiteral("DiscPress v3.3.0   (64-bit mode)"));
+    const char* buttons[][2] = {
+        {"PANEL_OPEN_BDMV", "Open &BD Folder"}, {"PANEL_OPEN", "Open &Video File"},
+        {"PANEL_SCAN", "Scan Bit&rates"},       {"PANEL_ADVANCED", "Adva&nced..."},
+        {"PANEL_IMDB", "View on TMDB"},         {"PANEL_ADD", "&Add to Queue"},
+        {"PANEL_GO", "&Start Jobs"},            {"PANEL_CANCELAR", "&Cancel Current"},
+        {"PANEL_CLEAR", "Clear Com&pleted"},    {"PANEL_UP", "&Up"},
+        {"PANEL_DOWN", "&Down"},                {"PANEL_DELETE", "&Remove"},
+    };
+    for (const auto& b : buttons) {
+      auto* button = f.Find<QPushButton>(b[0]);
+      QVERIFY2(button, b[0]);
+      QCOMPARE(button->text(), QString::fromUtf8(b[1]));
+    }
+    // What later work brings to life is there, dimmed.
+    QVERIFY(!f.Find<QPushButton>("PANEL_OPEN_BDMV")->isEnabled());
+    QVERIFY(!f.Find<QPushButton>("PANEL_ADD")->isEnabled());
+    for (const char* name : {"PANEL_S_VIDEO", "PANEL_S_AUDIO", "PANEL_S_SUB", "PANEL_MEDIA", "PANEL_AUDIO",
+                             "PANEL_SUBT", "PANEL_PRESETS", "PANEL_PLAYLIST"})
+      QVERIFY2(f.Find<QComboBox>(name), name);
+    QVERIFY(f.Find<QTreeWidget>("PANEL_COLA2"));
+    QVERIFY(f.Find<QPushButton>("PANEL_SALIR"));
+    QCOMPARE(f.Find<QLabel>("PANEL_BARRA_LABEL")->text(), QStringLiteral("Idle"));
+    QCOMPARE(f.Find<QProgressBar>("PANEL_BARRA")->maximum(), 1000);
+
+    auto* sound = f.Find<QAction>("MenuSound");
+    auto* shutdown = f.Find<QAction>("MenuShutdown");
+    QVERIFY(sound && shutdown);
+    QCOMPARE(sound->text(), QStringLiteral("&Play sound when finish a job"));
+    QCOMPARE(shutdown->text(), QStringLiteral("Shut&down computer when finish all jobs"));
+    QVERIFY(f.Find<QAction>("CallMenuExit")->isEnabled());
+    QVERIFY(!f.Find<QAction>("CallMenuSettings")->isEnabled());
+    QCOMPARE(f.Find<QMenu>("MenuScrape")->actions().size(), 6);
+
+    // Settings reached the window: defaults, Spanish locale.
+    QCOMPARE(f.Find<QComboBox>("PANEL_MEDIA")->itemText(4), QStringLiteral("10000 MB"));
+    QCOMPARE(f.Find<QComboBox>("PANEL_PRESETS")->currentText(), QStringLiteral("medium"));
+    QCOMPARE(std::string(FieldText(f.settings.AudioLang)), std::string("spa"));
+    QVERIFY(f.Find<QMenu>("MenuScrape")->actions().at(1)->isChecked());
+  }
+
+  void toggles() {
+    Fixture f;
+    MainWindow& w = f.Open(false);
+    QCOMPARE(w.windowTitle(), QStringLiteral("DiscPress v3.3.0   (32-bit mode)"));
+    f.Find<QAction>("MenuShutdown")->trigger();
+    QVERIFY(f.run.shutdown_when_done);
+    QVERIFY(f.Find<QAction>("MenuShutdown")->isChecked());
+    QCOMPARE(w.windowTitle(),
+             QStringLiteral("DiscPress v3.3.0   (32-bit mode)  *** SHUTDOWN COMPUTER WHEN FINISH ALL JOBS ***"));
+    f.Find<QAction>("MenuShutdown")->trigger();
+    QCOMPARE(w.windowTitle(), QStringLiteral("DiscPress v3.3.0   (32-bit mode)"));
+    f.Find<QAction>("MenuSound")->trigger();
+    QVERIFY(f.run.sound_when_done);
+    QVERIFY(f.Find<QAction>("MenuSound")->isChecked());
+  }
+
+  void plantedQueueIsShown() {
+    Fixture f;
+    f.Plant(5, kStatusPending, "/out/five");
+    f.Plant(9, kStatusX264Pass2, "/out/nine");  // was running: comes back stopped
+    f.Plant(12, kStatusFinished, "/out/twelve", kMediaMkvCrf, 20);
+    f.Open();
+    auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
+    QCOMPARE(tree->topLevelItemCount(), 3);
+    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("[PENDING]     /out/five (AVCHD BD5 / 4500 Kbps / medium)"));
+    QCOMPARE(tree->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 5);
+    QCOMPARE(tree->topLevelItem(0)->childCount(), 6);
+    QCOMPARE(tree->topLevelItem(0)->child(3)->data(0, Qt::UserRole).toInt(), 5);
+    QVERIFY(!tree->topLevelItem(0)->isExpanded());
+    QVERIFY(tree->topLevelItem(1)->text(0).startsWith(QStringLiteral("[STOPPED]     /out/nine")));
+    QCOMPARE(tree->topLevelItem(2)->text(0), QStringLiteral("[FINISHED]    /out/twelve (AVCHD BD5 / CRF 20 / medium)"));
+    QCOMPARE(tree->topLevelItem(2)->foreground(0).color(), QColor(0, 0x80, 0));
+    QVERIFY(f.Find<QPushButton>("PANEL_GO")->isEnabled());
+    QVERIFY(f.Find<QPushButton>("PANEL_CLEAR")->isEnabled());
+    QVERIFY(!f.Find<QPushButton>("PANEL_CANCELAR")->isEnabled());
+    // The first job is selected: it may be removed and moved up into the
+    // empty slot above it, but not down into the empty slot 6.
+    QVERIFY(f.Find<QPushButton>("PANEL_DELETE")->isEnabled());
+    QVERIFY(f.Find<QPushButton>("PANEL_UP")->isEnabled());
+    QVERIFY(!f.Find<QPushButton>("PANEL_DOWN")->isEnabled());
+    QCOMPARE(f.queue.Status(9), kStatusStopped);
+  }
+
+  void emptyQueueDimsTheButtons() {
+    Fixture f;
+    f.Open();
+    QCOMPARE(f.Find<QTreeWidget>("PANEL_COLA2")->topLevelItemCount(), 0);
+    for (const char* name : {"PANEL_GO", "PANEL_CANCELAR", "PANEL_CLEAR", "PANEL_DELETE"})
+      QVERIFY2(!f.Find<QPushButton>(name)->isEnabled(), name);
+  }
+
+  void exitAsksOnlyWhileAJobRuns() {
+    Fixture f;
+    MainWindow& w = f.Open();
+    int stops = 0;
+    w.set_stop_job([&] { ++stops; });
+    QVERIFY(w.close());  // idle: quits at once, no question
+    QVERIFY(f.prompter.asked.empty());
+
+    w.show();
+    f.run.current_job = 3;
+    f.prompter.answers = {Answer::kNo};
+    QVERIFY(!w.close());
+    QCOMPARE(stops, 0);
+    QCOMPARE(f.prompter.asked.size(), size_t{1});
+    QCOMPARE(f.prompter.asked[0], std::string("DiscPress|") + kExitQuestion);
+    f.prompter.answers = {Answer::kYes};
+    QVERIFY(w.close());
+    QCOMPARE(stops, 1);
+
+    // The session ends: no question, the job is stopped.
+    w.show();
+    f.prompter.asked.clear();
+    w.OnSessionEnding();
+    QCOMPARE(stops, 2);
+    QVERIFY(f.prompter.asked.empty());
+  }
+
+  void damagedStoreIsSaidOnce() {
+    test::TempDir dir;
+    {
+      std::FILE* junk = std::fopen((dir / "store.db").c_str(), "wb");
+      std::fputs("this is no database at all, just text that fills a page", junk);
+      std::fclose(junk);
+    }
+    Fixture f;
+    f.store = Store::Open(dir / "store.db");
+    f.Open();
+    QCOMPARE(f.prompter.asked.size(), size_t{1});
+    QVERIFY(f.prompter.asked[0].find("damaged") != std::string::npos);
+  }
+};
+
+}  // namespace dp::ui
+
+QTEST_MAIN(dp::ui::MainWindowTest)
+#include "main_window_test.moc"
