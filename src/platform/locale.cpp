@@ -1,0 +1,15 @@
+#include "platform/locale.h"
+
+#include <cstdlib>
+
+namespace dp {
+
+std::string SystemLocaleName() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return value;
+  }
+  return {};
+}
+
+}  // namespace dp

@@ -1,0 +1,145 @@
+#include "lang/iso639.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace dp {
+namespace {
+
+TEST(Iso639Tables, SizesUniqueCodesAndEveryYieldedCodeHasAName) {
+  EXPECT_EQ(LanguageNameTable().size(), 211u);
+  EXPECT_EQ(LanguageCodeTable().size(), 184u);
+  EXPECT_EQ(PreferredLanguages().size(), 50u);
+
+  std::set<std::string> names;
+  for (const LanguageNameRow& row : LanguageNameTable()) {
+    const std::string code = row.code;
+    EXPECT_EQ(code.size(), 3u) << code;
+    EXPECT_TRUE(names.insert(code).second) << "duplicate " << code;
+    EXPECT_FALSE(std::string(row.name).empty()) << code;
+  }
+  std::set<std::string> alpha2;
+  std::set<std::string> yielded;
+  for (const CodeRow& row : LanguageCodeTable()) {
+    EXPECT_EQ(std::string(row.alpha2).size(), 2u) << row.alpha2;
+    EXPECT_TRUE(alpha2.insert(row.alpha2).second) << "duplicate " << row.alpha2;
+    yielded.insert(row.alpha3);
+    EXPECT_FALSE(LanguageNameOf(row.alpha3).empty()) << row.alpha2 << " -> " << row.alpha3;
+  }
+  EXPECT_EQ(yielded.size(), 184u);
+  // Besides the yielded codes: 19 bibliographic codes, hye and seven others.
+  for (const char* extra :
+       {"alb", "baq", "bur", "chi", "cze", "dut", "fre", "geo", "ger", "gre", "ice", "mac", "mao", "may",
+        "per", "rum", "slo", "tib", "wel", "hye", "arc", "grc", "mdr", "mul", "myn", "rom", "und"}) {
+    EXPECT_EQ(yielded.count(extra), 0u) << extra;
+    EXPECT_EQ(names.count(extra), 1u) << extra;
+  }
+}
+
+TEST(Iso639Lookup, NamesAreTheProgramsOwnTexts) {
+  EXPECT_EQ(LanguageNameOf("eng"), "English");
+  EXPECT_EQ(LanguageNameOf("ger"), "German");
+  EXPECT_EQ(LanguageNameOf("deu"), "German");
+  EXPECT_EQ(LanguageNameOf("arm"), "Armenian");
+  EXPECT_EQ(LanguageNameOf("hye"), "Armenian");
+  EXPECT_EQ(LanguageNameOf("bam"), "Bambra");
+  EXPECT_EQ(LanguageNameOf("jpn"), "Japanse");
+  EXPECT_EQ(LanguageNameOf("srp"), "Servbian");
+  EXPECT_EQ(LanguageNameOf("pus"), "Pashto language");
+  EXPECT_EQ(LanguageNameOf("nob"), "Norwegian Bokm\xC3\xA5l");
+  EXPECT_EQ(LanguageNameOf("vol"), "Volap\xC3\xBCk");
+  EXPECT_EQ(LanguageNameOf("und"), "Undetermined");
+  EXPECT_EQ(Alpha3Of("en"), "eng");
+  EXPECT_EQ(Alpha3Of("hy"), "arm");
+  EXPECT_EQ(Alpha3Of("es"), "spa");
+  EXPECT_EQ(Alpha3Of("zu"), "zul");
+}
+
+TEST(Iso639Lookup, MatchesOnlyTheWholeLowerCaseCode) {
+  for (const char* code : {"ENG", "Eng", "eng ", " eng", "en", "engl", "", "xxx", "fil", "\xC3\xA9ng", "1ng"})
+    EXPECT_TRUE(LanguageNameOf(code).empty()) << '"' << code << '"';
+  for (const char* code : {"EN", "en ", "e", "eng", "", "xx", "-e"})
+    EXPECT_TRUE(Alpha3Of(code).empty()) << '"' << code << '"';
+}
+
+TEST(Iso639Buffers, MissLeavesBufferAndConversionWorksInPlace) {
+  char name[32] = "kept";
+  ISO639_2toIdioma("xx", name);
+  EXPECT_STREQ(name, "kept");
+  ISO639_2toIdioma("spa", name);
+  EXPECT_STREQ(name, "Spanish");
+
+  char code[8] = "de";
+  ISO639_2Alpha2toAlpha3(FieldText(code), code);
+  EXPECT_STREQ(code, "deu");
+  ISO639_2Alpha2toAlpha3(FieldText(code), code);  // a three-letter code has no row
+  EXPECT_STREQ(code, "deu");
+
+  // A short buffer gets a whole character, never half of one.
+  char small[16] = "";
+  ISO639_2toIdioma("nob", small);
+  EXPECT_STREQ(small, "Norwegian Bokm");
+}
+
+TEST(Iso639Preferred, LabelsValuesAndOrder) {
+  const auto list = PreferredLanguages();
+  EXPECT_EQ(list.front().label, "eng (English)");
+  EXPECT_EQ(list.front().value, "eng");
+  EXPECT_EQ(list.back().label, "vie (Vietnamese)");
+  auto find = [&](std::string_view label) -> std::string_view {
+    for (const PreferredLanguage& p : list)
+      if (p.label == label) return p.value;
+    return "<absent>";
+  };
+  EXPECT_EQ(find("may/zlm (Malay)"), "may/zlm");
+  EXPECT_EQ(find("ger/deu (Deutsch)"), "ger/deu");
+  EXPECT_EQ(find("cat (Catal\xC3\xA0)"), "cat");
+  EXPECT_EQ(find("tur (T\xC3\xBCrk\xC3\xA7"
+                 "e)"),
+            "tur");
+  EXPECT_EQ(find("bel (Belarusan)"), "bel");
+  int two_code = 0;
+  for (const PreferredLanguage& p : list) {
+    EXPECT_TRUE(p.value.size() == 3 || (p.value.size() == 7 && p.value[3] == '/')) << p.label;
+    EXPECT_EQ(p.label.substr(0, p.value.size()), p.value);
+    EXPECT_EQ(p.label[p.value.size()], ' ') << p.label;
+    two_code += p.value.size() == 7;
+  }
+  EXPECT_EQ(two_code, 11);
+}
+
+struct Stream {
+  char language_code[8];
+  char language_name[32];
+};
+
+struct OtherStream {
+  int pid;
+  char language_code[8];
+  char language_name[32];
+};
+
+TEST(RevisaCodisIdioma, NormalisesCodesThenFillsEmptyNames) {
+  Stream subs[] = {
+      {"en", ""}, {"", ""}, {"hy", ""}, {"xx", ""}, {"fil", ""}, {"fre", "Fran\xC3\xA7\x61is"}, {"EN", ""},
+  };
+  OtherStream audio[] = {{4352, "de", ""}, {4353, "jpn", ""}};
+  RevisaCodisIdioma(std::span<Stream>(subs), std::span<OtherStream>(audio));
+
+  const char* expected[][2] = {
+      {"eng", "English"}, {"und", "Undetermined"},       {"arm", "Armenian"}, {"xx", ""},
+      {"fil", ""},        {"fre", "Fran\xC3\xA7\x61is"}, {"EN", ""}};
+  for (std::size_t i = 0; i < std::size(subs); ++i) {
+    EXPECT_STREQ(subs[i].language_code, expected[i][0]) << i;
+    EXPECT_STREQ(subs[i].language_name, expected[i][1]) << i;
+  }
+  EXPECT_STREQ(audio[0].language_code, "deu");
+  EXPECT_STREQ(audio[0].language_name, "German");
+  EXPECT_STREQ(audio[1].language_name, "Japanse");
+  EXPECT_EQ(audio[1].pid, 4353);
+}
+
+}  // namespace
+}  // namespace dp
