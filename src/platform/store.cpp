@@ -108,9 +108,10 @@ bool Store::Healthy() {
     const auto* text = sqlite3_column_text(check.get(), 0);
     if (!text || std::strcmp(reinterpret_cast<const char*>(text), "ok") != 0) return false;
   }
-  // WAL lets the desktop program and discpress-cli use the store at once;
-  // FULL sync makes every committed queue survive a power cut too.
-  return Exec("PRAGMA journal_mode=WAL") && Exec("PRAGMA synchronous=FULL") && Exec(kSchema);
+  // WAL lets the desktop program and discpress-cli use the store at once.
+  // A commit is atomic and survives a crash or kill of the program; like the
+  // registry it stands for, the last changes may wait a moment for the disk.
+  return Exec("PRAGMA journal_mode=WAL") && Exec("PRAGMA synchronous=NORMAL") && Exec(kSchema);
 }
 
 std::unique_ptr<Store> Store::Open(const fs::path& file) {
@@ -203,7 +204,12 @@ ReadResult Store::Read(std::string_view name, std::size_t buf_size, RegValue& ou
 
 bool Store::Set(std::string_view name, const RegValue& value, std::string_view key) {
   std::lock_guard lock(mutex_);
-  Statement st(db_, "INSERT OR REPLACE INTO reg_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)");
+  // A value written again unchanged touches no page: rewriting the whole
+  // queue then costs only the records that did change.
+  Statement st(db_,
+               "INSERT INTO reg_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)"
+               " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data"
+               " WHERE type IS NOT excluded.type OR data IS NOT excluded.data");
   if (!st) return false;
   st.Text(1, key);
   st.Text(2, name);

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Installs what DiscPress needs, builds it and runs every test:
+#   1. the whole tree with warnings as errors under AddressSanitizer and
+#      UndefinedBehaviorSanitizer (unit, Qt and end-to-end tests);
+#   2. the threaded parts (worker, tool processes, scanner) under ThreadSanitizer;
+#   3. every fuzz target for a bounded time under AddressSanitizer.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash scripts/install-deps.sh || exit 1
+jobs=$(nproc)
+passed=0
+failed=0
+status=0
+
+# Reads ctest's summary line and adds it to the totals.
+count() {
+  local line
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    return
+  fi
+  local f t
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+  passed=$((passed + t - f))
+  failed=$((failed + f))
+}
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_WERROR=ON \
+  -DDP_SANITIZE=address,undefined -DCMAKE_CXX_FLAGS=-O1 >/dev/null || exit 1
+cmake --build build/asan -j"$jobs" || exit 1
+(cd build/asan && ctest -j"$jobs" --output-on-failure --timeout 600) 2>&1 | tee build/asan/ctest.log
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+count build/asan/ctest.log
+
+echo "== threaded parts with ThreadSanitizer"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_WERROR=ON -DDP_BUILD_GUI=OFF \
+  -DDP_SANITIZE=thread -DCMAKE_CXX_FLAGS=-O1 "-DDP_TEST_ONLY=scanner;platform;pipeline;queue" >/dev/null || exit 1
+cmake --build build/tsan -j"$jobs" || exit 1
+(cd build/tsan && ctest -j"$jobs" --output-on-failure --timeout 600) 2>&1 | tee build/tsan/ctest.log
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+count build/tsan/ctest.log
+
+echo "== fuzz targets"
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_BUILD_FUZZ=ON \
+  -DDP_BUILD_GUI=OFF -DDP_BUILD_TESTS=OFF -DDP_SANITIZE=address,undefined \
+  -DCMAKE_CXX_FLAGS="-O1 -fsanitize=fuzzer-no-link" >/dev/null || exit 1
+cmake --build build/fuzz -j"$jobs" || exit 1
+seconds=${DP_FUZZ_SECONDS:-20}
+for fuzzer in build/fuzz/fuzz/*_fuzz; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  corpus=$(mktemp -d)
+  [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+  if "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" \
+    >"build/fuzz/$name.log" 2>&1; then
+    echo "fuzz $name: clean for ${seconds}s"
+    passed=$((passed + 1))
+  else
+    echo "fuzz $name: FAILED"
+    tail -n 40 "build/fuzz/$name.log"
+    failed=$((failed + 1))
+    status=1
+  fi
+  rm -rf "$corpus"
+done
+
+echo
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] || status=1
+exit $status
