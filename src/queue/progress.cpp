@@ -12,8 +12,9 @@ namespace {
 
 int ClampPerMille(std::int64_t p) { return static_cast<int>(std::clamp<std::int64_t>(p, 0, kProgressMax)); }
 
-// p = 0 ends a pipe reader's tick; a value outside the bar's range is shown
-// at the nearest end rather than handed to a bar that would ignore it.
+// A value outside the bar's range (a negative percentage, more than 100%, a
+// frame past the job's count) is shown at the nearest end rather than handed
+// to a bar that would ignore it.
 std::optional<ProgressShown> Shown(std::int64_t p, std::string text) {
   return ProgressShown{ClampPerMille(p), std::move(text)};
 }

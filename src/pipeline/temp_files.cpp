@@ -1,0 +1,165 @@
+#include "pipeline/temp_files.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "util/text.h"
+
+namespace dp {
+namespace {
+
+bool Interlaced(const JobRecord& job) { return job.interlaced_avc || job.reserved_7470 != 0; }
+
+bool HasSubtitleWork(const JobRecord& job) { return job.subtitle_mode == 2 || job.subtitle_mode == 3; }
+
+bool IsPgs(const JobRecord& job) { return FieldText(job.subtitle_codec_id) == "S_HDMV/PGS"; }
+
+}  // namespace
+
+std::string JobTag(int slot) { return Format(".job_%d", slot); }
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+std::string TempFileBaseName(std::string_view output_name, int slot, std::string_view suffix) {
+  std::string name(output_name);
+  name += JobTag(slot);
+  name += suffix;
+  return name;
+}
+
+std::string TempFileName(std::string_view temp_path, std::string_view output_name, int slot,
+                         std::string_view suffix) {
+  return JoinPath(temp_path, TempFileBaseName(output_name, slot, suffix));
+}
+
+std::string TempFileName(std::string_view temp_path, const JobRecord& job, int slot,
+                         std::string_view suffix) {
+  return TempFileName(temp_path, FieldText(job.output_name), slot, suffix);
+}
+
+std::string TsMuxerMetaName(std::string_view temp_path, int slot) {
+  return TempFileName(temp_path, kTsMuxerMetaPrefix, slot, kSuffixMeta);
+}
+
+std::string_view VideoSuffix(std::string_view video_codec) {
+  if (video_codec == "AVC") return kSuffixH264;
+  if (video_codec == "VC-1") return kSuffixVc1;
+  if (video_codec == "MPEG Video") return kSuffixM2v;
+  return {};
+}
+
+std::string_view AudioSuffix(const JobRecord& job) {
+  if (job.target_audio == 2) return kSuffixFlac;
+  if (job.target_audio != 0) return kSuffixAc3;
+  const std::string_view id = FieldText(job.audio_codec_id);
+  if (id == "A_AC3") return job.audio_untouched_hd ? kSuffixTrueHdAc3 : kSuffixAc3;
+  if (id == "A_DTS") return job.audio_untouched_hd ? kSuffixDtsHd : kSuffixDts;
+  if (id == "A_LPCM") return kSuffixWav;
+  if (id == "A_EAC3") return kSuffixEac3;
+  if (id == "A_FLAC") return kSuffixFlac;
+  if (id == "A_MPEG/L2") return kSuffixMp2;
+  if (id == "A_AAC") return kSuffixAac;
+  return {};
+}
+
+std::string_view SubtitleSuffix(std::string_view subtitle_codec_id) {
+  return subtitle_codec_id == "S_TEXT/UTF8" ? kSuffixSrt : kSuffixSup;
+}
+
+bool IsMvcMode(const JobRecord& job) { return job.mode_3d == 10 || job.mode_3d == 11; }
+
+bool DemuxInPlan(const JobRecord& job) {
+  const bool direct = job.join_playlist == 0 && job.target_audio == 0 && !HasSubtitleWork(job) &&
+                      job.target_media != kMediaMkvCrf && !job.source_is_mkv && job.resize_720p != 2 &&
+                      job.mode_3d == 0 && (!Interlaced(job) || job.video_untouched == 1);
+  return !direct;
+}
+
+std::vector<std::string> TemporaryFileNames(const JobRecord& job, int slot, bool save_x264_log) {
+  const std::string_view output_name = FieldText(job.output_name);
+  const bool mkv = job.target_media == kMediaMkvCrf;
+  const bool mvc = IsMvcMode(job);
+  const bool encoded = job.video_untouched == 0;
+  const std::string_view subtitle_suffix = SubtitleSuffix(FieldText(job.subtitle_codec_id));
+
+  std::vector<std::string_view> suffixes;
+  if (job.mode_3d != 0) {
+    suffixes.insert(suffixes.end(), {kSuffixBaseView, kSuffixDependentView});
+    if (!mvc) suffixes.push_back(kSuffixAvs);
+  }
+  if (job.join_playlist != 0 || job.use_x265 || (mkv && job.video_untouched) || (Interlaced(job) && encoded))
+    suffixes.push_back(VideoSuffix(FieldText(job.video_codec)));
+  if (job.target_audio != 0 || job.join_playlist != 0 || mkv || job.source_is_mkv || mvc)
+    suffixes.push_back(AudioSuffix(job));
+  if (HasSubtitleWork(job) || job.join_playlist != 0 || mkv || job.source_is_mkv || job.resize_720p == 2 ||
+      (job.mode_3d != 0 && job.subtitle_mode != 0)) {
+    suffixes.push_back(subtitle_suffix);
+    if (HasSubtitleWork(job) && (job.mode_3d == 0 || mvc)) suffixes.push_back(kSuffixForcedSup);
+    if (job.resize_720p == 2) suffixes.push_back(kSuffixResizedSup);
+  }
+  if (mkv) {
+    suffixes.push_back(kSuffixChapters);
+    if ((job.resize_720p != 0 || job.crop_height != 0) && IsPgs(job)) suffixes.push_back(kSuffixResizedSup);
+    if (job.use_x265 && (job.crop_height != 0 || job.resize_720p != 0)) suffixes.push_back(kSuffixAvs);
+  }
+  if (DemuxInPlan(job)) suffixes.push_back(kSuffixEac3toLog);
+
+  std::vector<std::string> names;
+  for (const std::string_view suffix : suffixes) names.push_back(TempFileBaseName(output_name, slot, suffix));
+
+  const bool two_pass = job.target_media != kMediaAvchdCrf && !mkv && !mvc;
+  if (encoded) {
+    names.push_back(TempFileBaseName(output_name, slot, job.use_x265 ? kSuffix265 : kSuffix264));
+    if (!job.use_x265) names.push_back(TempFileBaseName(output_name, slot, kSuffixIndex));
+    names.push_back(TempFileBaseName(output_name, slot, kSuffixQpfile));
+    names.push_back(TempFileBaseName(output_name, slot, job.use_x265 ? kSuffix265Lock : kSuffix264Lock));
+    if (two_pass) {
+      // x264 keeps its macroblock-tree and temporary statistics beside the
+      // ".stats" file under names made by appending to it.
+      const std::string stats = TempFileBaseName(output_name, slot, kSuffixStats);
+      names.push_back(stats);
+      names.push_back(stats + std::string(kSuffixMbtree));
+      names.push_back(stats + std::string(kSuffixMbtree) + std::string(kSuffixTemp));
+      names.push_back(TempFileBaseName(output_name, slot, kSuffixStatsTemp));
+    }
+  }
+  if (!mkv) names.push_back(TempFileBaseName(kTsMuxerMetaPrefix, slot, kSuffixMeta));
+  if (!save_x264_log && encoded) {
+    if (mvc) {
+      names.push_back(TempFileBaseName(output_name, slot, kSuffixMvcencLog));
+    } else if (job.target_media == kMediaAvchdCrf || mkv) {
+      names.push_back(TempFileBaseName(output_name, slot, job.use_x265 ? kSuffixX265Log : kSuffixX264Log));
+    } else {
+      names.push_back(TempFileBaseName(output_name, slot, kSuffixX264Pass1Log));
+      names.push_back(TempFileBaseName(output_name, slot, kSuffixX264Pass2Log));
+    }
+  }
+
+  // Several rules can name the same file; each is listed once.
+  std::vector<std::string> unique;
+  for (std::string& name : names)
+    if (std::find(unique.begin(), unique.end(), name) == unique.end()) unique.push_back(std::move(name));
+  return unique;
+}
+
+int BorraTemporals(std::string_view temp_path, const JobRecord& job, int slot, bool force,
+                   const CleanupSettings& settings) {
+  if (!force && settings.debug_mode) return 0;
+  // Without a folder the names would land in the root or the working folder;
+  // with a "/" in the output name they would reach outside the folder.
+  if (temp_path.empty() || FieldText(job.output_name).find('/') != npos) return 0;
+  int removed = 0;
+  for (const std::string& name : TemporaryFileNames(job, slot, settings.save_x264_log)) {
+    // unlink never removes a folder, and a symbolic link goes, not its target.
+    if (::unlink(JoinPath(temp_path, name).c_str()) == 0) ++removed;
+  }
+  return removed;
+}
+
+}  // namespace dp

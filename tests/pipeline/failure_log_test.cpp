@@ -1,0 +1,67 @@
+#include "pipeline/failure_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace dp {
+namespace {
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::tm March5() {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 2;
+  t.tm_mday = 5;
+  t.tm_hour = 9;
+  t.tm_min = 7;
+  t.tm_sec = 3;
+  t.tm_isdst = -1;
+  return t;
+}
+
+TEST(FailureLog, RecordBytes) {
+  const std::string cmd = R"("/opt/dp/x264/x264" --pass 2 -o "/tmp/Le film d'été.job_3.264")";
+  const std::string expected = "-[05/03/2026 - 09:07:03]" + std::string(80, '-') + "\n  LAST CMD LINE => " +
+                               cmd + "\n  EXIT CODE     => -1 (0xFFFFFFFF)\n" + std::string(104, '-') +
+                               "\n\n";
+  EXPECT_EQ(FailureRecord(March5(), cmd, -1), expected);
+  EXPECT_NE(
+      FailureRecord(March5(), "", 255).find("\n  LAST CMD LINE => \n  EXIT CODE     => 255 (0x000000FF)\n"),
+      std::string::npos);
+}
+
+TEST(FailureLog, AppendsOneRecordPerFailure) {
+  test::TempDir dir;
+  const std::filesystem::path log = dir / "error_log.txt";
+  EXPECT_EQ(ErrorLogPath(dir.path().string()), log.string());
+  std::ofstream(log, std::ios::binary) << "earlier\n";
+
+  std::tm when = March5();
+  const std::time_t stamp = std::mktime(&when);
+  ASSERT_TRUE(LogToolFailure(dir.path().string(), "\"mkvmerge\" -o out.mkv", 2, stamp));
+  ASSERT_TRUE(LogToolFailure(dir.path().string(), "\"tsMuxeR\" x.meta", 1, stamp));
+  EXPECT_EQ(ReadAll(log), "earlier\n" + FailureRecord(March5(), "\"mkvmerge\" -o out.mkv", 2) +
+                              FailureRecord(March5(), "\"tsMuxeR\" x.meta", 1));
+}
+
+TEST(FailureLog, RecordIsDroppedWhenTheLogCannotBeOpened) {
+  test::TempDir dir;
+  EXPECT_FALSE(AppendFailureRecord((dir / "missing").string(), "record"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+  EXPECT_FALSE(AppendFailureRecord("", "record"));
+  std::filesystem::create_directory(dir / "error_log.txt");  // a folder where the file belongs
+  EXPECT_FALSE(AppendFailureRecord(dir.path().string(), "record"));
+}
+
+}  // namespace
+}  // namespace dp
