@@ -1,0 +1,53 @@
+// One step of a job as the worker runs it: what to show, what to launch,
+// where its output goes, and what to remove when it does not finish.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "queue/job_record.h"
+
+namespace dp {
+
+// What every step builder needs besides the record.
+struct StepContext {
+  int slot = 0;
+  const Settings* settings = nullptr;  // TempPath, SaveX264Log, font, Down16 ...
+  bool is_64bit = true;                // picks the "_x64" tool variants
+  bool debug_mode = false;
+};
+
+enum class Capture {
+  kPipe,  // standard output to a pipe the progress monitor reads
+  kLog,   // standard output and error to log_file
+  kNone,  // left alone (BDSup2Sub; every tool in debug mode)
+};
+
+// A control file the step writes before its tool runs (.meta, .avs,
+// .qpfile, chapters). only_if_absent: an existing file is a finished piece
+// of an earlier run and is kept.
+struct ControlFile {
+  std::string path;
+  std::string content;
+  bool only_if_absent = false;
+};
+
+struct PreparedStep {
+  bool skip = false;           // nothing to do (resume rules): no tool runs
+  std::int32_t status = 0;     // 3..10 written into the record at start; 0 = none
+  std::string label;           // the progress bar's label, "[STEP n/N - ...]..."
+  std::string console_title;   // "[X264 PROCESS] Do not close this window!!!" ...
+  std::string command_line;    // the template text, recorded by FailJob
+  std::string feeder_command;  // x265 only: the program piping the picture into x265
+  Capture capture = Capture::kPipe;
+  std::string log_file;        // with Capture::kLog
+  bool idle_priority = false;  // encoders
+  std::vector<ControlFile> control_files;
+  std::string lock_file;                        // made before the run, removed after
+  std::vector<std::string> outputs_on_failure;  // removed when stopped or failed
+  std::string output_tree_on_failure;           // tsMuxeR: output_path, removed recursively
+};
+
+}  // namespace dp

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "source/mpls.h"
+#include "source/playlist_image.h"
+#include "support/temp_dir.h"
+
+namespace dp {
+namespace {
+
+using test::PlaylistImage;
+using test::WriteBytes;
+
+struct Folder {
+  test::TempDir dir;
+  // A 6565 s title with the given audio and PG counts and chapter count.
+  std::string Add(const std::string& name, int audio, int pgs, const std::string& clip, int chapters = 17,
+                  std::uint32_t out_time = 322425000) {
+    PlaylistImage p;
+    p.audio = static_cast<std::uint8_t>(audio);
+    p.pg_pids.assign(pgs, 0x1200);
+    p.clip = clip;
+    p.mark_types.assign(chapters, 1);
+    p.out_time = out_time;
+    return WriteBytes(dir / name, p.Build());
+  }
+};
+
+TEST(FindSimilarPlayLists, KeepsOnePlaylistPerStreamLayoutInNumberOrder) {
+  Folder f;
+  const std::string ref = f.Add("00800.mpls", 2, 3, "00055");
+  f.Add("00020.mpls", 2, 3, "00056", 12);  // same layout, lower number: this one stays
+  f.Add("00100.MPLS", 1, 0, "00070", 4);   // the extension in any case
+  f.Add("00002.mpls", 3, 3, "00098");
+  f.Add("00001.mpls", 1, 1, "00099", 17, 322425001);  // one tick longer
+  f.Add("00003.mpls.bak", 4, 0, "00097");
+  std::filesystem::create_directory(f.dir / "00004.mpls");
+  WriteBytes(f.dir / "00005.mpls", {});  // unreadable: neither similar nor in the way
+
+  std::string text;
+  ASSERT_EQ(FindSimilarPlayLists(ref, &text), 1);
+  EXPECT_EQ(text,
+            "00002.mpls, 1:49:25, 17 chapters, 00098.m2ts\n"
+            "00020.mpls, 1:49:25, 12 chapters, 00056.m2ts\n"
+            "00100.MPLS, 1:49:25, 4 chapters, 00070.m2ts\n");
+}
+
+TEST(FindSimilarPlayLists, NeedsTwoDistinctLayouts) {
+  Folder f;
+  const std::string ref = f.Add("00001.mpls", 2, 3, "00055");
+  std::string text = "before";
+  EXPECT_EQ(FindSimilarPlayLists(ref, &text), 0);  // only the reference itself
+  f.Add("00002.mpls", 2, 3, "00056");
+  EXPECT_EQ(FindSimilarPlayLists(ref, &text), 0);  // two, one layout
+  EXPECT_EQ(text, "before");
+  EXPECT_EQ(FindSimilarPlayLists((f.dir / "missing.mpls").string(), &text), 0);
+  // A real disc's two extras of exactly 210.21 s share one layout.
+  EXPECT_EQ(
+      FindSimilarPlayLists(std::string(DP_TESTDATA_DIR) + "/mpls/bdpl/disc7/PLAYLIST/00005.mpls", &text), 0);
+}
+
+TEST(FindSimilarPlayLists, ListsAtMostEight) {
+  Folder f;
+  std::string ref;
+  for (int k = 11; k >= 0; --k) ref = f.Add("0000" + std::to_string(k) + ".mpls", k, 0, "00000");
+  std::string text;
+  ASSERT_EQ(FindSimilarPlayLists(ref, &text), 1);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
+  EXPECT_EQ(text.substr(0, 11), "00000.mpls,");
+  EXPECT_NE(text.find("\n00007.mpls,"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dp

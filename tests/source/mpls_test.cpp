@@ -1,0 +1,213 @@
+#include "source/mpls.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "source/playlist_image.h"
+#include "source/start_mux_time.h"
+#include "support/temp_dir.h"
+
+namespace dp {
+namespace {
+
+using test::Bytes;
+using test::PlaylistImage;
+using test::Put32;
+using test::WriteBytes;
+
+const std::string kReal = std::string(DP_TESTDATA_DIR) + "/mpls/";
+
+struct Info {
+  int result = -9;
+  double duration = -9;
+  std::uint8_t video = 99, audio = 99, pg = 99;
+  std::int32_t chapters = -9;
+  std::string clip = "unset";
+};
+
+Info Read(const std::string& path) {
+  Info i;
+  i.result = GetMplsInfo(path, &i.duration, &i.video, &i.audio, &i.pg, &i.chapters, &i.clip);
+  return i;
+}
+
+TEST(GetMplsInfo, ReadsRealPlaylists) {
+  // The first of the feature's four play items runs 188955000..259833307.
+  Info i = Read(kReal + "bdpl/disc1/PLAYLIST/00002.mpls");
+  EXPECT_EQ(i.result, 1);
+  EXPECT_DOUBLE_EQ(i.duration, (259833307.0 - 188955000.0) / 45000.0);
+  EXPECT_EQ(i.video * 100 + i.audio * 10 + i.pg, 115);
+  EXPECT_EQ(i.chapters, 17);
+  EXPECT_EQ(i.clip, "00007");
+  // 17 marks, 9 of them entry marks: link points are not chapters.
+  EXPECT_EQ(Read(kReal + "chaptertool/00001_LinkPoint.mpls").chapters, 9);
+
+  // 37 play items push the mark table past the 4096 bytes read.
+  i = Read(kReal + "domyd-mpls/multi-angle.mpls");
+  EXPECT_EQ(i.result, 2);
+  EXPECT_EQ(i.chapters, 0);
+  EXPECT_EQ(i.pg, 26);
+  EXPECT_EQ(i.clip, "00081");
+  // A chapter text behind a playlist's magic: every offset is nonsense.
+  EXPECT_EQ(Read(kReal + "chaptertool/00001_Invalid.mpls").result, 2);
+}
+
+TEST(GetMplsInfo, DurationAndChaptersOfTheFirstItem) {
+  test::TempDir dir;
+  PlaylistImage p;
+  p.mark_types.assign(17, 1);
+  p.mark_types.insert(p.mark_types.begin() + 5, 3, 2);
+  Info i = Read(WriteBytes(dir / "a.mpls", p.Build()));
+  EXPECT_EQ(i.result, 1);
+  EXPECT_DOUBLE_EQ(i.duration, 6565.0);
+  EXPECT_EQ(i.chapters, 17);
+
+  // The span is a signed 32-bit difference: OUT before IN is negative, and a
+  // clock that wrapped inside the item still gives the short span.
+  p.in_time = 90000;
+  p.out_time = 45000;
+  EXPECT_DOUBLE_EQ(Read(WriteBytes(dir / "b.mpls", p.Build())).duration, -1.0);
+  p.in_time = 0xFFFFFFFFu - 44999u;
+  EXPECT_DOUBLE_EQ(Read(WriteBytes(dir / "c.mpls", p.Build())).duration, 2.0);
+}
+
+TEST(GetMplsInfo, MarkTableOutsideTheBytesReadGivesTwo) {
+  test::TempDir dir;
+  PlaylistImage p;
+  p.mark_types.assign(4, 1);
+  const Bytes good = p.Build();
+  const std::size_t m = p.MarkTable();
+  Bytes b(good.begin(), good.end() - 3);
+  Info i = Read(WriteBytes(dir / "cut.mpls", b));
+  EXPECT_EQ(i.result, 2);
+  EXPECT_EQ(i.chapters, 0);
+  EXPECT_EQ(i.clip, "00021");  // the rest of the summary is still given
+
+  // Offsets and lengths near 2^32 must not wrap round into the file.
+  for (std::uint32_t huge : {0xFFFFFFFFu, 0xFFFFFFFCu, 0xFFFFFFF0u}) {
+    b = good;
+    Put32(b, 12, huge);
+    EXPECT_EQ(Read(WriteBytes(dir / "m.mpls", b)).result, 2) << huge;
+    b = good;
+    Put32(b, m, huge);
+    EXPECT_EQ(Read(WriteBytes(dir / "len.mpls", b)).result, 2) << huge;
+  }
+
+  // A file that ends inside the clip name: what lies past the end reads as 0.
+  b.assign(good.begin(), good.begin() + 74);
+  i = Read(WriteBytes(dir / "short.mpls", b));
+  EXPECT_EQ(i.result, 2);
+  EXPECT_EQ(i.clip, "0002");
+  EXPECT_EQ(i.duration, 0);
+}
+
+TEST(GetMplsInfo, MarkCountLargerThanTheTableStopsAtTheTable) {
+  test::TempDir dir;
+  PlaylistImage p;
+  p.mark_types.assign(3, 1);
+  Bytes b = p.Build();
+  b[p.MarkTable() + 4] = 0xFF;  // 65283 marks claimed, 3 present,
+  b.resize(b.size() + 100, 1);  // and entry-mark-like bytes after the table
+  EXPECT_EQ(Read(WriteBytes(dir / "a.mpls", b)).chapters, 3);
+}
+
+TEST(GetMplsInfo, UnreadableFilesGiveZeroAndTouchNothing) {
+  test::TempDir dir;
+  WriteBytes(dir / "empty.mpls", {});
+  for (const auto& path : {dir / "missing.mpls", dir / "empty.mpls", dir.path()}) {
+    const Info i = Read(path);
+    EXPECT_EQ(i.result, 0) << path;
+    EXPECT_EQ(i.duration, -9);
+    EXPECT_EQ(i.chapters, -9);
+    EXPECT_EQ(i.clip, "unset");
+  }
+}
+
+SubtitleStream Sub(std::int32_t pid) {
+  SubtitleStream s{};
+  s.pid = pid;
+  s.plane = 7;
+  return s;
+}
+
+TEST(GetMpls3DPlanes, AssignsPlanesByPid) {
+  test::TempDir dir;
+  PlaylistImage p;
+  p.audio = 2;
+  for (int k = 0; k < 40; ++k) p.pg_pids.push_back(static_cast<std::uint16_t>(0x1200 + k));
+  p.pg_pids[3] = 0x1201;
+  for (int k = 0; k < 40; ++k) p.planes.push_back(static_cast<std::uint8_t>(k + 1));
+  std::vector<SubtitleStream> subs = {Sub(0x1202), Sub(0x1201), Sub(0x1300), Sub(0x1200 + 31),
+                                      Sub(0x1200 + 32)};
+  EXPECT_EQ(GetMpls3DPlanes(WriteBytes(dir / "a.mpls", p.Build()), subs), 1);
+  EXPECT_EQ(subs[0].plane, 3);
+  EXPECT_EQ(subs[1].plane, 2);   // the first stream with the PID wins
+  EXPECT_EQ(subs[2].plane, -1);  // not a PG stream of the playlist
+  EXPECT_EQ(subs[3].plane, 32);
+  EXPECT_EQ(subs[4].plane, -1);  // only 32 PG streams are looked at
+
+  // The first PG stream's plane byte is the file's byte 902, the second's
+  // would be byte 904 of this 904-byte file.
+  subs = {Sub(0x12A0), Sub(0x12A1)};
+  EXPECT_EQ(GetMpls3DPlanes(kReal + "bdpl/disc5/PLAYLIST/00001.mpls", subs), 1);
+  EXPECT_EQ(subs[0].plane, 1);
+  EXPECT_EQ(subs[1].plane, -1);
+}
+
+TEST(GetMpls3DPlanes, ExtensionOutsideTheBytesReadChangesNothing) {
+  test::TempDir dir;
+  PlaylistImage p;
+  p.pg_pids = {0x1200};
+  p.planes = {3};
+  const Bytes good = p.Build();
+  std::vector<SubtitleStream> subs = {Sub(0x1200)};
+  Bytes b = good;
+  Put32(b, 16, 0xFFFFFFFEu);
+  EXPECT_EQ(GetMpls3DPlanes(WriteBytes(dir / "x.mpls", b), subs), 0);
+  b = good;
+  Put32(b, p.Extension(), 0xFFFFFFFDu);
+  EXPECT_EQ(GetMpls3DPlanes(WriteBytes(dir / "len.mpls", b), subs), 0);
+  EXPECT_EQ(GetMpls3DPlanes((dir / "missing.mpls").string(), subs), 0);
+  // Without extension data (address 0) a playlist has no planes.
+  EXPECT_EQ(GetMpls3DPlanes(kReal + "bdpl/disc1/PLAYLIST/00002.mpls", subs), 0);
+  EXPECT_EQ(subs[0].plane, 7);
+}
+
+Bytes OffsetBlock(std::size_t at, const Bytes& fields, std::size_t size = kStartMuxReadSize) {
+  Bytes b(size, 0);
+  std::memcpy(b.data() + at, "OFMD", 4);
+  std::copy(fields.begin(), fields.end(), b.begin() + static_cast<long>(at) + 5);
+  return b;
+}
+
+TEST(GetStartMuxTime, ReadsTheFirstOffsetBlock) {
+  test::TempDir dir;
+  std::int8_t planes = -5;
+  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "a", OffsetBlock(0, {0, 0, 1, 0, 0, 0x83})), &planes), 16384);
+  EXPECT_EQ(planes, 3);
+  // The last position whose byte 10 is inside the 2048 bytes; bit 7 of b6, b8
+  // and b10 is dropped.
+  Bytes b = OffsetBlock(2037, {0, 0x80, 0, 0x81, 0x02, 0x82});
+  std::memcpy(b.data() + 400, "OFMX\0\0\0\1", 8);
+  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "b", b), &planes), 0x102 / 2);
+  EXPECT_EQ(planes, 2);
+
+  // Kept to 32 bits (b5's third bit falls off), then halved toward zero.
+  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "c", OffsetBlock(0, {0x07, 0, 0, 0, 0, 0}))), -536870912);
+  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "d", OffsetBlock(0, {0x03, 0x7F, 0xFF, 0x7F, 0xFD, 0}))), -1);
+}
+
+TEST(GetStartMuxTime, NothingFoundGivesZeroAndLeavesPlanes) {
+  test::TempDir dir;
+  std::int8_t planes = -5;
+  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "a", OffsetBlock(2038, {0, 0, 1})), &planes), 0);
+  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "b", OffsetBlock(0, {0, 0, 1, 0, 0, 3}, 2047)), &planes), 0);
+  EXPECT_EQ(GetStartMuxTime((dir / "missing").string(), &planes), 0);
+  EXPECT_EQ(planes, -5);
+}
+
+}  // namespace
+}  // namespace dp
