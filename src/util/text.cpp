@@ -156,4 +156,60 @@ std::string Format(const char* fmt, ...) {
   return out;
 }
 
+char32_t DecodeUtf8(std::string_view s, std::size_t& pos) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = byte(pos);
+  const auto raw = [&]() {
+    ++pos;
+    return static_cast<char32_t>(0xDC00 + lead);
+  };
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  }
+  std::size_t len = 0;
+  char32_t c = 0;
+  char32_t min = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    len = 2, c = lead & 0x1F, min = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    len = 3, c = lead & 0x0F, min = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    len = 4, c = lead & 0x07, min = 0x10000;
+  } else {
+    return raw();
+  }
+  if (s.size() - pos < len) return raw();
+  for (std::size_t i = 1; i < len; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) return raw();
+    c = (c << 6) | (byte(pos + i) & 0x3F);
+  }
+  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return raw();
+  pos += len;
+  return c;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c >= 0xDC80 && c <= 0xDCFF) {
+    out += static_cast<char>(c - 0xDC00);
+    return;
+  }
+  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;  // not encodable
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 }  // namespace dp

@@ -60,4 +60,14 @@ std::string_view FieldText(const char (&buf)[N]) {
 // printf into a std::string.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// Decodes the UTF-8 character that starts at s[pos] (pos < s.size()) and
+// moves pos past it.
+// A byte that does not start a well-formed sequence (a stray continuation
+// byte, an overlong form, a surrogate, a value past U+10FFFF, a sequence cut
+// short) comes back alone as U+DC00 + byte, so AppendUtf8 restores it as is.
+char32_t DecodeUtf8(std::string_view s, std::size_t& pos);
+// Appends the UTF-8 form of c; U+DC80..U+DCFF give back the raw byte they
+// stand for; other values that UTF-8 cannot carry become U+FFFD.
+void AppendUtf8(std::string& out, char32_t c);
+
 }  // namespace dp

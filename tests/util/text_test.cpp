@@ -48,5 +48,28 @@ TEST(Text, CopyTextNeverSplitsUtf8AndZeroFills) {
   EXPECT_EQ(FieldText(full), "abc");  // unterminated buffer stays bounded
 }
 
+TEST(Text, Utf8DecodeKeepsBadBytesRoundTrip) {
+  const auto decode_all = [](std::string_view s) {
+    std::u32string out;
+    for (std::size_t pos = 0; pos < s.size();) out += DecodeUtf8(s, pos);
+    return out;
+  };
+  EXPECT_EQ(decode_all("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAC"), U"a\u00E9\u20AC\U0001F3AC");
+  // Stray continuation, overlong "/", surrogate, past U+10FFFF, cut short.
+  const std::string bad = "\x80\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82";
+  const std::u32string decoded = decode_all(bad);
+  ASSERT_EQ(decoded.size(), bad.size());
+  for (std::size_t i = 0; i < bad.size(); ++i)
+    EXPECT_EQ(decoded[i], 0xDC00u + static_cast<unsigned char>(bad[i]));
+
+  std::string back;
+  for (char32_t c : decode_all("x\xC3\xA9" + bad)) AppendUtf8(back, c);
+  EXPECT_EQ(back, "x\xC3\xA9" + bad);
+  back.clear();
+  AppendUtf8(back, 0xD800);
+  AppendUtf8(back, 0x110000);
+  EXPECT_EQ(back, "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
 }  // namespace
 }  // namespace dp

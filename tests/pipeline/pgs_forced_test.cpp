@@ -1,0 +1,265 @@
+#include "pipeline/pgs_forced.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace dp {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+Bytes Segment(std::uint8_t type, const Bytes& payload) {
+  const auto hi = static_cast<std::uint8_t>(payload.size() >> 8);
+  const auto lo = static_cast<std::uint8_t>(payload.size() & 0xFF);
+  return Cat({{'P', 'G', 0, 0, 0, 1, 0, 0, 0, 0, type, hi, lo}, payload});
+}
+
+// A composition (state 0x80 starts an epoch) with no object or with one
+// object whose flag byte is `flags`.
+Bytes Composition(std::uint8_t state, std::uint8_t flags, bool has_object = true) {
+  Bytes p = {0x07,
+             0x80,
+             0x04,
+             0x38,
+             0x10,
+             0x00,
+             0x01,
+             state,
+             0x00,
+             0x00,
+             has_object ? std::uint8_t{1} : std::uint8_t{0}};
+  if (has_object) p = Cat({p, {0x00, 0x00, 0x00, flags, 0x01, 0x00, 0x03, 0x00}});
+  return Segment(0x16, p);
+}
+
+// Composition, window, palette, object and end segments.
+Bytes DisplaySet(std::uint8_t state, std::uint8_t flags, std::size_t object_size = 40) {
+  return Cat({Composition(state, flags), Segment(0x17, Bytes(10, 0x11)), Segment(0x14, Bytes(7, 0x22)),
+              Segment(0x15, Bytes(object_size, 0x33)), Segment(0x80, {})});
+}
+
+// An independent walk of a stream: (offset, payload size) of each whole segment.
+std::vector<std::pair<std::size_t, std::size_t>> Walk(const Bytes& d) {
+  std::vector<std::pair<std::size_t, std::size_t>> out;
+  for (std::size_t at = 0; d.size() - at >= 13 && d[at] == 'P' && d[at + 1] == 'G';) {
+    const std::size_t size = std::size_t{d[at + 11]} * 256 + d[at + 12];
+    if (d.size() - at - 13 < size) break;
+    out.emplace_back(at, size);
+    at += 13 + size;
+  }
+  return out;
+}
+bool EpochStartAt(const Bytes& d, std::size_t at, std::size_t size) {
+  return d[at + 10] == 0x16 && size >= 8 && d[at + 13 + 7] == 0x80;
+}
+
+class PgsForced : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/pgs_forced_test.XXXXXX";
+    ASSERT_NE(::mkdtemp(name), nullptr);
+    dir_ = name;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Write(const std::string& name, const Bytes& data) const {
+    std::ofstream(Path(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    return Path(name);
+  }
+  static Bytes Read(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(PgsForced, RealStreams) {
+  // Checked by a separate walk over the files: each ends at a segment edge,
+  // none has a forced caption; sequence_without_ods has one epoch start
+  // without a composition object (at 108720, running to 108860: 7 segments,
+  // 140 bytes); the multi-image sample has no epoch start at all.
+  const struct {
+    const char* path;
+    std::size_t segments, flaggable_epochs, unforceable_bytes;
+  } samples[] = {
+      {"sup/bdsup2sub/test.sup", 8, 1, 0},
+      {"sup/subtile/only_one.sup", 8, 1, 0},
+      {"sup/subtile/sequence_without_ods.sup", 68, 8, 140},
+      {"sup/pgs4net/sintel-en.sup", 208, 26, 0},
+      {"sup/libpgs-js/test.sup", 16, 2, 0},
+      {"sup/subtitleedit/sample_BDSUP_multi_image.sup", 11, 0, 0},
+  };
+  for (const auto& sample : samples) {
+    SCOPED_TRACE(sample.path);
+    const std::string in = std::string(DP_TESTDATA_DIR) + "/" + sample.path;
+    const Bytes input = Read(in);
+    ASSERT_EQ(Walk(input).size(), sample.segments);
+
+    const PgsCopyResult exported = SubtitleExportForced(in, Path("forced.sup"));
+    EXPECT_EQ(exported.result, 1);
+    EXPECT_EQ(exported.segments_read, sample.segments);
+    EXPECT_EQ(exported.segments_written, 0u);
+    EXPECT_FALSE(exported.input_damaged);
+    ASSERT_TRUE(fs::exists(Path("forced.sup")));
+    EXPECT_EQ(fs::file_size(Path("forced.sup")), 0u);
+
+    // Flagging changes only the flag byte of each epoch start's first object.
+    EXPECT_EQ(SubtitleFlagAllForced(in, Path("all.sup")).segments_written, sample.segments);
+    const Bytes output = Read(Path("all.sup"));
+    ASSERT_EQ(output.size(), input.size());
+    std::vector<std::size_t> expected, changed;
+    for (const auto& [at, size] : Walk(input))
+      if (EpochStartAt(input, at, size) && size > 14) expected.push_back(at + 13 + 14);
+    for (std::size_t i = 0; i < input.size(); ++i)
+      if (input[i] != output[i]) changed.push_back(i);
+    EXPECT_EQ(expected.size(), sample.flaggable_epochs);
+    EXPECT_EQ(changed, expected);
+    for (std::size_t at : changed) EXPECT_EQ(output[at], input[at] | 0x40);
+
+    // Then the export keeps every epoch that has a caption to force.
+    EXPECT_EQ(SubtitleExportForced(Path("all.sup"), Path("again.sup")).result, 1);
+    EXPECT_EQ(fs::file_size(Path("again.sup")),
+              sample.flaggable_epochs == 0 ? 0 : input.size() - sample.unforceable_bytes);
+    EXPECT_EQ(Read(Path("again.sup")) == output,
+              sample.unforceable_bytes == 0 && sample.flaggable_epochs > 0);
+  }
+}
+
+TEST_F(PgsForced, ExportKeepsExactlyTheForcedEpochs) {
+  const Bytes forced_epoch = Cat({DisplaySet(0x80, 0x40, kPgsMaxPayload), Composition(0x00, 0, false)});
+  // Only the epoch start decides: later compositions' flags do not count.
+  const Bytes plain_epoch =
+      Cat({DisplaySet(0x80, 0x00), DisplaySet(0x00, 0x40), Composition(0x00, 0, false)});
+  const Bytes forced_cropped = DisplaySet(0x80, 0xC0);
+  const std::string in = Write("in.sup", Cat({forced_epoch, plain_epoch, forced_cropped, plain_epoch}));
+
+  const PgsCopyResult r = SubtitleExportForced(in, Path("out.sup"));
+  EXPECT_EQ(r.result, 1);
+  EXPECT_EQ(r.segments_read, 6u + 11u + 5u + 11u);
+  EXPECT_EQ(r.segments_written, 6u + 5u);
+  EXPECT_EQ(Read(Path("out.sup")), Cat({forced_epoch, forced_cropped}));
+}
+
+TEST_F(PgsForced, ShortCompositionsUseNoBytesOfEarlierSegments) {
+  // The object carries 0x80 at payload byte 7 and 0x40 at byte 14; the
+  // compositions after it are too short to have those bytes of their own.
+  Bytes object(20, 0);
+  object[7] = 0x80;
+  object[14] = 0x40;
+  const Bytes no_state = Segment(0x16, Bytes(5, 0));
+  const Bytes plain = Cat({Composition(0x80, 0x00), Segment(0x15, object), no_state,
+                           Composition(0x80, 0, false), Segment(0x15, object), Segment(0x80, {})});
+  const std::string in = Write("in.sup", plain);
+  SubtitleExportForced(in, Path("forced.sup"));
+  EXPECT_EQ(fs::file_size(Path("forced.sup")), 0u);
+
+  SubtitleFlagAllForced(in, Path("all.sup"));
+  Bytes expected = plain;
+  expected[13 + 14] |= 0x40;
+  EXPECT_EQ(Read(Path("all.sup")), expected);
+
+  // Nor does a short composition end a forced epoch.
+  const Bytes forced =
+      Cat({Composition(0x80, 0x40), Segment(0x15, Bytes(20, 0)), no_state, Segment(0x80, {})});
+  SubtitleExportForced(Write("forced_in.sup", forced), Path("forced2.sup"));
+  EXPECT_EQ(Read(Path("forced2.sup")), forced);
+}
+
+TEST_F(PgsForced, DamagedInputEndsAtLastWholeSegment) {
+  const Bytes good = Cat({DisplaySet(0x80, 0x40), DisplaySet(0x80, 0x00)});
+  Bytes flagged_good = good;
+  flagged_good[13 + 14] |= 0x40;
+  flagged_good[DisplaySet(0x80, 0x40).size() + 13 + 14] |= 0x40;
+  Bytes cut_payload = Segment(0x15, Bytes(300, 0x55));
+  cut_payload.resize(13 + 120);
+  Bytes huge = Segment(0x15, {});
+  huge[11] = huge[12] = 0xFF;  // 65535 announced, none there
+  const struct {
+    const char* name;
+    Bytes tail;
+    bool more_after;  // a whole forced display set follows the damage
+  } cases[] = {
+      {"payload cut short", cut_payload, false},
+      {"size past end of file", huge, false},
+      {"header cut short", Bytes{'P', 'G', 0, 0, 0}, false},
+      {"not PGS", Bytes{'X', 'G', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0, 0}, true},
+      {"P without G", Bytes{'P', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0, 0}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string in =
+        Write("in.sup", Cat({good, c.tail, c.more_after ? DisplaySet(0x80, 0x40) : Bytes{}}));
+    const PgsCopyResult exported = SubtitleExportForced(in, Path("forced.sup"));
+    EXPECT_EQ(exported.result, 1);
+    EXPECT_TRUE(exported.input_damaged);
+    EXPECT_EQ(exported.segments_read, 10u);
+    EXPECT_EQ(Read(Path("forced.sup")), DisplaySet(0x80, 0x40));
+
+    const PgsCopyResult flagged = SubtitleFlagAllForced(in, Path("all.sup"));
+    EXPECT_EQ(flagged.result, 1);
+    EXPECT_TRUE(flagged.input_damaged);
+    EXPECT_EQ(Read(Path("all.sup")), flagged_good);
+  }
+}
+
+TEST_F(PgsForced, OutputOnlyWhenBothFilesAreUsable) {
+  const Bytes data = DisplaySet(0x80, 0x40);
+  const std::string in = Write("in.sup", data);
+  const std::string empty = Write("empty.sup", {});
+  for (auto fn : {&SubtitleExportForced, &SubtitleFlagAllForced}) {
+    // An empty input still gives an (empty) output, replacing an old one.
+    Write("out.sup", data);
+    EXPECT_EQ(fn(empty, Path("out.sup")).result, 1);
+    EXPECT_EQ(fs::file_size(Path("out.sup")), 0u);
+    fs::remove(Path("out.sup"));
+
+    EXPECT_EQ(fn(Path("missing.sup"), Path("out.sup")).result, 0);
+    EXPECT_EQ(fn(dir_.string(), Path("out.sup")).result, 0);
+    EXPECT_FALSE(fs::exists(Path("out.sup")));
+    EXPECT_EQ(fn(in, Path("no_such_dir/out.sup")).result, 0);
+    EXPECT_EQ(fn(in, dir_.string()).result, 0);
+    // The input as its own output (by name or through a link) would be
+    // truncated before it is read.
+    EXPECT_EQ(fn(in, in).result, 0);
+    fs::create_hard_link(in, Path("link.sup"));
+    EXPECT_EQ(fn(in, Path("link.sup")).result, 0);
+    fs::remove(Path("link.sup"));
+    EXPECT_EQ(Read(in), data);
+  }
+}
+
+TEST_F(PgsForced, CommandLine) {
+  if (!fs::exists(DP_CLI_PATH)) GTEST_SKIP() << "discpress-cli not built";
+  const std::string in = Write("in.sup", Cat({DisplaySet(0x80, 0x00), DisplaySet(0x80, 0x40)}));
+  const auto run = [](const std::string& args) {
+    const int status = std::system((std::string(DP_CLI_PATH) + " sup " + args + " 2>/dev/null").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(run("forced '" + in + "' '" + Path("f.sup") + "'"), 0);
+  EXPECT_EQ(Read(Path("f.sup")), DisplaySet(0x80, 0x40));
+  EXPECT_EQ(run("flag-forced '" + in + "' '" + Path("a.sup") + "'"), 0);
+  EXPECT_EQ(fs::file_size(Path("a.sup")), fs::file_size(in));
+  EXPECT_EQ(run("forced '" + Path("missing.sup") + "' '" + Path("m.sup") + "'"), 1);
+  EXPECT_EQ(run("forced '" + in + "'"), 2);
+}
+
+}  // namespace
+}  // namespace dp

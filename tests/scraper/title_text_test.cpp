@@ -1,0 +1,184 @@
+#include "scraper/title_text.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace dp {
+namespace {
+
+class TitleText : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr); }
+  void TearDown() override { std::setlocale(LC_ALL, "C"); }
+};
+
+std::string Parsed(std::string text, int skip_year) {
+  ParseTitle(text, skip_year);
+  return text;
+}
+std::string Cased(std::string text) {
+  TitleCase(text);
+  return text;
+}
+std::string Safe(std::string text) {
+  ReplaceInvalidChars(text);
+  return text;
+}
+std::string Encoded(std::string text) {
+  UrlEncode(text);
+  return text;
+}
+
+TEST_F(TitleText, ParseTitleStripsLabelCodesBracketsAndTags) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"The_Movie.2012.1080p.BluRay.x264", "The Movie 2012"},
+      {"MOVIE_TITLE_D1", "MOVIE TITLE"},
+      {"MOVIE_TITLE_D7", "MOVIE TITLE D7"},
+      {"STAR_US", "STAR"},
+      {"FILM_CE_EXTRA", "FILM"},
+      {"MOVIE_P6X", "MOVIE P6X"},  // the code must stand alone
+      {"movie d1", "movie d1"},    // codes are capitals only
+      {"D1", "D1"},
+      {"Film [Director's Cut]", "Film"},
+      {"Film  [x]", "Film"},
+      {"A [b]  [c]", "A [b]"},  // two blanks before a bracket win over one
+      {"Film[x]", "Film"},
+      {"film bluray remux", "film"},
+      {"Movie AVC BluRay", "Movie AVC"},  // " BluRay" is tried before " AVC"
+      {"Movie 720p 1080p", "Movie 720p"},
+      {"Concert1080i", "Concert"},
+      {"Making of by Someone x264 extra", "Making of"},
+      {"Am\xC3\xA9lie_D2", "Am\xC3\xA9lie"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Parsed(c.in, 1), c.out) << c.in;
+}
+
+TEST_F(TitleText, ParseTitleNormalisesYears) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"The_Movie.2012.1080p.BluRay.x264", "The Movie (2012)"},
+      {"Film (1999) extended", "Film (1999)"},
+      {"Film (Remastered)", "Film"},
+      {"Film (3D)", "Film"},
+      {"Film  (2001) cut", "Film  (2001)"},
+      {"Film(1999)x", "Film(1999)"},
+      {"Film (19", "Film"},  // the closing parenthesis would lie past the end
+      {"Film (1", "Film"},
+      {"Film 1999 Remaster", "Film (1999)"},
+      {"Film 20xy", "Film (20xy)"},
+      {"Film 2012x", "Film 2012x"},
+      {"Ab 1999", "Ab (1999)"},
+      {"A 1999", "A 1999"},  // shorter than seven characters
+      {"1999 Film", "1999 Film"},
+      {"Am\xC3\xA9lie 2001", "Am\xC3\xA9lie (2001)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Parsed(c.in, 0), c.out) << c.in;
+
+  // Only the low byte of the flag counts.
+  EXPECT_EQ(Parsed("Film 2012", 1), "Film 2012");
+  EXPECT_EQ(Parsed("Film 2012", 0x100), "Film (2012)");
+  EXPECT_EQ(Parsed("Film 2012", 0x101), "Film 2012");
+}
+
+TEST_F(TitleText, TitleCaseRaisesInitialsNumeralsAnd3D) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"the lord of the rings - the return of the king", "The Lord Of The Rings - The Return Of The King"},
+      {"rocky ii", "Rocky II"},
+      {"avatar 3d", "Avatar 3D"},
+      {"a b", "A b"},
+      {"star wars episode iv - a new hope", "Star Wars Episode IV - A New Hope"},
+      {"part xiv, the end", "Part XIV, The End"},
+      {"rocky ii iii", "Rocky II Iii"},  // the blank ending a numeral opens no word
+      {"saw  iv", "Saw  Iv"},            // nor does a second blank
+      {"vix", "Vix"},                    // a numeral must follow a blank
+      {"e.t. the extra-terrestrial", "E.T. The Extra-terrestrial"},
+      {"up 3d.", "Up 3D."},
+      {"up 3dx", "Up 3dx"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Cased(c.in), c.out) << c.in;
+}
+
+TEST_F(TitleText, TitleCaseWorksOnCharacters) {
+  EXPECT_EQ(Cased("\xC3\xA9lan vital"), "\xC3\x89lan Vital");                // élan vital
+  EXPECT_EQ(Cased("\xC2\xBFqu\xC3\xA9 pasa?"), "\xC2\xBFQu\xC3\xA9 Pasa?");  // ¿qué pasa?
+  EXPECT_EQ(Cased("\xC2\xA1"
+                  "ay caramba"),
+            "\xC2\xA1"
+            "Ay Caramba");                           // ¡ay caramba
+  EXPECT_EQ(Cased("x \xC3\xA9 b"), "X \xC3\xA9 b");  // a one-letter word
+  EXPECT_EQ(Cased("x \xC9\x90"
+                  "b"),
+            "X \xE2\xB1\xAF"
+            "b");                                // ɐ grows to Ɐ
+  EXPECT_EQ(Cased("caf\xE9 ok"), "Caf\xE9 Ok");  // a stray byte stays
+  EXPECT_EQ(Cased("\xC3"), "\xC3");
+
+  EXPECT_EQ(Toupper(U'\u00E9'), U'\u00C9');
+  EXPECT_EQ(Toupper(U'\u00DF'), U'\u00DF');  // no single-character upper case
+  EXPECT_EQ(Toupper(U'1'), U'1');
+  EXPECT_EQ(Toupper(0xDCE9), 0xDCE9u);
+
+  // Upper case is the locale's: the C locale knows only ASCII letters.
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(Cased("\xC3\xA9lan ab"), "\xC3\xA9lan Ab");
+}
+
+TEST_F(TitleText, ReplaceInvalidCharsMakesFileNames) {
+  EXPECT_EQ(Safe("Who?"), "Who");
+  EXPECT_EQ(Safe("AC/DC: Live"), "AC-DC, Live");
+  EXPECT_EQ(Safe("a\"b*c/d:e<f>g?h\\i|j"), "a'b-c-d,e(f)g.h-i-j");
+  EXPECT_EQ(Safe("Vol. 2"), "Vol. 2");
+  EXPECT_EQ(Safe("Vol. 2."), "Vol. 2");
+  EXPECT_EQ(Safe("What...?"), "What");
+  EXPECT_EQ(Safe("Wait...."), "Wait");
+  EXPECT_EQ(Safe("..."), "");
+  EXPECT_EQ(Safe("Am\xC3\xA9lie: \xE2\x80\x9CSi\xE2\x80\x9D"), "Am\xC3\xA9lie, \xE2\x80\x9CSi\xE2\x80\x9D");
+}
+
+TEST_F(TitleText, UrlEncodeEscapesReservedAndHighBytes) {
+  EXPECT_EQ(Encoded("Tom & Jerry"), "Tom+%26+Jerry");
+  EXPECT_EQ(Encoded("a-b_c.d~"), "a-b_c.d~");
+  EXPECT_EQ(Encoded("!#$%&'()*+,/:;=?[]@"), "%21%23%24%25%26%27%28%29%2A%2B%2C%2F%3A%3B%3D%3F%5B%5D%40");
+  EXPECT_EQ(Encoded("\"<>\\^{|}`\t"), "\"<>\\^{|}`\t");
+  EXPECT_EQ(Encoded("Am\xC3\xA9lie"), "Am%C3%A9lie");
+
+  const std::string long_text(1024, '&');
+  EXPECT_EQ(Encoded(long_text), long_text);
+  EXPECT_EQ(Encoded(std::string(1023, '&')).size(), 3u * 1023u);
+}
+
+TEST_F(TitleText, CommandLine) {
+  if (!std::filesystem::exists(DP_CLI_PATH)) GTEST_SKIP() << "discpress-cli not built";
+  const auto run = [](const std::string& args) {
+    std::string out;
+    FILE* p = ::popen(("LC_ALL=C " DP_CLI_PATH " title " + args + " 2>/dev/null").c_str(), "r");
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p)) out += buf;
+    const int status = ::pclose(p);
+    return out + "=" + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  };
+  EXPECT_EQ(run("parse 'Film.2012.BluRay'"), "Film (2012)\n=0");
+  EXPECT_EQ(run("parse --skip-year 'Film.2012.BluRay'"), "Film 2012\n=0");
+  EXPECT_EQ(run("case '\xC3\xA9lan'"), "\xC3\x89lan\n=0");  // arguments are UTF-8 even under "C"
+  EXPECT_EQ(run("safe 'Who?'"), "Who\n=0");
+  EXPECT_EQ(run("url 'a b'"), "a+b\n=0");
+  EXPECT_EQ(run("case"), "=2");
+  EXPECT_EQ(run("case --skip-year x"), "=2");
+}
+
+}  // namespace
+}  // namespace dp
