@@ -1,0 +1,130 @@
+// Queue control: starting, stopping and cancelling the run, picking the next
+// job, reordering, removing and clearing jobs. Jobs run one at a time, in
+// slot order, on the control's worker thread.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "app/prompter.h"
+#include "app/run_state.h"
+#include "app/settings.h"
+#include "platform/store.h"
+#include "queue/job_queue.h"
+#include "queue/run_control.h"
+
+namespace dp {
+
+// What the window (or the CLI, or a test) does when the queue moves. Calls
+// may come from the worker thread: a window posts them to its own thread.
+class QueueFrontend {
+ public:
+  virtual ~QueueFrontend() = default;
+  virtual void QueueChanged() = 0;                 // redraw the queue view
+  virtual void RunStateChanged(bool running) = 0;  // Start/Stop label, status timer, taskbar state
+  virtual void ResetProgress() = 0;                // bar 0 "Idle", empty status, no taskbar progress
+  virtual void SelectSlot(int /*slot*/) {}
+  virtual void StepStarted(std::string_view /*label*/) {}  // bar 0 with the step title
+  virtual void StatusText(std::string_view /*text*/) {}
+  virtual void JobDone() {}  // bar 1000, "Done!"
+  virtual void OpenPath(const std::string& /*path*/) {}
+  virtual void PlaySound(const std::string& /*path*/) {}
+};
+
+// Keeping the machine awake during a run, and powering it off when asked.
+class PowerControl {
+ public:
+  virtual ~PowerControl() = default;
+  virtual void KeepAwake(bool on) = 0;
+  virtual bool PowerOff() = 0;
+};
+
+// Runs one job (the pipeline worker) and removes a job's temporary files.
+class JobRunner {
+ public:
+  virtual ~JobRunner() = default;
+  virtual void Run(RunControl& run) = 0;
+  virtual void DeleteTemporaries(const JobRecord& job, int slot, bool force) = 0;
+};
+
+inline constexpr char kConfirmTitle[] = "CONFIRM";
+inline constexpr char kAreYouSure[] = "Are you sure?";
+inline constexpr char kRemoveQuestion[] = "This will remove the selected job and TEMP files.\n\nAre you sure?";
+
+// The lowest slot with status 1 or 2, or 13 when start_all; -1 for none.
+int NextJob(const JobSlots& jobs, bool start_all);
+
+class QueueControl {
+ public:
+  QueueControl(Store& store, JobQueue& queue, RunState& run, Settings& settings, QueueFrontend& frontend,
+               PowerControl& power, Prompter& prompter);
+  // Stops a running job (it stays STOPPED) and ends the worker thread.
+  ~QueueControl();
+  QueueControl(const QueueControl&) = delete;
+  QueueControl& operator=(const QueueControl&) = delete;
+
+  void set_runner(JobRunner* runner) { runner_ = runner; }
+
+  // Starts the next runnable job, or ends the run. From a finished run
+  // (`finished` is the run that just ended) nothing starts when that run was
+  // stopped meanwhile.
+  void ActivaJob(bool start_all, const RunControl* finished = nullptr);
+  void StopJob();
+  void CancelJob();
+  // The Start/Stop button: idle starts the queue; running asks, then stops.
+  void CallGo();
+  void CallCancelJob();
+  void CallClear();
+  void DeleteJob(int slot, bool ask);
+  bool UpJob(int slot);
+  bool DownJob(int slot);
+  // "Remove and Delete Source": asks naming what it deletes; refuses paths
+  // that must never be deleted.
+  void RemoveAndDeleteSource(int slot);
+  void OpenSourceFolder(int slot);
+  void OpenOutputFolder(int slot);
+  void ViewErrorLog();
+
+  // For the worker: writes the running job's status, redraws and stores —
+  // unless the run was stopped or cancelled meanwhile (false then).
+  bool SetRunStatus(const RunControl& run, std::int32_t status);
+  // The worker's record corrections, under the same rule.
+  bool UpdateRunRecord(const RunControl& run, const std::function<void(JobRecord&)>& change);
+  // Store the queue (after any change of a slot).
+  void Persist();
+  // The run now in progress (for the progress monitor), or null.
+  std::shared_ptr<RunControl> CurrentRun() const;
+  // True once no job runs and none is waiting to start on the worker.
+  bool Idle() const;
+  void WaitIdle();
+
+ private:
+  void StopRun(int request, std::int32_t status);
+  void WorkerLoop();
+  void EndRun();
+
+  Store& store_;
+  JobQueue& queue_;
+  RunState& run_state_;
+  Settings& settings_;
+  QueueFrontend& frontend_;
+  PowerControl& power_;
+  Prompter& prompter_;
+  JobRunner* runner_ = nullptr;
+
+  mutable std::mutex mutex_;  // the run, the pending start, status changes of the running job
+  std::condition_variable wake_;
+  std::shared_ptr<RunControl> run_;      // the run in progress
+  std::shared_ptr<RunControl> pending_;  // started, not yet taken by the worker
+  bool working_ = false;
+  bool quit_ = false;
+  std::thread worker_;
+};
+
+}  // namespace dp
