@@ -15,6 +15,7 @@
 #include "app/prompter.h"
 #include "app/run_state.h"
 #include "app/settings.h"
+#include "platform/power.h"
 #include "platform/store.h"
 #include "queue/job_queue.h"
 #include "queue/run_control.h"
@@ -35,14 +36,6 @@ class QueueFrontend {
   virtual void JobDone() {}  // bar 1000, "Done!"
   virtual void OpenPath(const std::string& /*path*/) {}
   virtual void PlaySound(const std::string& /*path*/) {}
-};
-
-// Keeping the machine awake during a run, and powering it off when asked.
-class PowerControl {
- public:
-  virtual ~PowerControl() = default;
-  virtual void KeepAwake(bool on) = 0;
-  virtual bool PowerOff() = 0;
 };
 
 // Runs one job (the pipeline worker) and removes a job's temporary files.
