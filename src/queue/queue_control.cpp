@@ -28,14 +28,16 @@ QueueControl::QueueControl(Store& store, JobQueue& queue, RunState& run, Setting
       prompter_(prompter),
       worker_([this] { WorkerLoop(); }) {}
 
-QueueControl::~QueueControl() {
+QueueControl::~QueueControl() { Shutdown(); }
+
+void QueueControl::Shutdown() {
   StopJob();
   {
     std::lock_guard lock(mutex_);
     quit_ = true;
   }
   wake_.notify_all();
-  worker_.join();
+  if (worker_.joinable()) worker_.join();
 }
 
 void QueueControl::Persist() { EscriuCuaRegistre(store_, queue_); }

@@ -59,6 +59,8 @@ class QueueControl {
                PowerControl& power, Prompter& prompter);
   // Stops a running job (it stays STOPPED) and ends the worker thread.
   ~QueueControl();
+  // The same, before the runner or the frontend go away. Idempotent.
+  void Shutdown();
   QueueControl(const QueueControl&) = delete;
   QueueControl& operator=(const QueueControl&) = delete;
 

@@ -24,6 +24,10 @@
 #include "ui/qt_prompter.h"
 #include "ui/single_instance.h"
 #include "ui/termination_watch.h"
+#include "ui/window_frontend.h"
+#include "pipeline/worker.h"
+#include "platform/power.h"
+#include "queue/queue_control.h"
 
 namespace {
 
@@ -66,7 +70,13 @@ int main(int argc, char** argv) {
   if (!store) return -1;
 
   dp::ui::QtPrompter prompter;
-  dp::ui::MainWindow window(*store, dp::CurrentSettings(), dp::Jobs(), run, prompter);
+  dp::ui::WindowFrontend frontend;
+  dp::LogindPower power;
+  dp::QueueControl control(*store, dp::Jobs(), run, dp::CurrentSettings(), frontend, power, prompter);
+  dp::PipelineRunner runner(control, dp::Jobs(), run, dp::CurrentSettings(), frontend);
+  control.set_runner(&runner);
+  dp::ui::MainWindow window(*store, dp::CurrentSettings(), dp::Jobs(), run, prompter, control);
+  frontend.set_window(&window);
   prompter.set_parent(&window);
   instance.set_on_activate([&window] { window.BringToFront(); });
   dp::ui::TerminationWatch termination([&window] { window.OnSessionEnding(); });
@@ -84,5 +94,7 @@ int main(int argc, char** argv) {
       QApplication::quit();
     });
   }
-  return app.exec() == 0 ? 0 : -1;
+  const int rc = app.exec();
+  control.Shutdown();  // before the runner and the window go
+  return rc == 0 ? 0 : -1;
 }

@@ -26,6 +26,7 @@
 #include "queue/queue_store.h"
 #include "queue/queue_view.h"
 #include "ui/mnemonic.h"
+#include "queue/progress.h"
 #include "ui/queue_tree.h"
 
 namespace dp::ui {
@@ -58,13 +59,24 @@ W* Dimmed(W* w) {
 
 }  // namespace
 
-MainWindow::MainWindow(Store& store, Settings& settings, JobQueue& queue, RunState& run, Prompter& prompter)
-    : store_(store), settings_(settings), queue_(queue), run_(run), prompter_(prompter) {
+MainWindow::MainWindow(Store& store, Settings& settings, JobQueue& queue, RunState& run, Prompter& prompter,
+                       QueueControl& control)
+    : store_(store),
+      settings_(settings),
+      queue_(queue),
+      run_(run),
+      prompter_(prompter),
+      control_(control),
+      progress_source_(control, queue, run) {
   setObjectName(QStringLiteral("PANEL"));
+  stop_job_ = [this] { control_.StopJob(); };
   BuildControls();
   BuildMenus();
+  progress_display_ = std::make_unique<BarProgressDisplay>(bar_, bar_label_, status_, run_);
   RefreshTitle();
 }
+
+MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildControls() {
   auto* central = new QWidget(this);
@@ -142,6 +154,17 @@ void MainWindow::BuildControls() {
   qv->addLayout(qb);
   root->addWidget(queue_box, 1);
   connect(queue_tree_, &QTreeWidget::currentItemChanged, this, [this] { UpdateQueueButtons(); });
+  queue_tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(queue_tree_, &QTreeWidget::customContextMenuRequested, this, &MainWindow::ShowQueueMenu);
+  connect(go_, &QPushButton::clicked, this, [this] { control_.CallGo(); });
+  connect(cancel_, &QPushButton::clicked, this, [this] { control_.CallCancelJob(); });
+  connect(clear_, &QPushButton::clicked, this, [this] {
+    control_.CallClear();
+    clear_->setEnabled(false);
+  });
+  connect(up_, &QPushButton::clicked, this, [this] { control_.UpJob(Selected()); });
+  connect(down_, &QPushButton::clicked, this, [this] { control_.DownJob(Selected()); });
+  connect(delete_, &QPushButton::clicked, this, [this] { control_.DeleteJob(Selected(), true); });
 
   // Progress and exit.
   auto* bottom = new QHBoxLayout;
@@ -163,6 +186,7 @@ void MainWindow::BuildControls() {
 
   timer_ = Named(new QTimer(this), "PANEL_TIMER");
   timer_->setInterval(500);
+  connect(timer_, &QTimer::timeout, this, &MainWindow::CallTimerStatus);
 
   setCentralWidget(central);
   resize(900, 760);
@@ -187,9 +211,13 @@ void MainWindow::BuildMenus() {
   shutdown_action_->setObjectName(QStringLiteral("MenuShutdown"));
   shutdown_action_->setCheckable(true);
   connect(shutdown_action_, &QAction::triggered, this, &MainWindow::MenuShutdown);
-  QAction* debug = Dimmed(options->addAction(Mnemonic("De__bug mode (show CMD window)")));
+  QAction* debug = options->addAction(Mnemonic("De__bug mode (show CMD window)"));
   debug->setObjectName(QStringLiteral("MenuDebug"));
   debug->setCheckable(true);
+  connect(debug, &QAction::triggered, this, [this, debug] {
+    run_.debug_mode = !run_.debug_mode.load();
+    debug->setChecked(run_.debug_mode.load());
+  });
   x264_log_action_ = Dimmed(options->addAction(Mnemonic("Save x264 encode __logs in temp folder")));
   x264_log_action_->setObjectName(QStringLiteral("MenuX264Log"));
   x264_log_action_->setCheckable(true);
@@ -245,13 +273,78 @@ void MainWindow::ActualitzaLlista() {
   UpdateQueueButtons();
 }
 
+int MainWindow::Selected() const { return SelectedSlot(queue_tree_); }
+
 void MainWindow::UpdateQueueButtons() {
   const QueueButtons b =
-      ActualitzaBotonsCua(queue_.Snapshot(), SelectedSlot(queue_tree_), queue_tree_->topLevelItemCount() == 0);
+      ActualitzaBotonsCua(queue_.Snapshot(), Selected(), queue_tree_->topLevelItemCount() == 0);
   if (b.remove) delete_->setEnabled(*b.remove);
   if (b.up) up_->setEnabled(*b.up);
   if (b.down) down_->setEnabled(*b.down);
 }
+
+void MainWindow::ShowQueueMenu(const QPoint& where) {
+  if (queue_tree_->topLevelItemCount() == 0) return;
+  if (QTreeWidgetItem* item = queue_tree_->itemAt(where)) queue_tree_->setCurrentItem(item);
+  const int slot = Selected();
+  if (slot < 0) return;
+  const JobSlots jobs = queue_.Snapshot();
+  const std::int32_t status = jobs[slot].status;
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("POPUP"));
+  QAction* up = menu.addAction(QStringLiteral("Move Up Queue"));
+  up->setEnabled(CanMoveUp(jobs, slot));
+  connect(up, &QAction::triggered, this, [this, slot] { control_.UpJob(slot); });
+  QAction* down = menu.addAction(QStringLiteral("Move Down Queue"));
+  down->setEnabled(CanMoveDown(jobs, slot));
+  connect(down, &QAction::triggered, this, [this, slot] { control_.DownJob(slot); });
+  QAction* remove = menu.addAction(QStringLiteral("Remove"));
+  remove->setEnabled(IsDeletableStatus(status));
+  connect(remove, &QAction::triggered, this, [this, slot] { control_.DeleteJob(slot, false); });
+  QAction* remove_delete = menu.addAction(QStringLiteral("Remove and Delete Source"));
+  remove_delete->setEnabled(status == kStatusFinished);
+  connect(remove_delete, &QAction::triggered, this, [this, slot] { control_.RemoveAndDeleteSource(slot); });
+  QAction* open_source = menu.addAction(QStringLiteral("Open Source Folder"));
+  connect(open_source, &QAction::triggered, this, [this, slot] { control_.OpenSourceFolder(slot); });
+  QAction* open_output = menu.addAction(QStringLiteral("Open Output Folder"));
+  open_output->setEnabled(status == kStatusFinished);
+  connect(open_output, &QAction::triggered, this, [this, slot] { control_.OpenOutputFolder(slot); });
+  QAction* error_log = menu.addAction(QStringLiteral("View Error Log"));
+  error_log->setEnabled(status == kStatusFailed);
+  connect(error_log, &QAction::triggered, this, [this] { control_.ViewErrorLog(); });
+  menu.exec(queue_tree_->viewport()->mapToGlobal(where));
+}
+
+void MainWindow::ShowRunState(bool running) {
+  go_->setText(Mnemonic(running ? "__Stop Jobs" : "__Start Jobs"));
+  if (running)
+    timer_->start();
+  else
+    timer_->stop();
+  ActualitzaLlista();
+}
+
+void MainWindow::ResetProgressDisplay() { ResetProgress(*progress_display_); }
+
+void MainWindow::SelectQueueSlot(int slot) {
+  SelectSlot(queue_tree_, slot);
+  UpdateQueueButtons();
+}
+
+void MainWindow::ShowStepStart(const QString& label) {
+  bar_->setValue(0);
+  if (!label.isEmpty()) bar_label_->setText(label);
+  run_.taskbar_progress_pending = true;
+}
+
+void MainWindow::ShowStatusText(const QString& text) { status_->setText(text); }
+
+void MainWindow::ShowJobDone() {
+  bar_->setValue(kProgressMax);
+  bar_label_->setText(QStringLiteral("Done!"));
+}
+
+void MainWindow::CallTimerStatus() { ProgressTick(progress_source_, *progress_display_); }
 
 void MainWindow::RefreshTitle() {
   setWindowTitle(QString::fromStdString(MainWindowTitle(run_.is_64bit, run_.shutdown_when_done.load())));

@@ -10,6 +10,8 @@
 #include "app/settings.h"
 #include "platform/store.h"
 #include "queue/job_queue.h"
+#include "queue/queue_control.h"
+#include "ui/progress_view.h"
 
 class QAction;
 class QComboBox;
@@ -28,14 +30,16 @@ class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  MainWindow(Store& store, Settings& settings, JobQueue& queue, RunState& run, Prompter& prompter);
+  MainWindow(Store& store, Settings& settings, JobQueue& queue, RunState& run, Prompter& prompter,
+             QueueControl& control);
+  ~MainWindow() override;
 
   // Settings, their mark on the window, the stored queue and its view, in
   // that order. Never starts the queue.
   void Start();
   // Rebuilds the queue tree from the records and sets the queue buttons.
   void ActualitzaLlista();
-  // What stops a running job (queue control provides it).
+  // What stops a running job (queue control's by default).
   void set_stop_job(std::function<void()> fn) { stop_job_ = std::move(fn); }
   // The desktop session ends: stop a running job without a question, quit.
   void OnSessionEnding();
@@ -44,6 +48,16 @@ class MainWindow : public QMainWindow {
 
   void MenuShutdown();
   void MenuSound();
+
+  // The queue's news, on this thread.
+  void ShowRunState(bool running);
+  void ResetProgressDisplay();
+  void SelectQueueSlot(int slot);
+  void ShowStepStart(const QString& label);
+  void ShowStatusText(const QString& text);
+  void ShowJobDone();
+  // One tick of the progress monitor (the status timer).
+  void CallTimerStatus();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -54,12 +68,17 @@ class MainWindow : public QMainWindow {
   void ApplySettingsToWindow();
   void UpdateQueueButtons();
   void RefreshTitle();
+  void ShowQueueMenu(const QPoint& where);
+  int Selected() const;
 
   Store& store_;
   Settings& settings_;
   JobQueue& queue_;
   RunState& run_;
   Prompter& prompter_;
+  QueueControl& control_;
+  RunProgressSource progress_source_;
+  std::unique_ptr<BarProgressDisplay> progress_display_;
   std::function<void()> stop_job_;
   bool session_ending_ = false;
 

@@ -9,12 +9,16 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
+#include <atomic>
 #include <deque>
 
 #include "app/startup.h"
+#include "ui/window_frontend.h"
 #include "queue/queue_store.h"
+#include "ui/queue_tree.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -33,6 +37,33 @@ class ScriptedPrompter : public Prompter {
   std::deque<Answer> answers;
 };
 
+struct NoPower : PowerControl {
+  int awake = 0;
+  void KeepAwake(bool on) override { awake = on; }
+  bool PowerOff() override { return false; }
+};
+
+// Stands for the pipeline: each job goes through one step and finishes,
+// or runs until it is stopped when `block` is set.
+struct ScriptedRunner : JobRunner {
+  QueueControl* control = nullptr;
+  std::atomic<bool> block{false};
+  std::atomic<bool> blocking{false};
+  std::vector<int> deleted;
+  void Run(RunControl& run) override {
+    if (!control->SetRunStatus(run, kStatusX264Crf)) return;
+    if (block) {
+      blocking = true;
+      while (run.cancel_request() == kCancelNone) QThread::msleep(2);
+      blocking = false;
+      return;
+    }
+    control->SetRunStatus(run, kStatusFinished);
+    control->ActivaJob(false, &run);
+  }
+  void DeleteTemporaries(const JobRecord&, int slot, bool) override { deleted.push_back(slot); }
+};
+
 class MainWindowTest : public QObject {
   Q_OBJECT
 
@@ -43,11 +74,16 @@ class MainWindowTest : public QObject {
     JobQueue queue;
     RunState run;
     ScriptedPrompter prompter;
+    WindowFrontend frontend;
+    NoPower power;
+    ScriptedRunner runner;
+    std::unique_ptr<QueueControl> control;
     std::unique_ptr<MainWindow> window;
 
     QByteArray saved_home = qgetenv("HOME"), saved_tmp = qgetenv("TMPDIR"), saved_lang = qgetenv("LANG");
 
     ~Fixture() {
+      control->Shutdown();
       window.reset();
       qputenv("HOME", saved_home);
       qputenv("TMPDIR", saved_tmp);
@@ -58,6 +94,9 @@ class MainWindowTest : public QObject {
       qputenv("TMPDIR", QByteArray::fromStdString(dir.path().string()));
       qputenv("LANG", "es_ES.UTF-8");
       store = Store::Open(dir / "store.db");
+      control = std::make_unique<QueueControl>(*store, queue, run, settings, frontend, power, prompter);
+      runner.control = control.get();
+      control->set_runner(&runner);
     }
     void Plant(int slot, std::int32_t status, const char* out, int media = kMediaBd5, int rate = 4500) {
       JobRecord j = EmptyJob();
@@ -71,7 +110,8 @@ class MainWindowTest : public QObject {
     }
     MainWindow& Open(bool is64 = true) {
       run.is_64bit = is64;
-      window = std::make_unique<MainWindow>(*store, settings, queue, run, prompter);
+      window = std::make_unique<MainWindow>(*store, settings, queue, run, prompter, *control);
+      frontend.set_window(window.get());
       window->show();
       window->Start();
       return *window;
@@ -205,6 +245,60 @@ class MainWindowTest : public QObject {
     QVERIFY(f.prompter.asked.empty());
   }
 
+  void queueButtonsDriveTheQueue() {
+    Fixture f;
+    f.Plant(0, kStatusPending, "/out/zero");
+    f.Plant(2, kStatusPending, "/out/two");
+    f.Plant(3, kStatusFailed, "/out/three");
+    f.Open();
+    auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
+    auto* up = f.Find<QPushButton>("PANEL_UP");
+    auto* down = f.Find<QPushButton>("PANEL_DOWN");
+    auto* remove = f.Find<QPushButton>("PANEL_DELETE");
+    auto* go = f.Find<QPushButton>("PANEL_GO");
+
+    SelectSlot(tree, 2);
+    QVERIFY(up->isEnabled());
+    QTest::mouseClick(up, Qt::LeftButton);  // into the empty slot 1
+    QCOMPARE(f.queue.Status(1), kStatusPending);
+    QCOMPARE(SelectedSlot(tree), 1);
+    QVERIFY(!down->isEnabled());  // slot 2 is empty now
+
+    SelectSlot(tree, 3);
+    f.prompter.answers = {Answer::kYes};
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QCOMPARE(f.queue.Status(3), kStatusEmpty);
+    QCOMPARE(f.runner.deleted, std::vector<int>{3});
+    QCOMPARE(tree->topLevelItemCount(), 2);
+
+    QTest::mouseClick(go, Qt::LeftButton);
+    QTRY_VERIFY(f.control->Idle());
+    QTRY_COMPARE(tree->topLevelItem(0)->text(0).left(10), QStringLiteral("[FINISHED]"));
+    QTRY_COMPARE(tree->topLevelItem(1)->text(0).left(10), QStringLiteral("[FINISHED]"));
+    QCOMPARE(go->text(), QStringLiteral("&Start Jobs"));
+    QVERIFY(f.Find<QPushButton>("PANEL_CLEAR")->isEnabled());
+    QTest::mouseClick(f.Find<QPushButton>("PANEL_CLEAR"), Qt::LeftButton);
+    QCOMPARE(tree->topLevelItemCount(), 0);
+
+    // A job that runs until stopped: the button reads Stop, asks, stops.
+    f.Plant(5, kStatusPending, "/out/five");
+    LlegeixCuaRegistre(*f.store, f.queue);
+    f.window->ActualitzaLlista();
+    f.runner.block = true;
+    QTest::mouseClick(go, Qt::LeftButton);
+    QTRY_VERIFY(f.runner.blocking);
+    QTRY_COMPARE(go->text(), QStringLiteral("&Stop Jobs"));
+    QVERIFY(f.Find<QTimer>("PANEL_TIMER")->isActive());
+    QTRY_VERIFY(f.Find<QPushButton>("PANEL_CANCELAR")->isEnabled());
+    f.prompter.answers = {Answer::kYes};
+    QTest::mouseClick(go, Qt::LeftButton);
+    QTRY_VERIFY(f.control->Idle());
+    QCOMPARE(f.queue.Status(5), kStatusStopped);
+    QTRY_COMPARE(go->text(), QStringLiteral("&Start Jobs"));
+    QVERIFY(!f.Find<QTimer>("PANEL_TIMER")->isActive());
+    QCOMPARE(f.Find<QLabel>("PANEL_BARRA_LABEL")->text(), QStringLiteral("Idle"));
+  }
+
   void damagedStoreIsSaidOnce() {
     test::TempDir dir;
     {
@@ -213,7 +307,10 @@ class MainWindowTest : public QObject {
       std::fclose(junk);
     }
     Fixture f;
+    f.control->Shutdown();
     f.store = Store::Open(dir / "store.db");
+    f.control = std::make_unique<QueueControl>(*f.store, f.queue, f.run, f.settings, f.frontend, f.power, f.prompter);
+    f.control->set_runner(&f.runner);
     f.Open();
     QCOMPARE(f.prompter.asked.size(), size_t{1});
     QVERIFY(f.prompter.asked[0].find("damaged") != std::string::npos);

@@ -1,0 +1,290 @@
+#include "pipeline/worker.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "pipeline/demux_step.h"
+#include "pipeline/failure_log.h"
+#include "pipeline/mux_steps.h"
+#include "pipeline/step_plan.h"
+#include "pipeline/subtitle_tasks.h"
+#include "pipeline/temp_files.h"
+#include "pipeline/video_steps.h"
+#include "planning/env_checks.h"
+#include "platform/command_line.h"
+#include "platform/shell.h"
+#include "util/text.h"
+
+namespace dp {
+
+namespace {
+
+void RemoveFile(const std::string& path) {
+  if (!path.empty()) ::unlink(path.c_str());
+}
+
+// Writes a control file the step reads; an existing one is kept when the
+// step says it is a finished piece of an earlier run.
+bool WriteControlFile(const ControlFile& file) {
+  std::error_code ec;
+  if (file.only_if_absent && std::filesystem::exists(file.path, ec)) return true;
+  std::ofstream out(file.path, std::ios::binary | std::ios::trunc);
+  out << file.content;
+  out.close();
+  return static_cast<bool>(out);
+}
+
+TitleSource TitleSourceFor(std::int32_t status) {
+  switch (status) {
+    case kStatusMvcEncoder: return TitleSource::kMvcenc;
+    case kStatusX264Pass1:
+    case kStatusX264Pass2:
+    case kStatusX264Crf: return TitleSource::kX264;
+    case kStatusX265Crf: return TitleSource::kX265;
+    default: return TitleSource::kNone;
+  }
+}
+
+}  // namespace
+
+std::string RefuseJobPaths(const JobRecord& job, std::string_view temp_path) {
+  if (temp_path.empty()) return "the temporary folder is not set (Options > Settings...)";
+  const struct {
+    const char* what;
+    std::string_view path;
+  } paths[] = {
+      {"temporary folder", temp_path},
+      {"output name", FieldText(job.output_name)},
+      {"output path", FieldText(job.output_path)},
+      {"source", FieldText(job.source_path)},
+      {"source folder", FieldText(job.source_root)},
+  };
+  for (const auto& p : paths) {
+    const std::string why = CheckTemplatePath(p.path);
+    if (!why.empty()) return Format("the %s '%.*s' cannot be used: %s", p.what, static_cast<int>(p.path.size()),
+                                    p.path.data(), why.c_str());
+  }
+  if (FieldText(job.output_name).find('/') != std::string_view::npos)
+    return "the output name must not contain '/'";
+  return {};
+}
+
+PipelineRunner::PipelineRunner(QueueControl& control, JobQueue& queue, RunState& run_state, Settings& settings,
+                               QueueFrontend& frontend)
+    : control_(control), queue_(queue), run_state_(run_state), settings_(settings), frontend_(frontend) {}
+
+std::string PipelineRunner::TempPath() const { return std::string(FieldText(settings_.TempPath)); }
+
+StepContext PipelineRunner::Context(int slot) const {
+  StepContext ctx;
+  ctx.slot = slot;
+  ctx.settings = &settings_;
+  ctx.is_64bit = run_state_.is_64bit;
+  ctx.debug_mode = run_state_.debug_mode.load();
+  return ctx;
+}
+
+void PipelineRunner::DeleteTemporaries(const JobRecord& job, int slot, bool force) {
+  BorraTemporals(TempPath(), job, slot, force,
+                 CleanupSettings{run_state_.debug_mode.load(), settings_.SaveX264Log != 0});
+}
+
+void PipelineRunner::Borra(const JobRecord& job, int slot) { DeleteTemporaries(job, slot, false); }
+
+void PipelineRunner::FailJob(RunControl& run, std::string_view command_line, int exit_code) {
+  if (!control_.SetRunStatus(run, kStatusFailed)) return;
+  frontend_.ResetProgress();
+  LogToolFailure(TempPath(), command_line, exit_code, std::time(nullptr));
+  control_.ActivaJob(false, &run);
+}
+
+void PipelineRunner::Finish(RunControl& run) {
+  frontend_.StatusText("");
+  frontend_.JobDone();
+  if (!control_.SetRunStatus(run, kStatusFinished)) return;
+  if (run_state_.sound_when_done.load()) frontend_.PlaySound(std::string(FieldText(settings_.SoundPath)));
+  control_.ActivaJob(false, &run);
+}
+
+PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord& job, const PreparedStep& step,
+                                                StepKind kind) {
+  if (step.skip) return StepEnd::kNext;
+  frontend_.StepStarted(step.label);
+  if (step.status != 0 && !control_.SetRunStatus(run, step.status)) return StepEnd::kStop;
+  for (const auto& file : step.control_files) {
+    if (!WriteControlFile(file)) {
+      FailJob(run, "cannot write the control file " + file.path, -1);
+      return StepEnd::kStop;
+    }
+  }
+  if (!step.lock_file.empty()) WriteControlFile(ControlFile{step.lock_file, "", false});
+
+  ToolLaunch launch;
+  launch.argv = SplitCommandLine(step.command_line);
+  if (!step.feeder_command.empty()) launch.feeder_argv = SplitCommandLine(step.feeder_command);
+  const bool debug = run_state_.debug_mode.load();
+  if (debug || step.capture == Capture::kNone) {
+    launch.capture = OutputCapture::kNone;
+  } else if (step.capture == Capture::kLog) {
+    launch.capture = OutputCapture::kLogFile;
+    launch.log_path = step.log_file;
+  } else {
+    launch.capture = OutputCapture::kPipe;
+    launch.capture_stderr = false;  // standard output only, as the monitor reads it
+  }
+  launch.idle_priority = step.idle_priority;
+  launch.console_title = step.console_title;
+  launch.title_source = TitleSourceFor(step.status);
+
+  auto tool = std::make_shared<ToolProcess>();
+  if (!run.Publish(tool)) {
+    RemoveFile(step.lock_file);
+    return StepEnd::kStop;
+  }
+  std::string error;
+  ToolExit exit;
+  if (!tool->Start(launch, error)) {
+    // A tool that cannot start fails the step like one that failed.
+    RemoveFile(step.lock_file);
+    for (const auto& out : step.outputs_on_failure) RemoveFile(out);
+    frontend_.StatusText(error);
+    FailJob(run, step.command_line, -1);
+    return StepEnd::kStop;
+  }
+  exit = tool->Wait();
+  tool->CloseOutput();
+  const int c = run.cancel_request();  // read only after the tool has ended
+  const int e = exit.code;
+
+  switch (kind) {
+    case StepKind::kDemux:
+      if (c != kCancelNone || e != 0) {
+        for (const auto& out : step.outputs_on_failure) RemoveFile(out);
+        if (c == kCancelCancel) Borra(job, run.slot());
+        if (e != 0) FailJob(run, step.command_line, e);
+        return StepEnd::kStop;
+      }
+      break;
+    case StepKind::kRescale:
+      if (c != kCancelNone) {
+        for (const auto& out : step.outputs_on_failure) RemoveFile(out);
+        if (c == kCancelCancel) Borra(job, run.slot());
+        return StepEnd::kStop;
+      }
+      break;
+    case StepKind::kX264Pass1:
+      if (c == kCancelCancel) Borra(job, run.slot());
+      if (c != kCancelNone || e != 0) {
+        if (e != 0) FailJob(run, step.command_line, e);
+        return StepEnd::kStop;
+      }
+      break;
+    case StepKind::kEncoder:
+      RemoveFile(step.lock_file);
+      if (c != kCancelNone || e != 0) {
+        for (const auto& out : step.outputs_on_failure) RemoveFile(out);
+        if (c == kCancelCancel) Borra(job, run.slot());
+        if (e != 0) FailJob(run, step.command_line, e);
+        return StepEnd::kStop;
+      }
+      break;
+    case StepKind::kMux:
+      if (e == 0 || c == kCancelCancel) Borra(job, run.slot());
+      if (c != kCancelNone || e != 0) {
+        for (const auto& out : step.outputs_on_failure) RemoveFile(out);
+        if (!step.output_tree_on_failure.empty()) DeleteTree(step.output_tree_on_failure);
+        if (e != 0) FailJob(run, step.command_line, e);
+        return StepEnd::kStop;
+      }
+      break;
+  }
+  frontend_.StatusText("");
+  return StepEnd::kNext;
+}
+
+void PipelineRunner::Run(RunControl& run) {
+  const int slot = run.slot();
+  JobRecord job = queue_.Get(slot);
+  const StepContext ctx = Context(slot);
+  frontend_.StepStarted("");
+
+  const std::string refusal = RefuseJobPaths(job, TempPath());
+  if (!refusal.empty()) {
+    frontend_.StatusText("Job refused: " + refusal);
+    FailJob(run, "<job refused: " + refusal + ">", -1);
+    return;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(TempPath(), ec);
+
+  const StepPlan plan = PlanSteps(job);
+
+  if (plan.demux) {
+    DemuxTracks tracks;
+    const PreparedStep demux = PrepareDemux(job, ctx, &tracks);
+    if (RunStep(run, job, demux, StepKind::kDemux) == StepEnd::kStop) return;
+    if (!demux.skip) DemuxAfterWork(job, tracks);
+  }
+  if (plan.forced_captions != ForcedCaptionTask::kNone) {
+    if (run.cancel_request() != kCancelNone) return;
+    RunForcedCaptions(job, ctx, [this](std::string_view text) { frontend_.StatusText(text); });
+  }
+  if (plan.subtitle_rescale) {
+    JavaRuntime java;
+    java.found = DetectaJava(java.path) == 1;
+    PreparedStep rescale = PrepareSubtitleRescale(job, ctx, java);
+    if (!rescale.skip) frontend_.StatusText(kRescaleStatus);
+    if (RunStep(run, job, rescale, StepKind::kRescale) == StepEnd::kStop) return;
+  }
+  if (plan.frame_count_refresh) {
+    JobRecord refreshed = job;
+    if (RefreshFrameCount(refreshed, ctx)) {
+      job.frame_count = refreshed.frame_count;
+      control_.UpdateRunRecord(run, [&](JobRecord& r) { r.frame_count = refreshed.frame_count; });
+    }
+  }
+
+  const int total = plan.total_steps;
+  switch (plan.video) {
+    case VideoKind::kNone: break;
+    case VideoKind::kMvcenc:
+      if (RunStep(run, job, BuildMvcencStep(job, ctx, plan.video_step, total), StepKind::kEncoder) ==
+          StepEnd::kStop)
+        return;
+      break;
+    case VideoKind::kX264TwoPass:
+      if (RunStep(run, job, BuildX264Pass1Step(job, ctx, plan.video_step, total), StepKind::kX264Pass1) ==
+          StepEnd::kStop)
+        return;
+      if (RunStep(run, job, BuildX264SecondStep(job, ctx, plan.pass2_step, total), StepKind::kEncoder) ==
+          StepEnd::kStop)
+        return;
+      break;
+    case VideoKind::kX264Crf:
+      if (RunStep(run, job, BuildX264SecondStep(job, ctx, plan.video_step, total), StepKind::kEncoder) ==
+          StepEnd::kStop)
+        return;
+      break;
+    case VideoKind::kX265:
+      if (RunStep(run, job, BuildX265Step(job, ctx, plan.video_step, total), StepKind::kEncoder) ==
+          StepEnd::kStop)
+        return;
+      break;
+  }
+
+  if (plan.mux == MuxKind::kMkvmerge) {
+    if (RunStep(run, job, BuildMkvmergeStep(job, ctx, plan.mux_step, total), StepKind::kMux) == StepEnd::kStop)
+      return;
+  } else {
+    // The muxer's record corrections land with its status change.
+    control_.UpdateRunRecord(run, [](JobRecord& r) { ApplyTsMuxerRecordCorrections(r); });
+    ApplyTsMuxerRecordCorrections(job);
+    if (RunStep(run, job, BuildTsMuxerStep(job, ctx, plan.mux_step, total), StepKind::kMux) == StepEnd::kStop)
+      return;
+  }
+  Finish(run);
+}
+
+}  // namespace dp

@@ -1,0 +1,58 @@
+// The progress monitor's two sides for the window: it reads the running
+// tool through the queue's current run, and shows on the bar, its label and
+// the status line.
+#pragma once
+
+#include <QLabel>
+#include <QProgressBar>
+
+#include "app/run_state.h"
+#include "queue/job_queue.h"
+#include "queue/progress.h"
+#include "queue/queue_control.h"
+
+namespace dp::ui {
+
+class RunProgressSource : public ProgressSource {
+ public:
+  RunProgressSource(QueueControl& control, JobQueue& queue, RunState& run) : control_(control), queue_(queue), run_(run) {}
+  bool ConsoleWindowFound() override { return true; }  // titles come with the output here
+  void FindConsoleWindow() override {}
+  int CurrentJob() override { return run_.current_job.load(); }
+  std::int32_t JobStatus(int slot) override { return queue_.Status(slot); }
+  std::int32_t JobFrameCount(int slot) override { return queue_.Get(slot).frame_count; }
+  std::string ReadPipe(std::size_t max_bytes) override;
+  std::string ConsoleTitle() override;
+
+ private:
+  QueueControl& control_;
+  JobQueue& queue_;
+  RunState& run_;
+};
+
+class BarProgressDisplay : public ProgressDisplay {
+ public:
+  BarProgressDisplay(QProgressBar* bar, QLabel* label, QLabel* status, RunState& run)
+      : bar_(bar), label_(label), status_(status), run_(run) {}
+  void SetBarValue(int per_mille) override { bar_->setValue(per_mille); }
+  std::string BarLabel() override { return label_->text().toStdString(); }
+  void SetBarLabel(std::string_view text) override {
+    label_->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  }
+  void SetStatusText(std::string_view text) override {
+    status_->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  }
+  bool HasTaskbar() override { return false; }  // no taskbar progress channel on this desktop layer
+  void SetTaskbarState(TaskbarState) override {}
+  void SetTaskbarValue(int, int) override {}
+  bool TaskbarProgressPending() override { return run_.taskbar_progress_pending.load(); }
+  void SetTaskbarProgressPending(bool pending) override { run_.taskbar_progress_pending = pending; }
+
+ private:
+  QProgressBar* bar_;
+  QLabel* label_;
+  QLabel* status_;
+  RunState& run_;
+};
+
+}  // namespace dp::ui

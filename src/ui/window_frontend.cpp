@@ -1,0 +1,64 @@
+#include "ui/window_frontend.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+#include <QThread>
+#include <QUrl>
+
+#include "ui/main_window.h"
+
+namespace dp::ui {
+
+template <typename F>
+void WindowFrontend::OnWindow(F&& fn) {
+  QPointer<MainWindow> w = window_;
+  if (!w) return;
+  if (QThread::currentThread() == w->thread()) {
+    fn(w.data());
+    return;
+  }
+  QMetaObject::invokeMethod(
+      w.data(),
+      [w, fn = std::forward<F>(fn)]() mutable {
+        if (w) fn(w.data());
+      },
+      Qt::QueuedConnection);
+}
+
+void WindowFrontend::QueueChanged() {
+  OnWindow([](MainWindow* w) { w->ActualitzaLlista(); });
+}
+void WindowFrontend::RunStateChanged(bool running) {
+  OnWindow([running](MainWindow* w) { w->ShowRunState(running); });
+}
+void WindowFrontend::ResetProgress() {
+  OnWindow([](MainWindow* w) { w->ResetProgressDisplay(); });
+}
+void WindowFrontend::SelectSlot(int slot) {
+  OnWindow([slot](MainWindow* w) { w->SelectQueueSlot(slot); });
+}
+void WindowFrontend::StepStarted(std::string_view label) {
+  OnWindow([text = QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size()))](MainWindow* w) {
+    w->ShowStepStart(text);
+  });
+}
+void WindowFrontend::StatusText(std::string_view status) {
+  OnWindow([text = QString::fromUtf8(status.data(), static_cast<qsizetype>(status.size()))](MainWindow* w) {
+    w->ShowStatusText(text);
+  });
+}
+void WindowFrontend::JobDone() {
+  OnWindow([](MainWindow* w) { w->ShowJobDone(); });
+}
+void WindowFrontend::OpenPath(const std::string& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+void WindowFrontend::PlaySound(const std::string& path) {
+  if (path.empty()) return;
+  // Played by a child so the worker never waits; absent players stay silent.
+  const QString file = QString::fromStdString(path);
+  if (!QProcess::startDetached(QStringLiteral("paplay"), {file}))
+    QProcess::startDetached(QStringLiteral("aplay"), {QStringLiteral("-q"), file});
+}
+
+}  // namespace dp::ui

@@ -1,0 +1,35 @@
+// The queue's and the worker's calls, brought to the window's thread.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include "queue/queue_control.h"
+
+namespace dp::ui {
+
+class MainWindow;
+
+class WindowFrontend : public QObject, public QueueFrontend {
+  Q_OBJECT
+ public:
+  void set_window(MainWindow* window) { window_ = window; }
+
+  void QueueChanged() override;
+  void RunStateChanged(bool running) override;
+  void ResetProgress() override;
+  void SelectSlot(int slot) override;
+  void StepStarted(std::string_view label) override;
+  void StatusText(std::string_view text) override;
+  void JobDone() override;
+  void OpenPath(const std::string& path) override;
+  void PlaySound(const std::string& path) override;
+
+ private:
+  // Runs fn on the window's thread: now when called there, else queued.
+  template <typename F>
+  void OnWindow(F&& fn);
+  QPointer<MainWindow> window_;
+};
+
+}  // namespace dp::ui
