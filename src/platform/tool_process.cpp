@@ -1,0 +1,399 @@
+#include "platform/tool_process.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+#include "util/text.h"
+
+extern char** environ;
+
+namespace dp {
+
+namespace {
+
+std::string ErrnoText(int err) {
+  char buf[256];
+  return strerror_r(err, buf, sizeof buf);
+}
+
+// A file descriptor closed when it goes out of scope.
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() { Reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// Where the child's standard descriptors go; -1 leaves one as it is.
+struct StdFds {
+  int in = -1;
+  int out = -1;
+  int err = -1;
+};
+
+std::vector<char*> ArgvPointers(const std::vector<std::string>& argv) {
+  std::vector<char*> ptrs;
+  ptrs.reserve(argv.size() + 1);
+  for (const std::string& a : argv) ptrs.push_back(const_cast<char*>(a.c_str()));
+  ptrs.push_back(nullptr);
+  return ptrs;
+}
+
+// posix_spawnp with the descriptors, group and folder given. Returns 0 or
+// the error number. `group` 0 makes the child the leader of a new group.
+int SpawnInto(const std::vector<std::string>& argv, const StdFds& fds, pid_t group,
+              const std::string& working_dir, pid_t& pid) {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  if (int rc = posix_spawn_file_actions_init(&actions)) return rc;
+  if (int rc = posix_spawnattr_init(&attr)) {
+    posix_spawn_file_actions_destroy(&actions);
+    return rc;
+  }
+  int rc = 0;
+  const int targets[3] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
+  const int sources[3] = {fds.in, fds.out, fds.err};
+  for (int i = 0; i < 3 && rc == 0; ++i) {
+    if (sources[i] >= 0) rc = posix_spawn_file_actions_adddup2(&actions, sources[i], targets[i]);
+  }
+  // Descriptors that some other part of the program opened without
+  // close-on-exec must not reach the tool: an inherited pipe end would keep
+  // a reader from ever seeing the end of its pipe.
+  if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  if (rc == 0 && !working_dir.empty())
+    rc = posix_spawn_file_actions_addchdir_np(&actions, working_dir.c_str());
+
+  // The tool starts with default signal handling and nothing blocked,
+  // whatever this program does with its signals (an ignored SIGPIPE would
+  // otherwise be inherited).
+  sigset_t defaults;
+  sigset_t mask;
+  sigfillset(&defaults);
+  sigdelset(&defaults, SIGKILL);
+  sigdelset(&defaults, SIGSTOP);
+  sigemptyset(&mask);
+  if (rc == 0) rc = posix_spawnattr_setsigdefault(&attr, &defaults);
+  if (rc == 0) rc = posix_spawnattr_setsigmask(&attr, &mask);
+  if (rc == 0) rc = posix_spawnattr_setpgroup(&attr, group);
+  if (rc == 0) {
+    rc = posix_spawnattr_setflags(&attr,
+                                  POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  }
+  if (rc == 0) {
+    std::vector<char*> args = ArgvPointers(argv);
+    rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
+  }
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&actions);
+  return rc;
+}
+
+// posix_spawn cannot ask for SCHED_IDLE, and setting it on the child after
+// the spawn races with the threads the tool creates at once (they would keep
+// normal priority). A short-lived thread lowers itself and spawns: the child
+// inherits the policy and the nice value from its first instruction.
+int SpawnIdle(const std::vector<std::string>& argv, const StdFds& fds, pid_t group,
+              const std::string& working_dir, pid_t& pid) {
+  int rc = 0;
+  std::thread spawner([&] {
+    const sched_param param{};
+    (void)sched_setscheduler(0, SCHED_IDLE, &param);
+    (void)setpriority(PRIO_PROCESS, 0, 19);
+    rc = SpawnInto(argv, fds, group, working_dir, pid);
+  });
+  spawner.join();
+  return rc;
+}
+
+int WaitPidRetrying(pid_t pid, int& status) {
+  int r;
+  do {
+    r = ::waitpid(pid, &status, 0);
+  } while (r == -1 && errno == EINTR);
+  return r;
+}
+
+std::string StartError(const std::vector<std::string>& argv, const std::string& working_dir, int err) {
+  std::string text = Format("Cannot start \"%s\": %s", argv[0].c_str(), ErrnoText(err).c_str());
+  if (!working_dir.empty()) text += Format(" (working folder \"%s\")", working_dir.c_str());
+  return text;
+}
+
+}  // namespace
+
+ToolProcess::~ToolProcess() {
+  bool running;
+  {
+    std::lock_guard lock(mutex_);
+    running = started_ && tool_pid_ > 0 && !waited_;
+  }
+  if (running) {
+    KillGroup();
+    Wait();
+  }
+  CloseOutput();
+}
+
+bool ToolProcess::Start(const ToolLaunch& launch, std::string& error) {
+  std::lock_guard lock(mutex_);
+  error.clear();
+  if (started_) {
+    error = "The tool process was already started.";
+    return false;
+  }
+  started_ = true;
+  if (launch.argv.empty() || launch.argv[0].empty()) {
+    error = "Cannot start a tool: the command line is empty.";
+    return false;
+  }
+  const bool with_feeder = !launch.feeder_argv.empty();
+  if (with_feeder && launch.feeder_argv[0].empty()) {
+    error = "Cannot start a tool: the feeder's command line is empty.";
+    return false;
+  }
+  if (kill_requested_) return true;
+
+  Fd null_fd(::open("/dev/null", O_RDWR | O_CLOEXEC));
+  if (null_fd.get() < 0) {
+    error = "Cannot open /dev/null: " + ErrnoText(errno);
+    return false;
+  }
+
+  Fd out_read;   // kept: what the caller reads
+  Fd out_write;  // the child's stdout (and stderr)
+  if (launch.capture == OutputCapture::kPipe) {
+    int p[2];
+    if (::pipe2(p, O_CLOEXEC) != 0) {
+      error = "Cannot create a pipe for the tool's output: " + ErrnoText(errno);
+      return false;
+    }
+    out_read.Reset(p[0]);
+    out_write.Reset(p[1]);
+    ::fcntl(out_read.get(), F_SETFL, ::fcntl(out_read.get(), F_GETFL) | O_NONBLOCK);
+  } else if (launch.capture == OutputCapture::kLogFile) {
+    out_write.Reset(::open(launch.log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (out_write.get() < 0) {
+      error =
+          Format("Cannot create the log file \"%s\": %s", launch.log_path.c_str(), ErrnoText(errno).c_str());
+      return false;
+    }
+    out_read.Reset(::open(launch.log_path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (out_read.get() < 0) {
+      error =
+          Format("Cannot read the log file \"%s\": %s", launch.log_path.c_str(), ErrnoText(errno).c_str());
+      return false;
+    }
+  }
+  const bool captured = launch.capture != OutputCapture::kNone;
+  const int tool_out = captured ? out_write.get() : -1;
+  const int tool_err = !captured ? -1 : launch.capture_stderr ? out_write.get() : null_fd.get();
+
+  Fd feed_read;
+  Fd feed_write;
+  if (with_feeder) {
+    int p[2];
+    if (::pipe2(p, O_CLOEXEC) != 0) {
+      error = "Cannot create the pipe between feeder and tool: " + ErrnoText(errno);
+      return false;
+    }
+    feed_read.Reset(p[0]);
+    feed_write.Reset(p[1]);
+    pid_t pid = 0;
+    const StdFds fds{null_fd.get(), feed_write.get(), tool_out < 0 ? -1 : out_write.get()};
+    if (int rc = SpawnInto(launch.feeder_argv, fds, 0, launch.working_dir, pid)) {
+      error = StartError(launch.feeder_argv, launch.working_dir, rc);
+      return false;
+    }
+    feeder_pid_ = pid;
+    group_ = pid;
+    feed_write.Reset();
+  }
+
+  pid_t pid = 0;
+  const StdFds fds{with_feeder ? feed_read.get() : null_fd.get(), tool_out, tool_err};
+  const int rc = launch.idle_priority ? SpawnIdle(launch.argv, fds, group_, launch.working_dir, pid)
+                                      : SpawnInto(launch.argv, fds, group_, launch.working_dir, pid);
+  if (rc != 0) {
+    error = StartError(launch.argv, launch.working_dir, rc);
+    if (feeder_pid_ > 0) {
+      ::kill(-group_, SIGKILL);
+      int status = 0;
+      WaitPidRetrying(feeder_pid_, status);
+      feeder_pid_ = 0;
+      group_ = 0;
+    }
+    return false;
+  }
+  tool_pid_ = pid;
+  if (group_ == 0) group_ = pid;
+
+  capture_ = launch.capture;
+  output_fd_ = out_read.release();
+  title_.emplace(launch.title_source, launch.console_title);
+  return true;
+}
+
+pid_t ToolProcess::Pid() const {
+  std::lock_guard lock(mutex_);
+  return tool_pid_;
+}
+
+pid_t ToolProcess::GroupId() const {
+  std::lock_guard lock(mutex_);
+  return group_;
+}
+
+std::string ToolProcess::ReadOutput(std::size_t max_bytes) {
+  std::lock_guard lock(mutex_);
+  if (output_fd_ < 0 || max_bytes == 0) return {};
+  std::string data(max_bytes, '\0');
+  ssize_t got;
+  if (capture_ == OutputCapture::kPipe) {
+    do {
+      got = ::read(output_fd_, data.data(), max_bytes);
+    } while (got < 0 && errno == EINTR);
+  } else {
+    got = ::pread(output_fd_, data.data(), max_bytes, read_offset_);
+    if (got > 0) read_offset_ += got;
+  }
+  if (got <= 0) return {};
+  data.resize(static_cast<std::size_t>(got));
+  if (capture_ == OutputCapture::kPipe && title_) title_->Feed(data);
+  return data;
+}
+
+std::string ToolProcess::ConsoleTitle() {
+  std::lock_guard lock(mutex_);
+  if (!title_ || output_closed_) return {};
+  if (capture_ == OutputCapture::kLogFile) {
+    // A log only grows while the tool runs; a bounded read per call keeps a
+    // tick short even when the tool has written much since the last one.
+    char buf[16384];
+    for (int i = 0; i < 64; ++i) {
+      const ssize_t got = ::pread(output_fd_, buf, sizeof buf, title_offset_);
+      if (got <= 0) break;
+      title_offset_ += got;
+      title_->Feed(std::string_view(buf, static_cast<std::size_t>(got)));
+    }
+  }
+  return title_->Text();
+}
+
+void ToolProcess::KillGroup() {
+  std::lock_guard lock(mutex_);
+  kill_requested_ = true;
+  // Until Wait has reaped the group's leader its id cannot be reused, so the
+  // signal reaches this tool's group and no other.
+  if (group_ > 0 && !group_ended_) ::kill(-group_, SIGKILL);
+}
+
+ToolExit ToolProcess::ExitFromStatus(int status) const {
+  ToolExit e;
+  e.kill_requested = kill_requested_;
+  if (WIFEXITED(status)) {
+    e.code = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    e.signal = WTERMSIG(status);
+    e.code = kill_requested_ ? 0 : 128 + e.signal;
+  }
+  return e;
+}
+
+ToolExit ToolProcess::Wait() {
+  std::lock_guard wait_lock(wait_mutex_);
+  pid_t tool;
+  pid_t feeder;
+  {
+    std::lock_guard lock(mutex_);
+    if (waited_) return exit_;
+    if (tool_pid_ <= 0) {
+      waited_ = true;
+      exit_ = ToolExit{};
+      exit_.kill_requested = kill_requested_;
+      if (started_ && kill_requested_) exit_.code = 0;
+      return exit_;
+    }
+    tool = tool_pid_;
+    feeder = feeder_pid_;
+  }
+
+  // Wait for the end but leave the tool unreaped: while it (or the feeder,
+  // which leads the group when there is one) is a zombie, the group id
+  // stays reserved and the kill below cannot hit a stranger.
+  siginfo_t info{};
+  int r;
+  do {
+    r = ::waitid(P_PID, static_cast<id_t>(tool), &info, WEXITED | WNOWAIT);
+  } while (r == -1 && errno == EINTR);
+
+  bool feeder_ended_first = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (feeder > 0) {
+      siginfo_t finfo{};
+      if (::waitid(P_PID, static_cast<id_t>(feeder), &finfo, WEXITED | WNOHANG | WNOWAIT) == 0) {
+        feeder_ended_first = finfo.si_pid == feeder;
+      }
+    }
+    // Whatever is left of the group (the feeder, helpers the tool started)
+    // ends with the tool.
+    if (r == 0 || feeder > 0) ::kill(-group_, SIGKILL);
+    group_ended_ = true;
+  }
+
+  int status = 0;
+  const bool reaped = WaitPidRetrying(tool, status) == tool;
+  int feeder_status = 0;
+  const bool feeder_reaped = feeder > 0 && WaitPidRetrying(feeder, feeder_status) == feeder;
+
+  std::lock_guard lock(mutex_);
+  exit_ = reaped ? ExitFromStatus(status) : ToolExit{-1, 0, kill_requested_};
+  if (feeder > 0) {
+    if (!feeder_reaped) {
+      feeder_exit_ = ToolExit{-1, 0, kill_requested_};
+    } else if (feeder_ended_first && !(WIFSIGNALED(feeder_status) && WTERMSIG(feeder_status) == SIGPIPE)) {
+      feeder_exit_ = ExitFromStatus(feeder_status);
+    } else {
+      // Still running, or killed by SIGPIPE because the tool had stopped
+      // reading: either way the feeder did not fail.
+      feeder_exit_ = ToolExit{0, feeder_ended_first ? SIGPIPE : SIGKILL, kill_requested_};
+    }
+  }
+  waited_ = true;
+  return exit_;
+}
+
+ToolExit ToolProcess::FeederExit() const {
+  std::lock_guard lock(mutex_);
+  return feeder_exit_;
+}
+
+void ToolProcess::CloseOutput() {
+  std::lock_guard lock(mutex_);
+  if (output_fd_ >= 0) ::close(output_fd_);
+  output_fd_ = -1;
+  output_closed_ = true;
+}
+
+}  // namespace dp

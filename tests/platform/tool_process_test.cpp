@@ -1,0 +1,395 @@
+#include "platform/tool_process.h"
+
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "support/temp_dir.h"
+
+namespace dp {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buf;
+  buf << in.rdbuf();
+  return buf.str();
+}
+
+ToolLaunch Shell(const std::string& script, OutputCapture capture = OutputCapture::kPipe) {
+  ToolLaunch launch;
+  launch.argv = {"/bin/sh", "-c", script};
+  launch.capture = capture;
+  return launch;
+}
+
+std::unique_ptr<ToolProcess> StartOk(const ToolLaunch& launch) {
+  auto tool = std::make_unique<ToolProcess>();
+  std::string error;
+  EXPECT_TRUE(tool->Start(launch, error)) << error;
+  return tool;
+}
+
+// Everything still waiting in the output once the tool has ended.
+std::string Drain(ToolProcess& tool) {
+  std::string all;
+  for (std::string chunk; !(chunk = tool.ReadOutput(500)).empty();) all += chunk;
+  return all;
+}
+
+bool Eventually(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + 10s;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+// Reads the output as it comes until a whole line is there.
+std::string FirstLine(ToolProcess& tool) {
+  std::string seen;
+  Eventually([&] {
+    seen += tool.ReadOutput(500);
+    return seen.find('\n') != std::string::npos;
+  });
+  return seen;
+}
+
+// Processes of `group` that have not died (zombies count as dead).
+int LiveMembers(pid_t group) {
+  int live = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string stat = ReadFile(entry.path() / "stat");
+    const std::size_t close = stat.rfind(')');
+    char state = 0;
+    int ppid = 0;
+    int pgrp = 0;
+    if (close == std::string::npos ||
+        std::sscanf(stat.c_str() + close + 1, " %c %d %d", &state, &ppid, &pgrp) != 3) {
+      continue;
+    }
+    if (pgrp == group && state != 'Z' && state != 'X') ++live;
+  }
+  return live;
+}
+
+TEST(ToolProcess, CaptureAndExitCodes) {
+  struct Case {
+    const char* script;
+    bool with_stderr;
+    std::string output;
+    int code;
+    int signal;
+  };
+  for (const Case& c : {
+           Case{"printf 'out\\n'; printf 'err\\n' >&2; exit 3", true, "out\nerr\n", 3, 0},
+           Case{"printf 'out\\n'; printf 'err\\n' >&2", false, "out\n", 0, 0},
+           Case{"exit 255", true, "", 255, 0},
+           Case{"kill -TERM $$", true, "", 128 + SIGTERM, SIGTERM},
+           Case{"kill -SEGV $$", true, "", 128 + SIGSEGV, SIGSEGV},
+       }) {
+    ToolLaunch launch = Shell(c.script);
+    launch.capture_stderr = c.with_stderr;
+    auto tool = StartOk(launch);
+    const ToolExit exit = tool->Wait();
+    EXPECT_EQ(exit.code, c.code) << c.script;
+    EXPECT_EQ(exit.signal, c.signal) << c.script;
+    EXPECT_FALSE(exit.kill_requested);
+    EXPECT_EQ(tool->Wait().code, c.code) << "a second Wait gives the same";
+    EXPECT_EQ(Drain(*tool), c.output) << c.script;
+  }
+
+  // At most the asked number of bytes per read; a closed pipe reads nothing.
+  auto tool = StartOk(Shell("printf 'Progress: 45%%\\r'"));
+  tool->Wait();
+  EXPECT_EQ(tool->ReadOutput(4), "Prog");
+  EXPECT_EQ(tool->ReadOutput(500), "ress: 45%\r");
+  EXPECT_EQ(tool->ReadOutput(500), "");
+  tool->CloseOutput();
+  EXPECT_EQ(tool->ReadOutput(500), "");
+
+  // Debug mode: nothing captured.
+  ToolLaunch debug = Shell("exit 5", OutputCapture::kNone);
+  debug.console_title = "[X264 PROCESS] Do not close this window!!!";
+  debug.title_source = TitleSource::kX264;
+  auto uncaptured = StartOk(debug);
+  EXPECT_EQ(uncaptured->Wait().code, 5);
+  EXPECT_EQ(uncaptured->ReadOutput(500), "");
+  EXPECT_EQ(uncaptured->ConsoleTitle(), debug.console_title);
+}
+
+TEST(ToolProcess, LogFileTakesBothStreams) {
+  test::TempDir dir;
+  const std::string log = dir / "x.x264_log.txt";
+  std::ofstream(log) << "an earlier run's log, longer than the new one\n";
+  ToolLaunch launch = Shell("printf 'one\\n'; printf 'two\\n' >&2; exit 1", OutputCapture::kLogFile);
+  launch.log_path = log;
+  auto tool = StartOk(launch);
+  EXPECT_EQ(tool->Wait().code, 1);
+  EXPECT_EQ(ReadFile(log), "one\ntwo\n");
+  EXPECT_EQ(tool->ReadOutput(3), "one");
+  EXPECT_EQ(tool->ReadOutput(500), "\ntwo\n");
+}
+
+TEST(ToolProcess, StartFailuresAreReported) {
+  test::TempDir dir;
+  const std::string not_exec = dir / "tool.sh";
+  std::ofstream(not_exec) << "#!/bin/sh\nexit 0\n";
+  ToolLaunch missing;
+  missing.argv = {dir / "missing-tool", "-o", "x"};
+  ToolLaunch plain;
+  plain.argv = {"dp-no-such-tool-on-path"};
+  ToolLaunch denied;
+  denied.argv = {not_exec};
+  ToolLaunch bad_dir = Shell("exit 0");
+  bad_dir.working_dir = dir / "gone";
+  ToolLaunch bad_log = Shell("exit 0", OutputCapture::kLogFile);
+  bad_log.log_path = dir / "gone/log.txt";
+  ToolLaunch bad_feeder = Shell("cat");
+  bad_feeder.feeder_argv = {dir / "missing-feeder"};
+  const std::pair<ToolLaunch, std::string> cases[] = {
+      {missing, "missing-tool\": No such file or directory"},
+      {plain, "dp-no-such-tool-on-path\": No such file or directory"},
+      {denied, "tool.sh\": Permission denied"},
+      {bad_dir, "(working folder \"" + (dir / "gone").string() + "\")"},
+      {bad_log, "gone/log.txt\": No such file or directory"},
+      {ToolLaunch{}, "command line is empty"},
+      {bad_feeder, "missing-feeder\": No such file or directory"},
+  };
+  for (const auto& [launch, in_error] : cases) {
+    ToolProcess tool;
+    std::string error;
+    EXPECT_FALSE(tool.Start(launch, error));
+    EXPECT_NE(error.find(in_error), std::string::npos) << error;
+    EXPECT_EQ(tool.Pid(), 0);
+    EXPECT_EQ(tool.Wait().code, -1);
+  }
+
+  // One start per object.
+  auto tool = StartOk(Shell("exit 4"));
+  std::string error;
+  EXPECT_FALSE(tool->Start(Shell("exit 0"), error));
+  EXPECT_EQ(tool->Wait().code, 4);
+}
+
+TEST(ToolProcess, WhatTheChildGets) {
+  test::TempDir dir;
+  // The working folder, the inherited environment, an empty standard input
+  // (a tool reading it ends instead of hanging), and default handling of
+  // a signal this program ignores.
+  setenv("DP_TOOL_PROCESS_TEST", "inherited value", 1);
+  struct sigaction ignore {};
+  struct sigaction old {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, &old);
+  ToolLaunch launch = Shell(
+      "pwd; printf '%s\\n' \"$DP_TOOL_PROCESS_TEST\"; cat; "
+      "sed -n 's/^SigIgn:[[:space:]]*//p' /proc/$$/status");
+  launch.working_dir = dir.path();
+  auto tool = StartOk(launch);
+  sigaction(SIGPIPE, &old, nullptr);
+  unsetenv("DP_TOOL_PROCESS_TEST");
+  std::atomic<bool> finished{false};
+  std::thread guard([&] {
+    if (!Eventually([&] { return finished.load(); })) tool->KillGroup();
+  });
+  EXPECT_FALSE(tool->Wait().kill_requested);
+  finished = true;
+  guard.join();
+  const std::string out = Drain(*tool);
+  EXPECT_EQ(out.substr(0, out.rfind("inherited value\n") + 16),
+            fs::canonical(dir.path()).string() + "\ninherited value\n");
+  const unsigned long long ignored = std::stoull(out.substr(out.rfind("value\n") + 6), nullptr, 16);
+  EXPECT_EQ(ignored & (1ull << (SIGPIPE - 1)), 0u);
+
+  // A process group of its own, led by the tool.
+  auto sleeper = StartOk(Shell("sleep 30"));
+  EXPECT_EQ(getpgid(sleeper->Pid()), sleeper->Pid());
+  EXPECT_EQ(sleeper->GroupId(), sleeper->Pid());
+  EXPECT_NE(sleeper->GroupId(), getpgrp());
+}
+
+TEST(ToolProcess, IdlePriorityFromTheFirstInstruction) {
+  // The tool's own nice value (field 19 of its stat) and policy (field 41),
+  // read before it does anything else.
+  const std::string script = "set -- $(cut -d')' -f2 /proc/$$/stat); echo \"${17} ${39}\"; sleep 30";
+  const int caller_policy = sched_getscheduler(0);
+  const int caller_nice = getpriority(PRIO_PROCESS, 0);
+
+  ToolLaunch launch = Shell(script);
+  launch.idle_priority = true;
+  auto idle = StartOk(launch);
+  EXPECT_EQ(FirstLine(*idle), "19 " + std::to_string(SCHED_IDLE) + "\n");
+  EXPECT_EQ(sched_getscheduler(idle->Pid()), SCHED_IDLE);
+
+  // The caller keeps its priority; a normal launch is not lowered.
+  EXPECT_EQ(sched_getscheduler(0), caller_policy);
+  EXPECT_EQ(getpriority(PRIO_PROCESS, 0), caller_nice);
+  auto normal = StartOk(Shell(script));
+  EXPECT_EQ(FirstLine(*normal), std::to_string(caller_nice) + " " + std::to_string(SCHED_OTHER) + "\n");
+}
+
+TEST(ToolProcess, NothingOfTheGroupOutlivesIt) {
+  {
+    // Stop: the kill reaches the grandchild too, and a killed tool is a
+    // stopped tool (code 0), not a failed one.
+    auto tool = StartOk(Shell("sleep 300 & echo $!; wait"));
+    const pid_t grandchild = std::stoi(FirstLine(*tool));
+    const pid_t group = tool->GroupId();
+    EXPECT_EQ(getpgid(grandchild), group);
+    EXPECT_EQ(LiveMembers(group), 2);
+    tool->KillGroup();
+    const ToolExit exit = tool->Wait();
+    EXPECT_EQ(exit.code, 0);
+    EXPECT_EQ(exit.signal, SIGKILL);
+    EXPECT_TRUE(exit.kill_requested);
+    EXPECT_TRUE(Eventually([&] { return LiveMembers(group) == 0; }));
+    EXPECT_EQ(kill(tool->Pid(), 0), -1) << "reaped, no zombie left";
+    tool->KillGroup();
+  }
+  {
+    // A grandchild left behind by a tool that ended would keep its pipe open.
+    auto tool = StartOk(Shell("sleep 300 & exit 0"));
+    const ToolExit exit = tool->Wait();
+    EXPECT_EQ(exit.code, 0);
+    EXPECT_FALSE(exit.kill_requested);
+    EXPECT_TRUE(Eventually([&] { return LiveMembers(tool->GroupId()) == 0; }));
+  }
+  pid_t pid = 0;
+  pid_t group = 0;
+  {
+    auto tool = StartOk(Shell("sleep 300 & sleep 300"));
+    pid = tool->Pid();
+    group = tool->GroupId();
+    ASSERT_TRUE(Eventually([&] { return LiveMembers(group) >= 2; }));
+  }
+  EXPECT_TRUE(Eventually([&] { return LiveMembers(group) == 0; })) << "the destructor ends the group";
+  EXPECT_EQ(kill(pid, 0), -1);
+
+  // A Stop that comes before the launch: nothing starts, and it ends as stopped.
+  ToolProcess early;
+  early.KillGroup();
+  std::string error;
+  EXPECT_TRUE(early.Start(Shell("exit 1"), error));
+  EXPECT_EQ(early.Pid(), 0);
+  EXPECT_EQ(early.Wait().code, 0);
+}
+
+TEST(ToolProcess, FeederPipesIntoTheTool) {
+  struct Case {
+    const char* feeder;
+    const char* tool;
+    int code;
+    int feeder_code;
+    int feeder_signal;
+  };
+  for (const Case& c : {
+           // The feeder's messages go with the tool's output, not into its input.
+           Case{"printf 'frames\\n'; echo 'feeder says' >&2", "tr a-z A-Z; exit 4", 4, 0, 0},
+           Case{"exit 3", "cat >/dev/null", 0, 3, 0},
+           // Cut off because the tool has read all it wanted: not a failure.
+           Case{"exec yes", "head -c 10 >/dev/null; exec 0<&-; sleep 0.5", 0, 0, SIGPIPE},
+           // Still running when the tool ends: ended with it.
+           Case{"sleep 300", "exit 0", 0, 0, SIGKILL},
+       }) {
+    ToolLaunch launch = Shell(c.tool);
+    launch.feeder_argv = {"/bin/sh", "-c", c.feeder};
+    auto tool = StartOk(launch);
+    EXPECT_NE(tool->GroupId(), tool->Pid()) << "the feeder leads the group";
+    EXPECT_EQ(getpgid(tool->Pid()), tool->GroupId());
+    EXPECT_EQ(tool->Wait().code, c.code) << c.tool;
+    EXPECT_EQ(tool->FeederExit().code, c.feeder_code) << c.feeder;
+    EXPECT_EQ(tool->FeederExit().signal, c.feeder_signal) << c.feeder;
+    EXPECT_TRUE(Eventually([&] { return LiveMembers(tool->GroupId()) == 0; }));
+    if (c.code == 4) {
+      const std::string out = Drain(*tool);
+      EXPECT_NE(out.find("FRAMES\n"), std::string::npos) << out;
+      EXPECT_NE(out.find("feeder says\n"), std::string::npos) << out;
+    }
+  }
+
+  // One kill stops both.
+  ToolLaunch launch = Shell("cat >/dev/null; sleep 300");
+  launch.feeder_argv = {"yes"};
+  launch.idle_priority = true;
+  auto tool = StartOk(launch);
+  const pid_t group = tool->GroupId();
+  ASSERT_TRUE(Eventually([&] { return LiveMembers(group) >= 3; }));
+  tool->KillGroup();
+  EXPECT_EQ(tool->Wait().code, 0);
+  EXPECT_EQ(tool->FeederExit().code, 0);
+  EXPECT_TRUE(Eventually([&] { return LiveMembers(group) == 0; }));
+}
+
+TEST(ToolProcess, ConsoleTitleFollowsTheLog) {
+  test::TempDir dir;
+  const std::string release = dir / "release";
+  ToolLaunch launch = Shell(
+      "printf 'x264 [info]: profile High\\n' >&2;"
+      "printf '[12.3%%] 59/480 frames, 185.22 fps, 5207.82 kb/s, eta 0:00:02  \\r' >&2;"
+      "while [ ! -e '" +
+          release +
+          "' ]; do sleep 0.01; done;"
+          "printf '\\nencoded 480 frames, 190.00 fps, 5200.00 kb/s\\n' >&2",
+      OutputCapture::kLogFile);
+  launch.log_path = dir / "a.x264_log.txt";
+  launch.console_title = "[X264 PROCESS] Do not close this window!!!";
+  launch.title_source = TitleSource::kX264;
+  auto tool = StartOk(launch);
+  EXPECT_TRUE(Eventually([&] { return tool->ConsoleTitle()[0] == 'x'; }));
+  EXPECT_EQ(tool->ConsoleTitle(), "x264 [12.3%] 59/480 frames, 185.22 fps, 5207.82 kb/s, eta 0:00:02");
+  EXPECT_EQ(tool->ReadOutput(4), "x264") << "ReadOutput reads the log on its own";
+  std::ofstream(release).close();
+  EXPECT_EQ(tool->Wait().code, 0);
+  EXPECT_EQ(tool->ConsoleTitle(), launch.console_title);
+  tool->CloseOutput();
+  EXPECT_EQ(tool->ConsoleTitle(), "") << "a console that is gone has no title";
+}
+
+TEST(ToolProcess, ReadersAndKillersRaceTheWaiter) {
+  // The worker waits while the interface thread reads, looks at the title
+  // and kills: no data race, no blocking read, no kill after the reap.
+  for (int round = 0; round < 20; ++round) {
+    ToolLaunch launch = Shell(round % 2 ? "i=0; while [ $i -lt 50 ]; do echo line $i; i=$((i+1)); done"
+                                        : "echo start; sleep 30");
+    launch.title_source = TitleSource::kX264;
+    std::shared_ptr<ToolProcess> tool = StartOk(launch);
+    std::atomic<bool> waited{false};
+    ToolExit exit;
+    std::thread worker([&] {
+      exit = tool->Wait();
+      tool->CloseOutput();
+      waited = true;
+    });
+    std::string seen;
+    while (!waited) {
+      seen += tool->ReadOutput(500);
+      tool->ConsoleTitle();
+      if (seen.find("start") != std::string::npos || round % 4 == 1) tool->KillGroup();
+      std::this_thread::yield();
+    }
+    worker.join();
+    EXPECT_EQ(exit.code, 0) << round;
+    tool->KillGroup();
+  }
+}
+
+}  // namespace
+}  // namespace dp
