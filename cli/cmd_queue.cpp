@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "command.h"
+#include "queue_run.h"
 #include "json_writer.h"
 #include "queue/queue_store.h"
 #include "queue/queue_view.h"
@@ -12,7 +13,10 @@ namespace {
 
 constexpr const char* kHelp =
     "  discpress-cli queue list [--json]\n"
-    "  discpress-cli queue view\n";
+    "  discpress-cli queue view\n"
+    "  discpress-cli queue run [--all]\n"
+    "  discpress-cli queue remove SLOT | queue up SLOT | queue down SLOT\n"
+    "  discpress-cli queue clear\n";
 
 int List(const JobSlots& jobs, bool json) {
   JsonWriter w;
@@ -38,6 +42,8 @@ int CmdQueue(const Args& all) {
   if (all.empty()) return Usage("queue");
   Args rest(all.begin() + 1, all.end());
   const std::string& verb = all[0];
+  if (verb == "run" || verb == "remove" || verb == "up" || verb == "down" || verb == "clear")
+    return QueueControlCommand(verb, rest);
   if (verb != "list" && verb != "view") return Usage("queue");
   const bool json = verb == "list" && TakeFlag(rest, "--json");
   if (!rest.empty()) return Usage("queue");

@@ -17,6 +17,9 @@ struct StepContext {
   const Settings* settings = nullptr;  // TempPath, SaveX264Log, font, Down16 ...
   bool is_64bit = true;                // picks the "_x64" tool variants
   bool debug_mode = false;
+  // The installed AviSynth is AviSynth+ (the environment check's result 2):
+  // only then can the 64-bit encoders and plug-ins read a script.
+  bool avisynth_plus = false;
 };
 
 enum class Capture {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "pipeline/step_plan.h"
 #include "util/text.h"
 
 namespace dp {
@@ -74,12 +75,7 @@ std::string_view SubtitleSuffix(std::string_view subtitle_codec_id) {
 
 bool IsMvcMode(const JobRecord& job) { return job.mode_3d == 10 || job.mode_3d == 11; }
 
-bool DemuxInPlan(const JobRecord& job) {
-  const bool direct = job.join_playlist == 0 && job.target_audio == 0 && !HasSubtitleWork(job) &&
-                      job.target_media != kMediaMkvCrf && !job.source_is_mkv && job.resize_720p != 2 &&
-                      job.mode_3d == 0 && (!Interlaced(job) || job.video_untouched == 1);
-  return !direct;
-}
+bool DemuxInPlan(const JobRecord& job) { return DemuxRuns(job); }
 
 std::vector<std::string> TemporaryFileNames(const JobRecord& job, int slot, bool save_x264_log) {
   const std::string_view output_name = FieldText(job.output_name);

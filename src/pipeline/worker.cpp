@@ -83,6 +83,7 @@ StepContext PipelineRunner::Context(int slot) const {
   ctx.settings = &settings_;
   ctx.is_64bit = run_state_.is_64bit;
   ctx.debug_mode = run_state_.debug_mode.load();
+  ctx.avisynth_plus = DetectaAvisynth() == 2;
   return ctx;
 }
 
@@ -168,10 +169,12 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
       }
       break;
     case StepKind::kRescale:
-      if (c != kCancelNone) {
+      // Its exit code fails nothing, but a half-written subtitle from a
+      // failed run must not reach the muxer.
+      if (c != kCancelNone || e != 0) {
         for (const auto& out : step.outputs_on_failure) RemoveFile(out);
         if (c == kCancelCancel) Borra(job, run.slot());
-        return StepEnd::kStop;
+        if (c != kCancelNone) return StepEnd::kStop;
       }
       break;
     case StepKind::kX264Pass1:
@@ -277,6 +280,7 @@ void PipelineRunner::Run(RunControl& run) {
   if (plan.mux == MuxKind::kMkvmerge) {
     if (RunStep(run, job, BuildMkvmergeStep(job, ctx, plan.mux_step, total), StepKind::kMux) == StepEnd::kStop)
       return;
+    if (job.limit_frames) KeepFirstSplitPart(job);
   } else {
     // The muxer's record corrections land with its status change.
     control_.UpdateRunRecord(run, [](JobRecord& r) { ApplyTsMuxerRecordCorrections(r); });

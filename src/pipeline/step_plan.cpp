@@ -1,0 +1,149 @@
+#include "pipeline/step_plan.h"
+
+#include "pipeline/temp_files.h"
+#include "util/text.h"
+
+namespace dp {
+namespace {
+
+bool Untouched(const JobRecord& job) { return job.video_untouched != 0; }
+
+bool HalfPicture3d(const JobRecord& job) { return job.mode_3d >= 1 && job.mode_3d <= 4; }
+
+bool ForcedSubtitleMode(const JobRecord& job) { return job.subtitle_mode == 2 || job.subtitle_mode == 3; }
+
+int VideoStepCount(VideoKind kind) {
+  switch (kind) {
+    case VideoKind::kNone:
+      return 0;
+    case VideoKind::kX264TwoPass:
+      return 2;
+    case VideoKind::kMvcenc:
+    case VideoKind::kX264Crf:
+    case VideoKind::kX265:
+      return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool IsCrfTarget(const JobRecord& job) {
+  return job.target_media == kMediaAvchdCrf || job.target_media == kMediaMkvCrf;
+}
+
+bool InterlacedAvc(const JobRecord& job) { return job.interlaced_avc || job.reserved_7470 != 0; }
+
+bool DemuxRuns(const JobRecord& job) {
+  const bool direct = job.join_playlist == 0 && job.target_audio == 0 && !ForcedSubtitleMode(job) &&
+                      job.target_media != kMediaMkvCrf && !job.source_is_mkv && job.resize_720p != 2 &&
+                      job.mode_3d == 0 && (!InterlacedAvc(job) || Untouched(job));
+  return !direct;
+}
+
+StepPlan PlanSteps(const JobRecord& job) {
+  StepPlan plan;
+  plan.demux = DemuxRuns(job);
+
+  // Side-by-side and top-bottom 3D burn their subtitles into the picture
+  // instead, so only 2D and 2D+3D jobs get the forced-caption stream.
+  if (job.mode_3d == 0 || IsMvcMode(job)) {
+    if (job.subtitle_mode == 3) plan.forced_captions = ForcedCaptionTask::kExportForced;
+    if (job.subtitle_mode == 2) plan.forced_captions = ForcedCaptionTask::kFlagAllForced;
+  }
+  const bool pgs = FieldText(job.subtitle_codec_id) == "S_HDMV/PGS";
+  plan.subtitle_rescale =
+      job.subtitle_mode != 0 &&
+      (((job.resize_720p != 0 || job.crop_height != 0) && job.target_media == kMediaMkvCrf && pgs) ||
+       job.resize_720p == 2);
+
+  plan.chapter_keyframes = !Untouched(job) && FieldText(job.chapters).size() > 10;
+
+  const bool video_demuxed =
+      job.join_playlist != 0 || job.mode_3d != 0 || job.use_x265 || (InterlacedAvc(job) && !Untouched(job));
+  plan.frame_count_refresh = video_demuxed && !job.limit_frames;
+
+  // The script only ever feeds an encoder.
+  plan.avisynth_script =
+      !Untouched(job) && (HalfPicture3d(job) || (job.mode_3d == 0 && job.use_x265 &&
+                                                 (job.crop_height != 0 || job.resize_720p != 0)));
+
+  if (Untouched(job))
+    plan.video = VideoKind::kNone;
+  else if (IsMvcMode(job))
+    plan.video = VideoKind::kMvcenc;
+  else if (!IsCrfTarget(job))
+    plan.video = VideoKind::kX264TwoPass;
+  else if (job.target_media == kMediaMkvCrf && job.use_x265)
+    plan.video = VideoKind::kX265;
+  else
+    plan.video = VideoKind::kX264Crf;
+
+  if (job.target_media == kMediaMkvCrf)
+    plan.mux = MuxKind::kMkvmerge;
+  else if (IsMvcMode(job))
+    plan.mux = MuxKind::kTsMuxerIso;
+  else
+    plan.mux = MuxKind::kTsMuxerAvchd;
+
+  int n = 0;
+  if (plan.demux) plan.demux_step = ++n;
+  const int video_steps = VideoStepCount(plan.video);
+  if (video_steps >= 1) plan.video_step = ++n;
+  if (video_steps == 2) plan.pass2_step = ++n;
+  plan.mux_step = ++n;
+  plan.total_steps = n;
+  return plan;
+}
+
+std::string CalculaStepEac3to(const JobRecord& job, std::string_view video_arg, std::string_view audio_arg,
+                              std::string_view subtitle_arg) {
+  // The demux step's own count; it agrees with PlanSteps whenever eac3to runs.
+  const int total = Untouched(job) ? 2 : (IsCrfTarget(job) || IsMvcMode(job)) ? 3 : 4;
+  const bool video = !video_arg.empty();
+  const bool audio = !audio_arg.empty();
+  const bool subtitle = !subtitle_arg.empty();
+
+  std::string what;
+  if (job.mode_3d != 0) {
+    // Both eyes are always named; the subtitle part follows the job's
+    // subtitle choice.
+    what = "Extract left/right eye video";
+    const bool subs = job.subtitle_mode != 0;
+    if (subs && audio)
+      what += ", audio and subs";
+    else if (subs)
+      what += " and subs";
+    else if (audio)
+      what += " and audio";
+  } else {
+    const std::string subs = ForcedSubtitleMode(job) ? "forced captions" : "subtitles";
+    const bool recode = job.target_audio != 0;
+    const std::string audio_name = job.target_audio == 2 ? "FLAC" : Format("AC3 %d", job.target_audio);
+    const std::string recode_text = "recode audio to " + audio_name;
+    const bool join = job.join_playlist != 0;
+    const std::string video_text = join ? "Join m2ts parts" : "Extract video";
+
+    if (!video && !audio && !subtitle) return {};
+    if (!video && !audio) {
+      what = "Extract " + subs;
+    } else if (!video) {
+      what = recode ? "Recode audio to " + audio_name : "Extract audio";
+      if (subtitle) what += (recode ? " and extract " : " and ") + subs;
+    } else if (!audio) {
+      what = video_text;
+      if (subtitle) what += (join ? " and extract " : " and ") + subs;
+    } else if (!subtitle) {
+      what = video_text + " and " + (recode ? recode_text : join ? "extract audio" : "audio");
+    } else {
+      what = video_text + ", " +
+             (recode ? recode_text + " and extract "
+              : join ? "extract audio and "
+                     : "audio and ") +
+             subs;
+    }
+  }
+  return Format("[STEP 1/%d - EAC3TO] ", total) + what + "...";
+}
+
+}  // namespace dp

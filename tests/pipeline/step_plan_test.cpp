@@ -1,0 +1,234 @@
+#include "pipeline/step_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "util/text.h"
+
+namespace dp {
+namespace {
+
+// A 2D AVCHD BD5 job with the audio kept, normal PGS subtitles, nothing
+// joined or resized: every tool reads the source directly.
+JobRecord DirectJob() {
+  JobRecord job = EmptyJob();
+  job.status = kStatusPending;
+  job.target_media = kMediaBd5;
+  job.subtitle_mode = 1;
+  CopyText(job.output_name, "Movie");
+  CopyText(job.video_codec, "AVC");
+  CopyText(job.audio_codec_id, "A_AC3");
+  CopyText(job.subtitle_codec_id, "S_HDMV/PGS");
+  return job;
+}
+
+struct Numbers {
+  int demux, video, pass2, mux, total;
+};
+
+// One row of the plan table: the job, its video and mux kinds, its step
+// numbers; when eac3to runs, its label counts the plan's steps.
+void ExpectRow(const char* name, VideoKind video, MuxKind mux, Numbers n, void (*edit)(JobRecord&)) {
+  JobRecord job = DirectJob();
+  edit(job);
+  const StepPlan plan = PlanSteps(job);
+  EXPECT_EQ(plan.video, video) << name;
+  EXPECT_EQ(plan.mux, mux) << name;
+  EXPECT_EQ(plan.demux, n.demux != 0) << name;
+  EXPECT_EQ(plan.demux_step, n.demux) << name;
+  EXPECT_EQ(plan.video_step, n.video) << name;
+  EXPECT_EQ(plan.pass2_step, n.pass2) << name;
+  EXPECT_EQ(plan.mux_step, n.mux) << name;
+  EXPECT_EQ(plan.total_steps, n.total) << name;
+  if (plan.demux) {
+    EXPECT_TRUE(CalculaStepEac3to(job, " 2: \"v\"", "", "").starts_with(Format("[STEP 1/%d - ", n.total)))
+        << name;
+  }
+}
+
+TEST(StepPlan, EachRowOfThePlanTable) {
+  using V = VideoKind;
+  using M = MuxKind;
+  ExpectRow("BD5 direct", V::kX264TwoPass, M::kTsMuxerAvchd, {0, 1, 2, 3, 3}, [](JobRecord&) {});
+  ExpectRow("BD5, AC3 640", V::kX264TwoPass, M::kTsMuxerAvchd, {1, 2, 3, 4, 4},
+            [](JobRecord& j) { j.target_audio = 640; });
+  ExpectRow("AVCHD CRF", V::kX264Crf, M::kTsMuxerAvchd, {0, 1, 0, 2, 2},
+            [](JobRecord& j) { j.target_media = kMediaAvchdCrf; });
+  ExpectRow("MKV x264", V::kX264Crf, M::kMkvmerge, {1, 2, 0, 3, 3},
+            [](JobRecord& j) { j.target_media = kMediaMkvCrf; });
+  ExpectRow("MKV x265", V::kX265, M::kMkvmerge, {1, 2, 0, 3, 3},
+            [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true; });
+  ExpectRow("remux to AVCHD", V::kNone, M::kTsMuxerAvchd, {0, 0, 0, 1, 1},
+            [](JobRecord& j) { j.target_media = kMediaBdRemux, j.video_untouched = 1; });
+  ExpectRow("remux to MKV", V::kNone, M::kMkvmerge, {1, 0, 0, 2, 2},
+            [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_untouched = 1; });
+  ExpectRow("half side-by-side BD9", V::kX264TwoPass, M::kTsMuxerAvchd, {1, 2, 3, 4, 4},
+            [](JobRecord& j) { j.target_media = kMediaBd9, j.mode_3d = 1; });
+  ExpectRow("half top-bottom MKV x265", V::kX265, M::kMkvmerge, {1, 2, 0, 3, 3},
+            [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = 4, j.use_x265 = true; });
+  ExpectRow("2D+3D, CRF target", V::kMvcenc, M::kTsMuxerIso, {1, 2, 0, 3, 3},
+            [](JobRecord& j) { j.target_media = kMediaAvchdCrf, j.mode_3d = 11; });
+  ExpectRow("2D+3D remux", V::kNone, M::kTsMuxerIso, {1, 0, 0, 2, 2},
+            [](JobRecord& j) { j.mode_3d = 10, j.video_untouched = 1; });
+}
+
+TEST(StepPlan, DemuxRunsWhenAToolCannotReadTheSource) {
+  EXPECT_FALSE(DemuxRuns(DirectJob()));
+
+  struct Case {
+    const char* what;
+    void (*edit)(JobRecord&);
+    bool runs;
+  };
+  const Case cases[] = {
+      {"join", [](JobRecord& j) { j.join_playlist = 1; }, true},
+      {"audio recode", [](JobRecord& j) { j.target_audio = 2; }, true},
+      {"flag all forced", [](JobRecord& j) { j.subtitle_mode = 2; }, true},
+      {"no subtitles", [](JobRecord& j) { j.subtitle_mode = 0; }, false},
+      {"MKV output", [](JobRecord& j) { j.target_media = kMediaMkvCrf; }, true},
+      {"MKV source", [](JobRecord& j) { j.source_is_mkv = true; }, true},
+      {"PGS rescale", [](JobRecord& j) { j.resize_720p = 2; }, true},
+      {"720p resize only", [](JobRecord& j) { j.resize_720p = 1; }, false},
+      {"3D", [](JobRecord& j) { j.mode_3d = 3; }, true},
+      {"interlaced AVC encoded", [](JobRecord& j) { j.interlaced_avc = true; }, true},
+      {"interlaced AVC kept", [](JobRecord& j) { j.interlaced_avc = true, j.video_untouched = 1; }, false},
+      {"spare byte set", [](JobRecord& j) { j.reserved_7470 = 1; }, true},
+  };
+  for (const Case& c : cases) {
+    JobRecord job = DirectJob();
+    c.edit(job);
+    EXPECT_EQ(DemuxRuns(job), c.runs) << c.what;
+    EXPECT_EQ(PlanSteps(job).demux, c.runs) << c.what;
+  }
+
+  // The spare byte is read as interlaced AVC everywhere: the video then goes
+  // through a demuxed file whose frame count is read back.
+  JobRecord spare = DirectJob();
+  spare.reserved_7470 = 1;
+  EXPECT_TRUE(InterlacedAvc(spare));
+  EXPECT_TRUE(PlanSteps(spare).frame_count_refresh);
+}
+
+TEST(StepPlan, SubTasksAndPreparations) {
+  JobRecord job = DirectJob();
+  job.subtitle_mode = 3;
+  EXPECT_EQ(PlanSteps(job).forced_captions, ForcedCaptionTask::kExportForced);
+  job.subtitle_mode = 2;
+  job.mode_3d = 11;  // 2D+3D keeps a subtitle track
+  EXPECT_EQ(PlanSteps(job).forced_captions, ForcedCaptionTask::kFlagAllForced);
+  job.mode_3d = 2;  // half pictures burn the captions in
+  EXPECT_EQ(PlanSteps(job).forced_captions, ForcedCaptionTask::kNone);
+
+  // Rescale: a resized or cropped PGS track into MKV, or the PGS rescale
+  // option whatever the target; never without a subtitle.
+  JobRecord mkv = DirectJob();
+  mkv.target_media = kMediaMkvCrf;
+  mkv.crop_height = 800;
+  EXPECT_TRUE(PlanSteps(mkv).subtitle_rescale);
+  CopyText(mkv.subtitle_codec_id, "S_TEXT/UTF8");
+  EXPECT_FALSE(PlanSteps(mkv).subtitle_rescale);
+  JobRecord avchd = DirectJob();
+  avchd.resize_720p = 1;
+  EXPECT_FALSE(PlanSteps(avchd).subtitle_rescale);
+  avchd.resize_720p = 2;
+  EXPECT_TRUE(PlanSteps(avchd).subtitle_rescale);
+  avchd.subtitle_mode = 0;
+  EXPECT_FALSE(PlanSteps(avchd).subtitle_rescale);
+
+  JobRecord enc = DirectJob();
+  CopyText(enc.chapters, "0:00:00.000");  // 11 characters; 10 are too few
+  EXPECT_TRUE(PlanSteps(enc).chapter_keyframes);
+  CopyText(enc.chapters, "00:00:00.0");
+  EXPECT_FALSE(PlanSteps(enc).chapter_keyframes);
+
+  // The frame count is read back only when the video itself was demuxed.
+  enc.target_audio = 640;
+  EXPECT_FALSE(PlanSteps(enc).frame_count_refresh);
+  enc.join_playlist = 2;
+  EXPECT_TRUE(PlanSteps(enc).frame_count_refresh);
+  enc.limit_frames = true;
+  EXPECT_FALSE(PlanSteps(enc).frame_count_refresh);
+
+  // AviSynth: half pictures, or 2D x265 with crop or resize.
+  JobRecord avs = DirectJob();
+  avs.target_media = kMediaMkvCrf;
+  avs.use_x265 = true;
+  EXPECT_FALSE(PlanSteps(avs).avisynth_script);
+  avs.resize_720p = 1;
+  EXPECT_TRUE(PlanSteps(avs).avisynth_script);
+  avs.use_x265 = false;
+  avs.mode_3d = 3;
+  EXPECT_TRUE(PlanSteps(avs).avisynth_script);
+  avs.mode_3d = 10;
+  EXPECT_FALSE(PlanSteps(avs).avisynth_script);
+}
+
+TEST(CalculaStepEac3to, TwoDLabelsByTheArgumentsGiven) {
+  const std::string V = " 2: \"/t/m.h264\"", A = " 3: \"/t/m.ac3\"", S = " 4: \"/t/m.sup\"";
+  JobRecord job = DirectJob();  // BD5: four steps
+  EXPECT_EQ(CalculaStepEac3to(job, "", "", ""), "");
+  EXPECT_EQ(CalculaStepEac3to(job, "", A, ""), "[STEP 1/4 - EAC3TO] Extract audio...");
+  EXPECT_EQ(CalculaStepEac3to(job, "", A, S), "[STEP 1/4 - EAC3TO] Extract audio and subtitles...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, "", S), "[STEP 1/4 - EAC3TO] Extract video and subtitles...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""), "[STEP 1/4 - EAC3TO] Extract video and audio...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, S), "[STEP 1/4 - EAC3TO] Extract video, audio and subtitles...");
+
+  job.subtitle_mode = 3;
+  job.target_audio = 640;
+  EXPECT_EQ(CalculaStepEac3to(job, "", "", S), "[STEP 1/4 - EAC3TO] Extract forced captions...");
+  EXPECT_EQ(CalculaStepEac3to(job, "", A, ""), "[STEP 1/4 - EAC3TO] Recode audio to AC3 640...");
+  EXPECT_EQ(CalculaStepEac3to(job, "", A, S),
+            "[STEP 1/4 - EAC3TO] Recode audio to AC3 640 and extract forced captions...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""),
+            "[STEP 1/4 - EAC3TO] Extract video and recode audio to AC3 640...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, S),
+            "[STEP 1/4 - EAC3TO] Extract video, recode audio to AC3 640 and extract forced captions...");
+
+  job.subtitle_mode = 2;
+  job.target_audio = 2;
+  job.join_playlist = 4;
+  job.target_media = kMediaAvchdCrf;  // three steps
+  EXPECT_EQ(CalculaStepEac3to(job, V, "", ""), "[STEP 1/3 - EAC3TO] Join m2ts parts...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, "", S),
+            "[STEP 1/3 - EAC3TO] Join m2ts parts and extract forced captions...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""),
+            "[STEP 1/3 - EAC3TO] Join m2ts parts and recode audio to FLAC...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, S),
+            "[STEP 1/3 - EAC3TO] Join m2ts parts, recode audio to FLAC and extract forced captions...");
+
+  job.subtitle_mode = 1;
+  job.target_audio = 0;
+  job.video_untouched = 1;  // two steps
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""), "[STEP 1/2 - EAC3TO] Join m2ts parts and extract audio...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, S),
+            "[STEP 1/2 - EAC3TO] Join m2ts parts, extract audio and subtitles...");
+}
+
+TEST(CalculaStepEac3to, ThreeDLabelsFollowTheSubtitleChoice) {
+  JobRecord job = DirectJob();
+  job.mode_3d = 10;
+  job.subtitle_mode = 0;
+  const std::string V = " 2: \"l\" 3: \"r\"", A = " 4: \"a\"";
+  EXPECT_EQ(CalculaStepEac3to(job, V, "", ""), "[STEP 1/3 - EAC3TO] Extract left/right eye video...");
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""),
+            "[STEP 1/3 - EAC3TO] Extract left/right eye video and audio...");
+  job.subtitle_mode = 1;
+  // The subtitle part follows the job's choice, not the argument.
+  EXPECT_EQ(CalculaStepEac3to(job, V, "", ""),
+            "[STEP 1/3 - EAC3TO] Extract left/right eye video and subs...");
+  EXPECT_EQ(CalculaStepEac3to(job, "", A, " 5: \"s\""),
+            "[STEP 1/3 - EAC3TO] Extract left/right eye video, audio and subs...");
+  job.mode_3d = 1;
+  job.target_media = kMediaBd9;
+  EXPECT_EQ(CalculaStepEac3to(job, V, "", ""),
+            "[STEP 1/4 - EAC3TO] Extract left/right eye video and subs...");
+  job.video_untouched = 1;
+  job.mode_3d = 11;
+  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""),
+            "[STEP 1/2 - EAC3TO] Extract left/right eye video, audio and subs...");
+}
+
+}  // namespace
+}  // namespace dp
