@@ -12,7 +12,7 @@ namespace dp {
 const std::vector<std::string>& CompanionFiles() {
   // The headless front end and the MVC tools ship beside the program; the
   // other outside tools are looked up when a job needs them.
-  static const std::vector<std::string> files = {"discpress-cli", "MVCenc/MVCenc", "MVCdec/MVCdec"};
+  static const std::vector<std::string> files = {"discpress-cli", "MVCenc", "MVCdec"};
   return files;
 }
 

@@ -1,0 +1,41 @@
+// Blu-ray movie playlists (".mpls"): the play items and chapter marks read by
+// the demuxer stand-in, and the small playlist the muxer stand-in writes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dp::tools {
+
+struct PlayItem {
+  std::string clip;            // five-digit clip name, without ".m2ts"
+  std::uint32_t in_time = 0;   // 45 kHz
+  std::uint32_t out_time = 0;  // 45 kHz
+};
+
+struct Playlist {
+  std::vector<PlayItem> items;
+  std::vector<double> chapters;  // entry marks, seconds from the playlist start
+  double Duration() const;
+};
+
+// Parses a playlist image; false when it is not one or a table runs past
+// the end of the bytes.
+bool ParsePlaylist(const std::vector<std::uint8_t>& bytes, Playlist& out);
+
+// One stream of the playlist's stream table.
+struct PlaylistStream {
+  enum Kind { kVideo, kAudio, kSubtitle } kind = kVideo;
+  unsigned pid = 0;
+  std::uint8_t coding_type = 0;  // 0x1B AVC, 0x20 MVC, 0x81 AC-3, 0x90 PGS, ...
+  std::string language = "und";
+};
+
+// A playlist of one play item naming `clip` from 0 to `duration` seconds,
+// its stream table and one entry mark per chapter time.
+std::vector<std::uint8_t> BuildPlaylist(const std::string& clip, double duration,
+                                        const std::vector<PlaylistStream>& streams,
+                                        const std::vector<double>& chapters, bool right_eye_base);
+
+}  // namespace dp::tools

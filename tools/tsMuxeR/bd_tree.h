@@ -1,0 +1,26 @@
+// The Blu-ray / AVCHD folder tree the muxer writes, and the ISO image made
+// from it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "toolkit/bd_playlist.h"
+
+namespace dp::tools {
+
+// Creates <root>/BDMV/{PLAYLIST,CLIPINF,STREAM,BACKUP,...} and
+// <root>/CERTIFICATE; returns the path of the stream file to write
+// (<root>/BDMV/STREAM/00000.m2ts), or "" when a folder can't be made.
+std::string MakeTree(const std::string& root);
+
+// Writes the playlist 00000.mpls, the clip information and the disc files
+// beside the stream file, and their BACKUP copies.
+bool WriteDiscFiles(const std::string& root, double duration, const std::vector<PlaylistStream>& streams,
+                    const std::vector<double>& chapters, bool right_eye_base);
+
+// Packs the tree into a UDF/ISO 9660 image with genisoimage; false with the
+// tool's message on stderr when it fails.
+bool MakeIso(const std::string& tree, const std::string& iso, const std::string& label);
+
+}  // namespace dp::tools

@@ -1,0 +1,256 @@
+// Stand-in for the tsMuxeR muxer: reads the ".meta" control file and writes a
+// Blu-ray/AVCHD folder tree (BDMV/STREAM/00000.m2ts, its playlist with the
+// chapter marks, ...) or, for an output ending in ".iso", an image of that
+// tree. Progress goes to standard output as "N.N% complete" lines after a
+// first line.
+//
+//   tsMuxeR <file.meta> <output folder or file.iso>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "toolkit/bd_playlist.h"
+#include "toolkit/files.h"
+#include "toolkit/probe.h"
+#include "toolkit/run.h"
+#include "tsMuxeR/bd_tree.h"
+#include "tsMuxeR/meta.h"
+#include "util/text.h"
+
+namespace {
+
+using namespace dp;
+using namespace dp::tools;
+
+int Fail(const std::string& message) {
+  std::printf("%s\r\n", message.c_str());
+  std::fflush(stdout);
+  return 1;
+}
+
+bool IsContainer(const std::string& path) {
+  for (const char* ext : {".m2ts", ".mts", ".ts", ".mkv", ".mka", ".mp4", ".m4v", ".mpls", ".ssif"})
+    if (IEndsWith(path, ext)) return true;
+  return false;
+}
+
+// The raw elementary-stream demuxer for a video codec id.
+std::string RawVideoFormat(const std::string& codec) {
+  if (codec == "V_MPEGH/ISO/HEVC") return "hevc";
+  if (codec == "V_MS/VFW/WVC1") return "vc1";
+  if (codec == "V_MPEG-2") return "mpegvideo";
+  return "h264";
+}
+
+std::uint8_t CodingType(const StreamInfo& s, const std::string& out_codec) {
+  const std::string& c = out_codec.empty() ? s.codec : out_codec;
+  if (c == "h264") return 0x1B;
+  if (c == "hevc") return 0x24;
+  if (c == "vc1") return 0xEA;
+  if (c == "mpeg2video") return 0x02;
+  if (c == "ac3") return 0x81;
+  if (c == "eac3") return 0x84;
+  if (c == "truehd") return 0x83;
+  if (c == "dts") return IFind(s.profile, "MA") != npos ? 0x86 : 0x82;
+  if (c.starts_with("pcm")) return 0x80;
+  if (c == "hdmv_pgs_subtitle") return 0x90;
+  return 0;
+}
+
+struct Input {
+  std::vector<std::string> options;  // input options before "-i"
+  std::string file;
+  int stream = 0;
+  StreamInfo info;
+  PlaylistStream::Kind kind = PlaylistStream::kVideo;
+  std::string language;
+  std::string encode;  // output codec when the stream is converted, else copied
+  std::string bsf;
+  double duration = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::printf("tsMuxeR stand-in (DiscPress). Reading the control file...\r\n");
+  std::fflush(stdout);
+  if (argc != 3) return Fail("Usage: tsMuxeR <file.meta> <output folder or file.iso>");
+  const std::string meta_path = LocalPath(argv[1]);
+  const std::string output = LocalPath(argv[2]);
+  std::string text, error;
+  if (!ReadText(meta_path, text)) return Fail("Can't read the control file \"" + meta_path + "\".");
+  Meta meta;
+  if (!ParseMeta(text, meta, error)) return Fail(error);
+
+  std::vector<Input> inputs;
+  int video_pid = 0x1011, audio_pid = 0x1100, pgs_pid = 0x1200;
+  for (const MetaTrack& t : meta.tracks) {
+    if (t.codec == "V_MPEG4/ISO/MVC") {
+      std::printf("Note: the MVC view of \"%s\" is not muxed by this stand-in.\r\n", t.file.c_str());
+      continue;
+    }
+    if (t.codec.starts_with("S_TEXT")) {
+      std::printf("Note: text subtitles of \"%s\" are not rendered by this stand-in.\r\n", t.file.c_str());
+      continue;
+    }
+    Input in;
+    in.file = LocalPath(t.file);
+    if (!IsFile(in.file)) return Fail("Can't open file \"" + in.file + "\".");
+    const std::string kind = t.codec.starts_with("V_")   ? "video"
+                             : t.codec.starts_with("A_") ? "audio"
+                                                         : "subtitle";
+    in.kind = kind == "video"   ? PlaylistStream::kVideo
+              : kind == "audio" ? PlaylistStream::kAudio
+                                : PlaylistStream::kSubtitle;
+    if (kind == "video" && !IsContainer(in.file)) {
+      in.options = {"-framerate", FfmpegRate(t.Has("fps") ? t.Get("fps") : "23.976"), "-f",
+                    RawVideoFormat(t.codec)};
+    }
+    if (t.Has("timeshift"))
+      in.options.insert(in.options.end(),
+                        {"-itsoffset", Format("%.3f", LeadingInt(t.Get("timeshift")) / 1000.0)});
+    ProbeResult probe;
+    if (!Probe(in.file, probe)) return Fail("Can't recognise the stream of \"" + in.file + "\".");
+    const StreamInfo* chosen = nullptr;
+    if (t.Has("track")) {
+      const int id = LeadingInt(t.Get("track"));
+      for (const StreamInfo& s : probe.streams)
+        if (s.pid == id || (s.pid < 0 && s.index == id - 1)) chosen = &s;
+    } else {
+      chosen = FirstOfType(probe, kind);
+    }
+    if (!chosen || chosen->type != kind)
+      return Fail(Format("No %s track %s in \"%s\".", kind.c_str(), t.Get("track").c_str(), in.file.c_str()));
+    in.stream = chosen->index;
+    in.info = *chosen;
+    in.language = t.Has("lang") ? t.Get("lang") : "und";
+    if (kind == "video" && !IsContainer(in.file)) {
+      const std::int64_t frames = CountPackets(in.file, 0, RawVideoFormat(t.codec));
+      const double rate = LeadingDouble(t.Has("fps") ? t.Get("fps") : "23.976");
+      in.duration = frames > 0 && rate > 0 ? static_cast<double>(frames) / rate : 0;
+    } else {
+      in.duration = probe.duration;
+    }
+    if (kind == "audio") {
+      const std::string& c = chosen->codec;
+      if (t.Has("down-to-ac3") && (c == "eac3" || c == "truehd"))
+        in.encode = "ac3";
+      else if (t.Has("down-to-dts") && c == "dts")
+        in.bsf = "dca_core";
+      else if (c.starts_with("pcm_") && c != "pcm_bluray")
+        in.encode = "pcm_bluray";
+      else if (c != "ac3" && c != "eac3" && c != "dts" && c != "truehd" && c != "aac" && c != "mp2" &&
+               c != "mp3" && c != "pcm_bluray")
+        in.encode = "ac3";
+    }
+    inputs.push_back(std::move(in));
+  }
+  double duration = 0;
+  bool have_video = false;
+  for (const Input& in : inputs) {
+    duration = std::fmax(duration, in.duration);
+    have_video = have_video || in.kind == PlaylistStream::kVideo;
+  }
+  if (!have_video) return Fail("The control file names no video track.");
+  if (meta.Has("--cut-end")) duration = std::fmin(duration, LeadingDouble(meta.Get("--cut-end")));
+
+  // The mux rate covers the inputs' bytes over the running time with room
+  // to spare; a fixed rate keeps the packets' arrival times regular.
+  double bytes = 0;
+  std::error_code ec;
+  std::vector<std::string> counted;
+  for (const Input& in : inputs) {
+    if (std::find(counted.begin(), counted.end(), in.file) != counted.end()) continue;
+    counted.push_back(in.file);
+    bytes += static_cast<double>(std::filesystem::file_size(in.file, ec));
+  }
+  const double bits_per_second = duration > 0 ? bytes * 8 / duration : 0;
+  const long long muxrate =
+      static_cast<long long>(std::fmin(120e6, std::fmax(2e6, bits_per_second * 1.2 + 1e6)));
+
+  const bool iso = IEndsWith(output, ".iso");
+  const std::string root = iso ? output + ".tree" : output;
+  const std::string stream_file = MakeTree(root);
+  if (stream_file.empty()) return Fail("Can't create the folders of \"" + root + "\".");
+  auto discard_tree = [&] {
+    if (iso) std::filesystem::remove_all(root, ec);
+  };
+
+  std::vector<std::string> cmd = FfmpegCommand();
+  const std::vector<std::string> progress_options = ProgressOptions();
+  cmd.insert(cmd.end(), progress_options.begin(), progress_options.end());
+  for (const Input& in : inputs) {
+    cmd.insert(cmd.end(), in.options.begin(), in.options.end());
+    cmd.insert(cmd.end(), {"-i", in.file});
+  }
+  std::vector<PlaylistStream> table;
+  for (std::size_t k = 0; k < inputs.size(); ++k) {
+    const Input& in = inputs[k];
+    cmd.insert(cmd.end(), {"-map", Format("%zu:%d", k, in.stream)});
+    cmd.insert(cmd.end(), {Format("-c:%zu", k), in.encode.empty() ? "copy" : in.encode});
+    if (in.encode == "ac3") cmd.insert(cmd.end(), {Format("-b:%zu", k), "640k"});
+    if (in.encode == "pcm_bluray") cmd.insert(cmd.end(), {Format("-ar:%zu", k), "48000"});
+    if (!in.bsf.empty()) cmd.insert(cmd.end(), {Format("-bsf:%zu", k), in.bsf});
+    PlaylistStream ps;
+    ps.kind = in.kind;
+    ps.pid = in.kind == PlaylistStream::kVideo   ? static_cast<unsigned>(video_pid++)
+             : in.kind == PlaylistStream::kAudio ? static_cast<unsigned>(audio_pid++)
+                                                 : static_cast<unsigned>(pgs_pid++);
+    ps.coding_type = CodingType(in.info, in.encode);
+    ps.language = in.language;
+    cmd.insert(cmd.end(), {"-streamid", Format("%zu:%u", k, ps.pid)});
+    cmd.insert(cmd.end(), {Format("-metadata:s:%zu", k), "language=" + in.language});
+    table.push_back(ps);
+  }
+  if (meta.Has("--cut-end")) cmd.insert(cmd.end(), {"-t", Format("%.3f", duration)});
+  cmd.insert(cmd.end(),
+             {"-f", "mpegts", "-mpegts_m2ts_mode", "1", "-muxrate", std::to_string(muxrate), stream_file});
+
+  std::printf("Muxing %zu track%s into \"%s\"\r\n", inputs.size(), inputs.size() == 1 ? "" : "s",
+              output.c_str());
+  std::fflush(stdout);
+  int last = -1;
+  const int rc = RunLines(cmd, [&](std::string_view line) {
+    double done = 0;
+    if (duration <= 0 || !ProgressSeconds(line, done)) return;
+    const int tenths = static_cast<int>(std::fmin(1000.0, std::fmax(0.0, done * 1000 / duration)));
+    if (tenths == last) return;
+    last = tenths;
+    std::printf("%.1f%% complete\r\n", tenths / 10.0);
+    std::fflush(stdout);
+  });
+  if (rc != 0) {
+    discard_tree();
+    return Fail(Format("Muxing failed (ffmpeg exit code %d).", rc));
+  }
+  if (last < 1000) std::printf("100.0%% complete\r\n");
+
+  std::vector<double> chapters;
+  if (meta.Has("--custom-chapters")) {
+    chapters = ParseChapterTimes(meta.Get("--custom-chapters"));
+  } else {
+    const int minutes = meta.Has("--auto-chapters") ? LeadingInt(meta.Get("--auto-chapters")) : 5;
+    for (double t = 0; t < duration || t == 0; t += std::max(1, minutes) * 60.0) chapters.push_back(t);
+  }
+  if (!WriteDiscFiles(root, duration, table, chapters, meta.Has("--right-eye"))) {
+    discard_tree();
+    return Fail("Can't write the disc files of \"" + root + "\".");
+  }
+  if (iso) {
+    std::string label = meta.Get("--label");
+    if (label.empty()) label = BaseName(output).substr(0, BaseName(output).size() - 4);
+    const bool made = MakeIso(root, output, label);
+    discard_tree();
+    if (!made) {
+      std::remove(output.c_str());
+      return Fail("Can't create the image \"" + output + "\".");
+    }
+  }
+  std::printf("Mux successful complete.\r\n");
+  return 0;
+}
