@@ -35,39 +35,39 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_WERROR=ON \
+cmake -S . -B build-ci/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_WERROR=ON \
   -DDP_SANITIZE=address,undefined -DCMAKE_CXX_FLAGS=-O1 >/dev/null || exit 1
-cmake --build build/asan -j"$jobs" || exit 1
-(cd build/asan && ctest -j"$jobs" --output-on-failure --timeout 600) 2>&1 | tee build/asan/ctest.log
+cmake --build build-ci/asan -j"$jobs" || exit 1
+(cd build-ci/asan && ctest -j"$jobs" --output-on-failure --timeout 600) 2>&1 | tee build-ci/asan/ctest.log
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-count build/asan/ctest.log
+count build-ci/asan/ctest.log
 
 echo "== threaded parts with ThreadSanitizer"
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_WERROR=ON -DDP_BUILD_GUI=OFF \
+cmake -S . -B build-ci/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_WERROR=ON -DDP_BUILD_GUI=OFF \
   -DDP_SANITIZE=thread -DCMAKE_CXX_FLAGS=-O1 "-DDP_TEST_ONLY=scanner;platform;pipeline;queue" >/dev/null || exit 1
-cmake --build build/tsan -j"$jobs" || exit 1
-(cd build/tsan && ctest -j"$jobs" --output-on-failure --timeout 600) 2>&1 | tee build/tsan/ctest.log
+cmake --build build-ci/tsan -j"$jobs" || exit 1
+(cd build-ci/tsan && ctest -j"$jobs" --output-on-failure --timeout 600) 2>&1 | tee build-ci/tsan/ctest.log
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-count build/tsan/ctest.log
+count build-ci/tsan/ctest.log
 
 echo "== fuzz targets"
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_BUILD_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B build-ci/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_BUILD_FUZZ=ON \
   -DDP_BUILD_GUI=OFF -DDP_BUILD_TESTS=OFF -DDP_SANITIZE=address,undefined \
   -DCMAKE_CXX_FLAGS="-O1 -fsanitize=fuzzer-no-link" >/dev/null || exit 1
-cmake --build build/fuzz -j"$jobs" || exit 1
+cmake --build build-ci/fuzz -j"$jobs" || exit 1
 seconds=${DP_FUZZ_SECONDS:-20}
-for fuzzer in build/fuzz/fuzz/*_fuzz; do
+for fuzzer in build-ci/fuzz/fuzz/*_fuzz; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
   corpus=$(mktemp -d)
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
   if "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" \
-    >"build/fuzz/$name.log" 2>&1; then
+    >"build-ci/fuzz/$name.log" 2>&1; then
     echo "fuzz $name: clean for ${seconds}s"
     passed=$((passed + 1))
   else
     echo "fuzz $name: FAILED"
-    tail -n 40 "build/fuzz/$name.log"
+    tail -n 40 "build-ci/fuzz/$name.log"
     failed=$((failed + 1))
     status=1
   fi

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -141,6 +142,8 @@ void MainWindow::BuildControls() {
   auto* qv = new QVBoxLayout(queue_box);
   queue_tree_ = Named(new QTreeWidget, "PANEL_COLA2");
   queue_tree_->setHeaderHidden(true);
+  // The status labels are padded to one width: show them in columns.
+  queue_tree_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   queue_tree_->setColumnCount(1);
   qv->addWidget(queue_tree_);
   auto* qb = new QHBoxLayout;
