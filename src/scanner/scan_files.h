@@ -1,0 +1,79 @@
+// Which files a bitrate scan reads, and their size in whole packets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scanner/ts_packet.h"
+
+namespace dp {
+
+struct ScanFile {
+  std::string path;  // the file read
+  std::string name;  // what the progress line shows (scan_file_name)
+};
+
+struct ScanSource {
+  std::vector<ScanFile> files;
+  // A multi-clip title: each clip is opened by the worker in turn, and a sync
+  // error ends only the clip in hand.
+  bool clip_list = false;
+};
+
+// Owns an open file descriptor.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  explicit FileHandle(int fd) : fd_(fd) {}
+  ~FileHandle() { Close(); }
+  FileHandle(FileHandle&& other) noexcept : fd_(other.Release()) {}
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  bool valid() const { return fd_ >= 0; }
+  int get() const { return fd_; }
+  int Release();
+  void Close();
+
+ private:
+  int fd_ = -1;
+};
+
+// Opens a file of the scan for reading, with the sequential-read hint.
+FileHandle OpenScanFile(const std::string& path);
+
+// The files of a scan. Without a multi-clip title (join_playlist 0) the
+// source path itself, or for a 3D source its stereo interleaved file
+// "SSIF/<first five characters of the name>.ssif" beside it. With one, the
+// clips of the "+"-joined clip list (each a leading number, "%05d.m2ts" or
+// "%05d.ssif" for 3D) in the source's folder, or its SSIF subfolder for 3D.
+// False when a multi-clip title's source path has no folder.
+bool ChooseScanFiles(std::string_view source_path, int join_playlist, bool source_is_3d,
+                     std::string_view clips, ScanSource& out);
+
+// Everything a scan needs once its files are known.
+struct PreparedScan {
+  ScanSource source;
+  // Single file: opened by the scan start and handed to the worker.
+  FileHandle first_file;
+  // Sum over the files of floor(size / 192); a trailing partial packet is
+  // never counted.
+  std::uint64_t total_packets = 0;
+  ScanStreams streams;
+  double duration_ms = 0;  // playing time of the title
+};
+
+// Finds total_packets: each file is opened to read its size (and the single
+// file is kept open). False, with nothing kept open, when any file cannot be
+// opened; error then names it.
+bool OpenScanSource(ScanSource source, PreparedScan& out, std::string* error = nullptr);
+
+// The PIDs of the inventory's stream tables and the first video stream's
+// duration.
+ScanStreams ScanStreamsOf(const SourceInventory& inventory);
+double ScanDurationMs(const SourceInventory& inventory);
+
+}  // namespace dp
