@@ -61,7 +61,8 @@ for fuzzer in build-ci/fuzz/fuzz/*_fuzz; do
   name=$(basename "$fuzzer")
   corpus=$(mktemp -d)
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
-  if "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" \
+  scratch=$(mktemp -d)  # the targets write their inputs to files under TMPDIR
+  if TMPDIR=$scratch "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" \
     >"build-ci/fuzz/$name.log" 2>&1; then
     echo "fuzz $name: clean for ${seconds}s"
     passed=$((passed + 1))
@@ -71,7 +72,7 @@ for fuzzer in build-ci/fuzz/fuzz/*_fuzz; do
     failed=$((failed + 1))
     status=1
   fi
-  rm -rf "$corpus"
+  rm -rf "$corpus" "$scratch"
 done
 
 echo
