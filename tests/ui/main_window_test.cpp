@@ -19,6 +19,7 @@
 #include "ui/window_frontend.h"
 #include "queue/queue_store.h"
 #include "ui/queue_tree.h"
+#include "ui/single_instance.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -297,6 +298,18 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE(go->text(), QStringLiteral("&Start Jobs"));
     QVERIFY(!f.Find<QTimer>("PANEL_TIMER")->isActive());
     QCOMPARE(f.Find<QLabel>("PANEL_BARRA_LABEL")->text(), QStringLiteral("Idle"));
+  }
+
+  void oneInstanceBringsTheFirstToTheFront() {
+    test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    SingleInstance first(folder, QStringLiteral("DiscPress"));
+    int activations = 0;
+    first.set_on_activate([&] { ++activations; });
+    QVERIFY(first.Acquire());
+    SingleInstance second(folder, QStringLiteral("DiscPress"));
+    QVERIFY(!second.Acquire());
+    QTRY_COMPARE(activations, 1);
   }
 
   void damagedStoreIsSaidOnce() {
