@@ -1,0 +1,142 @@
+// Sample media made with ffmpeg at test time, and a way to run a program
+// and collect its output.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace dp::test {
+
+struct ProgramResult {
+  int code = -1;
+  std::string out;
+};
+
+// Runs argv (argv[0] a path or a name on PATH) with standard input on
+// /dev/null and collects its standard output; standard error goes to the
+// test log.
+inline ProgramResult RunProgram(const std::vector<std::string>& argv) {
+  ProgramResult r;
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return r;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  std::vector<char*> ptrs;
+  for (const std::string& a : argv) ptrs.push_back(const_cast<char*>(a.c_str()));
+  ptrs.push_back(nullptr);
+  pid_t pid = -1;
+  const int rc = ::posix_spawnp(&pid, ptrs[0], &actions, nullptr, ptrs.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(fds[1]);
+  char buf[4096];
+  ssize_t n;
+  while (rc == 0 && (n = ::read(fds[0], buf, sizeof buf)) > 0) r.out.append(buf, static_cast<std::size_t>(n));
+  ::close(fds[0]);
+  int status = 0;
+  if (rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.code = WEXITSTATUS(status);
+  return r;
+}
+
+inline bool Ffmpeg(std::vector<std::string> args) {
+  args.insert(args.begin(), {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"});
+  return RunProgram(args).code == 0;
+}
+
+// A Blu-ray clip: H.264 on PID 0x1011 and AC-3 on 0x1100 in 192-byte
+// packets, 23.976 frames per second. The mux rate keeps the arrival stamps
+// sane and force-cfr lets a reader see the frame rate.
+inline bool MakeBlurayClip(const std::filesystem::path& file, double seconds, const std::string& size,
+                           const std::string& muxrate = "20M") {
+  return Ffmpeg({"-f",
+                 "lavfi",
+                 "-i",
+                 "testsrc2=size=" + size + ":rate=24000/1001",
+                 "-f",
+                 "lavfi",
+                 "-i",
+                 "sine=sample_rate=48000",
+                 "-t",
+                 std::to_string(seconds),
+                 "-c:v",
+                 "libx264",
+                 "-preset",
+                 "ultrafast",
+                 "-x264-params",
+                 "force-cfr=1",
+                 "-c:a",
+                 "ac3",
+                 "-b:a",
+                 "192k",
+                 "-f",
+                 "mpegts",
+                 "-mpegts_m2ts_mode",
+                 "1",
+                 "-muxrate",
+                 muxrate,
+                 "-streamid",
+                 "0:0x1011",
+                 "-streamid",
+                 "1:0x1100",
+                 file.string()});
+}
+
+// A Matroska file: H.264 at 25 frames per second, English AC-3, and two
+// chapters (at 0 and at half the length).
+inline bool MakeMatroska(const std::filesystem::path& file, double seconds, const std::string& size) {
+  const std::filesystem::path meta = file.string() + ".chapters.txt";
+  const int half_ms = static_cast<int>(seconds * 500);
+  {
+    FILE* f = std::fopen(meta.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f,
+                 ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=%d\ntitle=One\n"
+                 "[CHAPTER]\nTIMEBASE=1/1000\nSTART=%d\nEND=%d\ntitle=Two\n",
+                 half_ms, half_ms, half_ms * 2);
+    std::fclose(f);
+  }
+  const bool ok = Ffmpeg({"-f",
+                          "lavfi",
+                          "-i",
+                          "testsrc2=size=" + size + ":rate=25",
+                          "-f",
+                          "lavfi",
+                          "-i",
+                          "sine=sample_rate=48000",
+                          "-i",
+                          meta.string(),
+                          "-map",
+                          "0:v",
+                          "-map",
+                          "1:a",
+                          "-map_chapters",
+                          "2",
+                          "-t",
+                          std::to_string(seconds),
+                          "-c:v",
+                          "libx264",
+                          "-preset",
+                          "ultrafast",
+                          "-c:a",
+                          "ac3",
+                          "-b:a",
+                          "192k",
+                          "-metadata:s:a",
+                          "language=eng",
+                          file.string()});
+  std::error_code ec;
+  std::filesystem::remove(meta, ec);
+  return ok;
+}
+
+}  // namespace dp::test
