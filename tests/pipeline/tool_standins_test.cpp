@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/media_gen.h"
+
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -20,7 +22,6 @@
 #include "support/temp_dir.h"
 #include "util/text.h"
 
-extern char** environ;
 
 namespace dp {
 namespace {
@@ -29,46 +30,15 @@ namespace fs = std::filesystem;
 
 const std::string kTools = DP_TOOLS_BUILD_DIR;
 
-struct Result {
-  int code = -1;
-  std::string out;
-};
-
-// Runs argv (argv[0] a path or a name on PATH) and collects its standard
-// output; standard error is left to the test log.
-Result RunTool(const std::vector<std::string>& argv) {
-  Result r;
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return r;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  std::vector<char*> ptrs;
-  for (const std::string& a : argv) ptrs.push_back(const_cast<char*>(a.c_str()));
-  ptrs.push_back(nullptr);
-  pid_t pid = -1;
-  const int rc = ::posix_spawnp(&pid, ptrs[0], &actions, nullptr, ptrs.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(fds[1]);
-  char buf[4096];
-  ssize_t n;
-  while (rc == 0 && (n = ::read(fds[0], buf, sizeof buf)) > 0) r.out.append(buf, static_cast<std::size_t>(n));
-  ::close(fds[0]);
-  int status = 0;
-  if (rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.code = WEXITSTATUS(status);
-  return r;
-}
+using Result = test::ProgramResult;
+inline Result RunTool(const std::vector<std::string>& argv) { return test::RunProgram(argv); }
 
 std::string ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool Ffmpeg(std::vector<std::string> args) {
-  args.insert(args.begin(), {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"});
-  return RunTool(args).code == 0;
-}
+using test::Ffmpeg;
 
 // ffprobe's values of the chosen stream's entries, one per line. A transport
 // stream lists its streams a second time under its program; those are skipped.
