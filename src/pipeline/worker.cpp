@@ -36,6 +36,22 @@ bool WriteControlFile(const ControlFile& file) {
   return static_cast<bool>(out);
 }
 
+// Kept beside the demuxed files while eac3to writes them.
+constexpr std::string_view kSuffixDemuxLock = ".eac3to.lock";
+
+// eac3to writes each stream straight under its final name, and a stream
+// whose file exists is not extracted again. A run that died with the program
+// (a stopped or failed one has its files removed) leaves its lock behind:
+// its files may be cut short, so they are extracted again.
+void DiscardInterruptedDemux(const std::string& lock, const DemuxTracks& tracks) {
+  std::error_code ec;
+  if (!std::filesystem::exists(lock, ec)) return;
+  for (const std::string* f : {&tracks.video_file, &tracks.base_view_file, &tracks.dependent_view_file,
+                               &tracks.audio_file, &tracks.subtitle_file})
+    RemoveFile(*f);
+  RemoveFile(lock);
+}
+
 TitleSource TitleSourceFor(std::int32_t status) {
   switch (status) {
     case kStatusMvcEncoder: return TitleSource::kMvcenc;
@@ -88,8 +104,13 @@ StepContext PipelineRunner::Context(int slot) const {
 }
 
 void PipelineRunner::DeleteTemporaries(const JobRecord& job, int slot, bool force) {
-  BorraTemporals(TempPath(), job, slot, force,
-                 CleanupSettings{run_state_.debug_mode.load(), settings_.SaveX264Log != 0});
+  const CleanupSettings cleanup{run_state_.debug_mode.load(), settings_.SaveX264Log != 0};
+  BorraTemporals(TempPath(), job, slot, force, cleanup);
+  // A job removed after its demux died with the program leaves the demux
+  // lock; it goes under the clean-up's own rules.
+  if ((force || !cleanup.debug_mode) && !TempPath().empty() &&
+      FieldText(job.output_name).find('/') == std::string_view::npos)
+    RemoveFile(TempFileName(TempPath(), job, slot, kSuffixDemuxLock));
 }
 
 void PipelineRunner::Borra(const JobRecord& job, int slot) { DeleteTemporaries(job, slot, false); }
@@ -161,6 +182,7 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
 
   switch (kind) {
     case StepKind::kDemux:
+      RemoveFile(step.lock_file);
       if (c != kCancelNone || e != 0) {
         for (const auto& out : step.outputs_on_failure) RemoveFile(out);
         if (c == kCancelCancel) Borra(job, run.slot());
@@ -194,7 +216,9 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
       }
       break;
     case StepKind::kMux:
-      if (e == 0 || c == kCancelCancel) Borra(job, run.slot());
+      // A stopped muxer also ends with 0, yet its job keeps its
+      // temporaries (the encoded video above all) for the next start.
+      if ((e == 0 && c == kCancelNone) || c == kCancelCancel) Borra(job, run.slot());
       if (c != kCancelNone || e != 0) {
         for (const auto& out : step.outputs_on_failure) RemoveFile(out);
         if (!step.output_tree_on_failure.empty()) DeleteTree(step.output_tree_on_failure);
@@ -225,8 +249,11 @@ void PipelineRunner::Run(RunControl& run) {
   const StepPlan plan = PlanSteps(job);
 
   if (plan.demux) {
+    const std::string lock = TempFileName(TempPath(), job, slot, kSuffixDemuxLock);
+    DiscardInterruptedDemux(lock, BuildDemuxTracks(job, ctx));
     DemuxTracks tracks;
-    const PreparedStep demux = PrepareDemux(job, ctx, &tracks);
+    PreparedStep demux = PrepareDemux(job, ctx, &tracks);
+    if (!demux.skip) demux.lock_file = lock;
     if (RunStep(run, job, demux, StepKind::kDemux) == StepEnd::kStop) return;
     if (!demux.skip) DemuxAfterWork(job, tracks);
   }

@@ -1,0 +1,353 @@
+// Reliability of a real queue run: `discpress-cli queue run` with the real
+// x264 on a short generated clip, killed hard in the middle of the second
+// pass and started again, or stopped with SIGINT. The test makes itself the
+// subreaper of what it starts, so a tool orphaned by the killed program
+// becomes the test's own child: it can be watched, and reaped or killed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/settings.h"
+#include "fake_tools.h"
+#include "platform/store.h"
+#include "queue/job_queue.h"
+#include "queue/queue_store.h"
+#include "support/temp_dir.h"
+#include "util/text.h"
+
+extern char** environ;
+
+namespace dp {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+bool OnPath(const char* program) {
+  return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A finished child's wait status, or nothing after `limit`.
+std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds limit) {
+  const auto end = Clock::now() + limit;
+  for (;;) {
+    int status = 0;
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) return status;
+    if (r < 0) return std::nullopt;
+    if (Clock::now() > end) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+struct Child {
+  pid_t pid;
+  std::string comm;
+};
+
+// The processes whose parent is `parent`, zombies included.
+std::vector<Child> ChildrenOf(pid_t parent) {
+  std::vector<Child> out;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc", ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(e.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    const std::size_t open = line.find('(');
+    if (close == std::string::npos || open == std::string::npos || close + 2 > line.size()) continue;
+    std::istringstream rest(line.substr(close + 2));
+    char state = 0;
+    int ppid = 0;
+    rest >> state >> ppid;
+    if (ppid == parent) out.push_back({std::stoi(name), line.substr(open + 1, close - open - 1)});
+  }
+  return out;
+}
+
+pid_t ChildNamed(pid_t parent, const std::string& comm) {
+  for (const Child& c : ChildrenOf(parent))
+    if (c.comm == comm) return c.pid;
+  return 0;
+}
+
+bool GroupGone(pid_t pgid) { return pgid > 0 && ::kill(-pgid, 0) == -1 && errno == ESRCH; }
+
+class CrashResumeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!OnPath("ffmpeg") || !OnPath("x264")) GTEST_SKIP() << "needs ffmpeg and x264";
+    // Orphans of the programs this test starts become its children.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    fs::create_directories(root_ / "config");
+    fs::create_directories(root_ / "tmp");
+    clip_ = root_ / "clip.m2ts";
+    // Small, but enough frames that x264's slowest preset spends a second
+    // or more on the second pass.
+    const std::string make =
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=640x360:rate=24 -f lavfi -i "
+        "sine=frequency=440:sample_rate=48000 -t 5 -c:v libx264 -preset ultrafast "
+        "-x264-params force-cfr=1 -c:a ac3 -b:a 192k -f mpegts -mpegts_m2ts_mode 1 "
+        "-muxrate 8000000 '" +
+        clip_.string() + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    PlantJob();
+  }
+  void TearDown() override {
+    // Whatever this test started and is still there is its child, or
+    // becomes one once its parent is gone: an unreaped child's pid cannot
+    // have passed to another process.
+    for (int round = 0; round < 50; ++round) {
+      const std::vector<Child> children = ChildrenOf(::getpid());
+      if (children.empty()) break;
+      for (const Child& c : children) {
+        if (::getpgid(c.pid) == c.pid) ::kill(-c.pid, SIGKILL);
+        ::kill(c.pid, SIGKILL);
+      }
+      while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  fs::path StoreFile() const { return root_ / "config" / "DiscPress" / "store.db"; }
+  fs::path Temp() const { return root_ / "temp"; }
+  std::string TempFile(const std::string& suffix) const {
+    return (Temp() / ("Movie.job_0" + suffix)).string();
+  }
+
+  // A 2D BD5 two-pass job that recodes the audio, so the demux step runs.
+  void PlantJob() {
+    auto store = Store::Open(StoreFile());
+    ASSERT_TRUE(store);
+    Settings settings{};
+    LoadDefaults(settings);
+    CopyText(settings.TempPath, Temp().string());
+    CopyText(settings.OutPath, (root_ / "out").string());
+    EscriuRegistre(*store, settings);
+
+    JobRecord job = EmptyJob();
+    job.status = kStatusPending;
+    job.target_media = kMediaBd5;
+    job.video_rate = 2000;
+    job.frame_count = 120;
+    job.target_audio = 640;
+    job.audio_eac3to_track = 2;
+    job.video_eac3to_track = 1;
+    job.video_track_id = 4113;
+    job.audio_track_id = 4352;
+    CopyText(job.output_name, "Movie");
+    CopyText(job.source_path, clip_.string());
+    CopyText(job.output_path, (root_ / "out" / "Movie").string());
+    CopyText(job.video_codec, "AVC");
+    CopyText(job.fps_text, "24.000");
+    CopyText(job.fps_fraction, "24/1");
+    CopyText(job.x264_preset, "veryslow");
+    // The muxer stand-in cannot time a raw stream with B-frames.
+    CopyText(job.extra_params, "--bframes 0");
+    CopyText(job.audio_codec_id, "A_AC3");
+    CopyText(job.audio_language, "eng");
+    JobQueue queue;
+    queue.Put(0, job);
+    ASSERT_TRUE(EscriuCuaRegistre(*store, queue));
+  }
+
+  // The job's status as the running program last stored it.
+  std::int32_t StoredStatus() {
+    if (!store_) store_ = Store::Open(StoreFile());
+    const auto value = store_ ? store_->Get("Job_0") : std::nullopt;
+    if (!value || value->data.size() < 4) return kStatusEmpty;
+    std::int32_t status = 0;
+    std::memcpy(&status, value->data.data(), 4);
+    return status;
+  }
+
+  // Starts discpress-cli with the test's folders; its output goes to `out`.
+  pid_t StartCli(const std::vector<std::string>& args, const fs::path& out) {
+    return StartCli(args, out, DP_TOOLS_BUILD_DIR);
+  }
+  pid_t StartCli(const std::vector<std::string>& args, const fs::path& out, const std::string& tools) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string v(*e);
+      if (v.rfind("XDG_CONFIG_HOME=", 0) == 0 || v.rfind("DISCPRESS_TOOLS_DIR=", 0) == 0 ||
+          v.rfind("TMPDIR=", 0) == 0)
+        continue;
+      env.push_back(v);
+    }
+    env.push_back("XDG_CONFIG_HOME=" + (root_ / "config").string());
+    env.push_back("DISCPRESS_TOOLS_DIR=" + tools);
+    env.push_back("DP_FAKE_RECORD=" + (root_ / "record").string());
+    env.push_back("TMPDIR=" + (root_ / "tmp").string());
+    std::vector<std::string> argv{DP_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv, cenv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    for (auto& e : env) cenv.push_back(e.data());
+    cenv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, DP_CLI_PATH, &actions, nullptr, cargv.data(), cenv.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return 0;
+    return pid;
+  }
+
+  // Runs discpress-cli to its end and returns its output.
+  std::string RunCli(const std::vector<std::string>& args, int* exit_code = nullptr,
+                     const std::string& tools = DP_TOOLS_BUILD_DIR) {
+    const fs::path out = root_ / "cli_out.txt";
+    const pid_t pid = StartCli(args, out, tools);
+    EXPECT_GT(pid, 0);
+    const auto status = WaitFor(pid, std::chrono::seconds(120));
+    EXPECT_TRUE(status) << "discpress-cli " << args.at(0) << " did not end";
+    if (exit_code) *exit_code = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    return ReadText(out);
+  }
+
+  // Waits until the running program stored `status` for the job, and
+  // returns the pid of its x264 child (the leader of the tool's group).
+  pid_t WaitForX264(pid_t cli, std::int32_t status) {
+    const auto end = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < end) {
+      if (StoredStatus() == status) {
+        if (const pid_t x264 = ChildNamed(cli, "x264")) {
+          return x264;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
+  }
+
+  test::TempDir root_;
+  fs::path clip_;
+  std::unique_ptr<Store> store_;  // read beside the running program
+};
+
+TEST_F(CrashResumeTest, KilledDuringPassTwoResumesAtPassTwo) {
+  const pid_t cli = StartCli({"queue", "run"}, root_ / "run1.txt");
+  ASSERT_GT(cli, 0);
+  const pid_t x264 = WaitForX264(cli, kStatusX264Pass2);
+  ASSERT_GT(x264, 0) << ReadText(root_ / "run1.txt");
+  EXPECT_EQ(::getpgid(x264), x264) << "the tool leads a process group of its own";
+  ASSERT_EQ(::kill(cli, SIGKILL), 0);
+  ASSERT_TRUE(WaitFor(cli, std::chrono::seconds(10)));
+  EXPECT_TRUE(fs::exists(TempFile(".264.lock")));
+
+  // Nothing ties the encoder to the program that started it: orphaned, it
+  // runs on to its own end (here it is the test's child) — but it ends.
+  const auto orphaned_at = Clock::now();
+  const auto orphan = WaitFor(x264, std::chrono::seconds(60));
+  EXPECT_TRUE(orphan) << "x264 was left running";
+  if (orphan) {
+    EXPECT_TRUE(WIFEXITED(*orphan));
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - orphaned_at);
+    RecordProperty("orphaned_x264", Format("exit %d, %lld ms after the kill", WEXITSTATUS(*orphan),
+                                           static_cast<long long>(ms.count())));
+  }
+  EXPECT_TRUE(GroupGone(x264));
+
+  // A running status in the store is read back as stopped.
+  const std::string list = RunCli({"queue", "list"});
+  EXPECT_NE(list.find("0\t2\t[STOPPED]"), std::string::npos) << list;
+
+  // The lock left by the killed run makes the second pass run again;
+  // demux and pass 1 are recognised by their files.
+  int code = -1;
+  const std::string run = RunCli({"queue", "run"}, &code);
+  EXPECT_EQ(code, 0) << run << ReadText(Temp() / "error_log.txt");
+  EXPECT_EQ(run.find("[STEP 1/4"), std::string::npos) << run;
+  EXPECT_EQ(run.find("[STEP 2/4"), std::string::npos) << run;
+  EXPECT_NE(run.find("[STEP 3/4 - X264 PASS 2]"), std::string::npos) << run;
+  EXPECT_NE(run.find("[STEP 4/4 - TSMUXER]"), std::string::npos) << run;
+  EXPECT_NE(run.find("Done!"), std::string::npos) << run;
+  EXPECT_TRUE(fs::exists(root_ / "out" / "Movie" / "BDMV"));
+  EXPECT_FALSE(fs::exists(TempFile(".264.lock")));
+  EXPECT_FALSE(fs::exists(TempFile(".stats")));
+  // A finished job is not stored: the list is empty.
+  EXPECT_EQ(RunCli({"queue", "list"}), "");
+}
+
+TEST_F(CrashResumeTest, KilledDuringDemuxExtractsAgain) {
+  // Fake tools: eac3to writes part of the audio and hangs.
+  const test::FakeTools fakes(root_ / "fakes", root_ / "record");
+  fakes.Block("eac3to");
+  const pid_t cli = StartCli({"queue", "run"}, root_ / "run1.txt", (root_ / "fakes").string());
+  ASSERT_GT(cli, 0);
+  ASSERT_TRUE(fakes.WaitBlocked("eac3to")) << ReadText(root_ / "run1.txt");
+  const pid_t eac3to = fakes.GroupOf("eac3to");
+  ASSERT_EQ(::kill(cli, SIGKILL), 0);
+  ASSERT_TRUE(WaitFor(cli, std::chrono::seconds(10)));
+  ASSERT_TRUE(fs::exists(TempFile(".ac3")));
+  // The orphaned tool is this test's child now; it would sleep on.
+  ASSERT_EQ(::kill(eac3to, SIGKILL), 0);
+  ASSERT_TRUE(WaitFor(eac3to, std::chrono::seconds(10)));
+
+  // The half-written audio must not pass for a finished one.
+  fakes.Release();
+  fakes.ClearRecord();
+  int code = -1;
+  const std::string run = RunCli({"queue", "run"}, &code, (root_ / "fakes").string());
+  EXPECT_EQ(code, 0) << run;
+  const auto calls = fakes.CallsOf("eac3to");
+  ASSERT_EQ(calls.size(), 1u) << run;
+  EXPECT_NE(std::find(calls[0].argv.begin(), calls[0].argv.end(), TempFile(".ac3")), calls[0].argv.end());
+  EXPECT_NE(run.find("[STEP 1/4 - EAC3TO] Recode audio to AC3 640..."), std::string::npos) << run;
+  EXPECT_EQ(fakes.Sequence(), (std::vector<std::string>{"eac3to", "x264", "x264", "tsMuxeR-1"}));
+}
+
+TEST_F(CrashResumeTest, SigintStopsTheJobAndLeavesNoTool) {
+  const fs::path out = root_ / "run.txt";
+  const pid_t cli = StartCli({"queue", "run"}, out);
+  ASSERT_GT(cli, 0);
+  const pid_t x264 = WaitForX264(cli, kStatusX264Pass1);
+  ASSERT_GT(x264, 0) << ReadText(out);
+  ASSERT_EQ(::kill(cli, SIGINT), 0);
+  const auto status = WaitFor(cli, std::chrono::seconds(30));
+  ASSERT_TRUE(status) << ReadText(out);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << ReadText(out);
+  EXPECT_TRUE(GroupGone(x264));
+  // Nothing was orphaned to this test either.
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+
+  const std::string list = RunCli({"queue", "list"});
+  EXPECT_NE(list.find("0\t2\t[STOPPED]"), std::string::npos) << list;
+  // Stopped, not failed: no error record, and the demuxed audio is kept.
+  EXPECT_FALSE(fs::exists(Temp() / "error_log.txt"));
+  EXPECT_TRUE(fs::exists(TempFile(".ac3")));
+}
+
+}  // namespace
+}  // namespace dp

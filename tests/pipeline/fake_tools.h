@@ -1,0 +1,206 @@
+// A program folder of fake outside tools for the worker tests. Every fake is
+// one /bin/sh script: it appends "@@ <name>", its $0 and each argument (one
+// line each) to <record>/argv.log, writes its process group to
+// <record>/pgid_<name>, creates the files the step expects by reading its
+// own arguments, and exits 0. Control files in the record folder change
+// that, each holding a text that must occur in the joined arguments (empty:
+// always):
+//   FAIL_<name>   write the output, then exit with 7;
+//   BLOCK_<name>  write the output, touch blocked_<name>, then sleep until
+//                 killed (exec, so the tool's own pid is the one that waits).
+// <name> is the script's file name, except "tsMuxeR-1" and "tsMuxeR-2" for
+// the two muxer versions.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace dp::test {
+
+inline constexpr const char* kFakeToolScript = R"SH(#!/bin/sh
+PATH=/usr/bin:/bin
+export PATH
+rec="$DP_FAKE_RECORD"
+me=$(basename "$0")
+case "$0" in
+  */1.10.6/*) me=tsMuxeR-1 ;;
+  */2.x/*) me=tsMuxeR-2 ;;
+esac
+{
+  echo "@@ $me"
+  printf '%s\n' "$0"
+  for a in "$@"; do printf '%s\n' "$a"; done
+} >> "$rec/argv.log"
+cut -d' ' -f5 /proc/$$/stat > "$rec/pgid_$me"
+
+wants() {
+  [ -e "$rec/$1_$me" ] || return 1
+  pattern=$(cat "$rec/$1_$me")
+  case "$all" in *"$pattern"*) return 0 ;; esac
+  return 1
+}
+all="$*"
+
+outputs=""
+add() { outputs="$outputs
+$1"; }
+pass=""
+stats=""
+prev=""
+n=0
+for a in "$@"; do
+  n=$((n + 1))
+  case "$me" in
+    eac3to)
+      case "$prev" in [0-9]*:) add "$a" ;; esac
+      case "$a" in -log=*) log="${a#-log=}"; echo "Video track 1 contains 1234 frames." > "$log" ;; esac ;;
+    x264)
+      [ "$prev" = "-o" ] && [ "$a" != /dev/null ] && add "$a"
+      [ "$prev" = "--stats" ] && stats="$a"
+      [ "$prev" = "--pass" ] && pass="$a" ;;
+    x265|mkvmerge)
+      [ "$prev" = "--output" ] && add "$a" ;;
+    BDSup2Sub)
+      [ "$prev" = "-o" ] && add "$a" ;;
+    MVCenc)
+      [ $n -eq 4 ] && add "$a" ;;
+  esac
+  prev="$a"
+done
+
+case "$me" in
+  MVCdec|avs2yuv) echo "YUV4MPEG2 W1280 H720"; exit 0 ;;
+  x265) cat > /dev/null ;;
+esac
+
+echo "$outputs" | while IFS= read -r f; do
+  [ -n "$f" ] && printf 'data' > "$f"
+done
+case "$me" in
+  tsMuxeR-*)
+    cp "$1" "$rec/meta_$me"
+    case "$2" in
+      *.iso) printf 'iso' > "$2" ;;
+      *) mkdir -p "$2/BDMV/STREAM" && printf 'ts' > "$2/BDMV/STREAM/00000.m2ts" ;;
+    esac ;;
+esac
+
+if wants BLOCK; then
+  : > "$rec/blocked_$me"
+  exec sleep 600
+fi
+if wants FAIL; then
+  exit 7
+fi
+[ "$pass" = 1 ] && [ -n "$stats" ] && printf 'stats' > "$stats"
+exit 0
+)SH";
+
+// One run of a fake tool: its name and its argv (argv[0] first).
+struct FakeCall {
+  std::string name;
+  std::vector<std::string> argv;
+};
+
+class FakeTools {
+ public:
+  // Installs the fakes below `tools_dir` under the names the worker looks
+  // up, and records into `record_dir`.
+  FakeTools(const std::filesystem::path& tools_dir, const std::filesystem::path& record_dir)
+      : tools_(tools_dir), record_(record_dir) {
+    std::filesystem::create_directories(record_);
+    for (const char* rel :
+         {"eac3to/eac3to", "x264/x264", "x265/x265", "x265/avs2yuv", "MVCenc", "MVCdec",
+          "tsMuxeR/1.10.6/tsMuxeR", "tsMuxeR/2.x/tsMuxeR", "mkvtoolnix/mkvmerge", "BDSup2Sub/BDSup2Sub"}) {
+      const std::filesystem::path p = tools_ / rel;
+      std::filesystem::create_directories(p.parent_path());
+      std::ofstream(p) << kFakeToolScript;
+      ::chmod(p.c_str(), 0755);
+    }
+  }
+
+  std::string Path(const std::string& rel) const { return (tools_ / rel).string(); }
+  const std::filesystem::path& record() const { return record_; }
+
+  // Every recorded run, in the order they wrote their record.
+  std::vector<FakeCall> Calls() const {
+    std::vector<FakeCall> calls;
+    std::ifstream in(record_ / "argv.log");
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind("@@ ", 0) == 0) {
+        calls.push_back(FakeCall{line.substr(3), {}});
+      } else if (!calls.empty()) {
+        calls.back().argv.push_back(line);
+      }
+    }
+    return calls;
+  }
+  // The runs of one tool.
+  std::vector<FakeCall> CallsOf(const std::string& name) const {
+    std::vector<FakeCall> out;
+    for (auto& c : Calls())
+      if (c.name == name) out.push_back(c);
+    return out;
+  }
+  // The tool names in run order, feeders left out (they run beside x265).
+  std::vector<std::string> Sequence() const {
+    std::vector<std::string> out;
+    for (auto& c : Calls())
+      if (c.name != "MVCdec" && c.name != "avs2yuv") out.push_back(c.name);
+    return out;
+  }
+  void ClearRecord() const {
+    std::error_code ec;
+    std::filesystem::remove(record_ / "argv.log", ec);
+  }
+
+  void Fail(const std::string& name, const std::string& when = "") const { Control("FAIL_" + name, when); }
+  void Block(const std::string& name, const std::string& when = "") const { Control("BLOCK_" + name, when); }
+  void Release() const {
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(record_, ec)) {
+      const std::string n = e.path().filename().string();
+      if (n.rfind("FAIL_", 0) == 0 || n.rfind("BLOCK_", 0) == 0 || n.rfind("blocked_", 0) == 0)
+        std::filesystem::remove(e.path(), ec);
+    }
+  }
+  // Waits (up to 20 s) until the named tool sits in its blocking sleep.
+  bool WaitBlocked(const std::string& name) const {
+    for (int i = 0; i < 2000; ++i) {
+      if (std::filesystem::exists(record_ / ("blocked_" + name))) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  // The process group the tool last ran in; 0 when it never ran.
+  int GroupOf(const std::string& name) const {
+    std::ifstream in(record_ / ("pgid_" + name));
+    int pgid = 0;
+    in >> pgid;
+    return pgid;
+  }
+  std::string Meta(const std::string& name) const {
+    std::ifstream in(record_ / ("meta_" + name));
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+ private:
+  void Control(const std::string& file, const std::string& when) const {
+    std::ofstream(record_ / file) << when;
+  }
+
+  std::filesystem::path tools_;
+  std::filesystem::path record_;
+};
+
+}  // namespace dp::test
