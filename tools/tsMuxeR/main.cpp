@@ -6,6 +6,8 @@
 //
 //   tsMuxeR <file.meta> <output folder or file.iso>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -37,14 +39,6 @@ bool IsContainer(const std::string& path) {
   for (const char* ext : {".m2ts", ".mts", ".ts", ".mkv", ".mka", ".mp4", ".m4v", ".mpls", ".ssif"})
     if (IEndsWith(path, ext)) return true;
   return false;
-}
-
-// The raw elementary-stream demuxer for a video codec id.
-std::string RawVideoFormat(const std::string& codec) {
-  if (codec == "V_MPEGH/ISO/HEVC") return "hevc";
-  if (codec == "V_MS/VFW/WVC1") return "vc1";
-  if (codec == "V_MPEG-2") return "mpegvideo";
-  return "h264";
 }
 
 std::uint8_t CodingType(const StreamInfo& s, const std::string& out_codec) {
@@ -88,6 +82,15 @@ int main(int argc, char** argv) {
   if (!ParseMeta(text, meta, error)) return Fail(error);
 
   std::vector<Input> inputs;
+  // Files made on the way (raw video wrapped for its timestamps), removed
+  // however the run ends.
+  struct Scratch {
+    std::vector<std::string> files;
+    ~Scratch() {
+      for (const auto& f : files) std::remove(f.c_str());
+    }
+  } scratch;
+  auto& wrappers = scratch.files;
   int video_pid = 0x1011, audio_pid = 0x1100, pgs_pid = 0x1200;
   for (const MetaTrack& t : meta.tracks) {
     if (t.codec == "V_MPEG4/ISO/MVC") {
@@ -108,8 +111,17 @@ int main(int argc, char** argv) {
               : kind == "audio" ? PlaylistStream::kAudio
                                 : PlaylistStream::kSubtitle;
     if (kind == "video" && !IsContainer(in.file)) {
-      in.options = {"-framerate", FfmpegRate(t.Has("fps") ? t.Get("fps") : "23.976"), "-f",
-                    RawVideoFormat(t.codec)};
+      // A raw stream carries no timestamps, and with B-frames the muxer
+      // cannot make them up; mkvmerge reads the stream's own frame order and
+      // gives every frame its stamp, so the stream goes through it first.
+      const std::string wrapped = in.file + Format(".standin-%d.mkv", static_cast<int>(::getpid()));
+      const std::string rate = FfmpegRate(t.Has("fps") ? t.Get("fps") : "23.976");
+      if (Run({"mkvmerge", "-q", "-o", wrapped, "--default-duration", "0:" + rate + "p", in.file}) > 1) {
+        std::remove(wrapped.c_str());
+        return Fail("Can't read the video stream of \"" + in.file + "\".");
+      }
+      wrappers.push_back(wrapped);
+      in.file = wrapped;
     }
     if (t.Has("timeshift"))
       in.options.insert(in.options.end(),
@@ -129,13 +141,7 @@ int main(int argc, char** argv) {
     in.stream = chosen->index;
     in.info = *chosen;
     in.language = t.Has("lang") ? t.Get("lang") : "und";
-    if (kind == "video" && !IsContainer(in.file)) {
-      const std::int64_t frames = CountPackets(in.file, 0, RawVideoFormat(t.codec));
-      const double rate = LeadingDouble(t.Has("fps") ? t.Get("fps") : "23.976");
-      in.duration = frames > 0 && rate > 0 ? static_cast<double>(frames) / rate : 0;
-    } else {
-      in.duration = probe.duration;
-    }
+    in.duration = probe.duration;
     if (kind == "audio") {
       const std::string& c = chosen->codec;
       if (t.Has("down-to-ac3") && (c == "eac3" || c == "truehd"))
