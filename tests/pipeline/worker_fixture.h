@@ -1,0 +1,303 @@
+// The worker driven through queue control with fake outside tools: the
+// fixture shared by the worker tests.
+#pragma once
+
+#include "pipeline/worker.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "pipeline/demux_step.h"
+#include "pipeline/fake_tools.h"
+#include "pipeline/mux_steps.h"
+#include "pipeline/step_plan.h"
+#include "pipeline/subtitle_tasks.h"
+#include "pipeline/temp_files.h"
+#include "pipeline/video_steps.h"
+#include "planning/env_checks.h"
+#include "platform/command_line.h"
+#include "queue/queue_store.h"
+#include "support/temp_dir.h"
+#include "util/text.h"
+
+namespace dp {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+struct Frontend : QueueFrontend {
+  JobQueue* queue = nullptr;
+  std::mutex mutex;
+  Strings labels;
+  Strings texts;
+  std::map<int, std::vector<std::int32_t>> statuses;  // each slot's status changes
+  std::map<int, std::int32_t> last;
+  int done = 0;
+
+  void QueueChanged() override {
+    std::lock_guard lock(mutex);
+    for (int i = 0; i < kQueueSlots; ++i) {
+      const std::int32_t s = queue->Status(i);
+      if (s != kStatusEmpty && last[i] != s) statuses[i].push_back(s);
+      last[i] = s;
+    }
+  }
+  void RunStateChanged(bool) override {}
+  void ResetProgress() override {}
+  void StepStarted(std::string_view label) override {
+    std::lock_guard lock(mutex);
+    if (!label.empty()) labels.emplace_back(label);
+  }
+  void StatusText(std::string_view text) override {
+    std::lock_guard lock(mutex);
+    if (!text.empty()) texts.emplace_back(text);
+  }
+  void JobDone() override {
+    std::lock_guard lock(mutex);
+    ++done;
+  }
+  void Forget() {
+    std::lock_guard lock(mutex);
+    labels.clear();
+    texts.clear();
+    statuses.clear();
+  }
+};
+
+struct Power : PowerControl {
+  void KeepAwake(bool) override {}
+  bool PowerOff() override {
+    ADD_FAILURE() << "a test must never power the machine off";
+    return false;
+  }
+};
+
+struct Prompts : Prompter {
+  Answer Ask(std::string_view, std::string_view, Buttons) override { return Answer::kYes; }
+};
+
+// A tool's argv as the worker is to pass it: the builder's command line
+// split by the launch rules.
+Strings Argv(const std::string& command_line) { return SplitCommandLine(command_line); }
+
+bool Contains(const Strings& argv, const Strings& run) {
+  return std::search(argv.begin(), argv.end(), run.begin(), run.end()) != argv.end();
+}
+
+class WorkerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* path = std::getenv("PATH");
+    saved_path_ = path ? path : "";
+    // Nothing on PATH: only the fakes can be found, never the real x264,
+    // x265 or mkvmerge.
+    fs::create_directories(root_ / "bin");
+    ::setenv("PATH", (root_ / "bin").c_str(), 1);
+    ::setenv("DISCPRESS_TOOLS_DIR", (root_ / "tools").c_str(), 1);
+    ::setenv("DP_FAKE_RECORD", (root_ / "record").c_str(), 1);
+    fs::create_directories(root_ / "out");
+    // The muxer names the source's audio and subtitle tracks only when the
+    // source is there.
+    fs::create_directories(root_ / "src");
+    std::ofstream(root_ / "src" / "00001.m2ts") << "ts";
+    SetTempPath(root_ / "temp");
+    store_ = Store::Open(root_ / "store.db");
+    run_.is_64bit = true;  // the "_x64" names fall back to the plain fakes
+    frontend_.queue = &queue_;
+    control_ = std::make_unique<QueueControl>(*store_, queue_, run_, settings_, frontend_, power_, prompts_);
+    runner_ = std::make_unique<PipelineRunner>(*control_, queue_, run_, settings_, frontend_);
+    control_->set_runner(runner_.get());
+  }
+  void TearDown() override {
+    control_->Shutdown();
+    ::setenv("PATH", saved_path_.c_str(), 1);
+    ::unsetenv("DISCPRESS_TOOLS_DIR");
+    ::unsetenv("DP_FAKE_RECORD");
+  }
+
+  void SetTempPath(const fs::path& p) {
+    temp_ = p;
+    CopyText(settings_.TempPath, p.string());
+  }
+
+  // A 2D BD5 job reading an M2TS clip: AC-3 audio, PGS subtitles, chapters.
+  JobRecord Job(const std::string& name = "Movie") {
+    JobRecord job = EmptyJob();
+    job.status = kStatusPending;
+    job.target_media = kMediaBd5;
+    job.video_rate = 8000;
+    job.frame_count = 1000;
+    CopyText(job.output_name, name);
+    CopyText(job.source_path, (root_ / "src" / "00001.m2ts").string());
+    CopyText(job.output_path, (root_ / "out" / name).string());
+    CopyText(job.video_codec, "AVC");
+    CopyText(job.fps_text, "23.976");
+    CopyText(job.fps_fraction, "24000/1001");
+    CopyText(job.x264_preset, "slow");
+    CopyText(job.audio_codec_id, "A_AC3");
+    CopyText(job.audio_language, "eng");
+    CopyText(job.subtitle_codec_id, "S_HDMV/PGS");
+    CopyText(job.subtitle_language, "eng");
+    CopyText(job.chapters, "00:00:00.000;00:10:00.000");
+    job.video_track_id = 4113;
+    job.audio_track_id = 4352;
+    job.subtitle_track_id = 4608;
+    job.video_eac3to_track = 1;
+    job.audio_eac3to_track = 2;
+    job.subtitle_eac3to_track = 3;
+    job.subtitle_mode = 1;
+    return job;
+  }
+
+  void Plant(int slot, const JobRecord& job) {
+    queue_.Put(slot, job);
+    control_->Persist();
+    std::lock_guard lock(frontend_.mutex);
+    frontend_.last[slot] = job.status;
+  }
+  void RunQueue() {
+    control_->CallGo();
+    control_->WaitIdle();
+  }
+
+  StepContext Ctx(int slot) const {
+    StepContext ctx;
+    ctx.slot = slot;
+    ctx.settings = &settings_;
+    ctx.is_64bit = run_.is_64bit;
+    ctx.avisynth_plus = DetectaAvisynth() == kAvisynthPlus;
+    return ctx;
+  }
+  std::string T(int slot, const std::string& suffix, const std::string& name = "Movie") const {
+    return TempFileName(temp_.string(), name, slot, suffix);
+  }
+
+  // The argv of every tool the plan runs, from the builders, in run order
+  // (feeders after their x265). Computed before the run: the demux files
+  // are made for a moment so the mux builders see what they will see.
+  std::vector<test::FakeCall> ExpectedCalls(JobRecord job, int slot) {
+    const StepContext ctx = Ctx(slot);
+    const StepPlan plan = PlanSteps(job);
+    std::vector<test::FakeCall> calls;
+    fs::create_directories(temp_);
+    DemuxTracks tracks;
+    if (plan.demux) {
+      const PreparedStep demux = PrepareDemux(job, ctx, &tracks);
+      if (!demux.skip) calls.push_back({"eac3to", Argv(demux.command_line)});
+    }
+    Strings made;
+    for (const auto& f : tracks.created)
+      if (!fs::exists(f)) {
+        std::ofstream(f) << "data";
+        made.push_back(f);
+      }
+    if (plan.frame_count_refresh) job.frame_count = 1234;  // what the fake eac3to logs
+    const int n = plan.total_steps;
+    switch (plan.video) {
+      case VideoKind::kNone:
+        break;
+      case VideoKind::kMvcenc:
+        calls.push_back({"MVCenc", Argv(BuildMvcencStep(job, ctx, plan.video_step, n).command_line)});
+        break;
+      case VideoKind::kX264TwoPass:
+        calls.push_back({"x264", Argv(BuildX264Pass1Step(job, ctx, plan.video_step, n).command_line)});
+        calls.push_back({"x264", Argv(BuildX264SecondStep(job, ctx, plan.pass2_step, n).command_line)});
+        break;
+      case VideoKind::kX264Crf:
+        calls.push_back({"x264", Argv(BuildX264SecondStep(job, ctx, plan.video_step, n).command_line)});
+        break;
+      case VideoKind::kX265: {
+        const PreparedStep x265 = BuildX265Step(job, ctx, plan.video_step, n);
+        calls.push_back({"x265", Argv(x265.command_line)});
+        const Strings feeder = Argv(x265.feeder_command);
+        calls.push_back({fs::path(feeder[0]).filename().string(), feeder});
+        break;
+      }
+    }
+    const std::string encoded =
+        T(slot, job.use_x265 ? ".265" : ".264", std::string(FieldText(job.output_name)));
+    const bool make_encoded = plan.video != VideoKind::kNone && !fs::exists(encoded);
+    if (make_encoded) std::ofstream(encoded) << "data";
+    if (plan.mux == MuxKind::kMkvmerge) {
+      calls.push_back({"mkvmerge", Argv(BuildMkvmergeStep(job, ctx, plan.mux_step, n).command_line)});
+    } else {
+      ApplyTsMuxerRecordCorrections(job);
+      calls.push_back({plan.mux == MuxKind::kTsMuxerIso ? "tsMuxeR-2" : "tsMuxeR-1",
+                       Argv(BuildTsMuxerStep(job, ctx, plan.mux_step, n).command_line)});
+    }
+    if (make_encoded) fs::remove(encoded);
+    for (const auto& f : made) fs::remove(f);
+    fs::remove(TsMuxerMetaName(temp_.string(), slot));
+    fs::remove(T(slot, ".chapters.txt", std::string(FieldText(job.output_name))));
+    return calls;
+  }
+
+  // Every name in the temporary folder.
+  std::set<std::string> TempListing() const {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(temp_, ec)) names.insert(e.path().filename().string());
+    return names;
+  }
+  std::string ErrorLog() const {
+    std::ifstream in(temp_ / "error_log.txt");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::int32_t StoredStatus(int slot) {
+    JobQueue stored;
+    LlegeixCuaRegistre(*store_, stored);
+    return stored.Status(slot);
+  }
+  // The tool's process group is gone: nothing of it is left running.
+  static bool GroupGone(int pgid) { return pgid > 0 && ::kill(-pgid, 0) == -1 && errno == ESRCH; }
+
+  // Runs the job in slot 0 and checks labels, statuses and every argv.
+  void RunRow(const JobRecord& job, const Strings& labels, const std::vector<std::int32_t>& statuses) {
+    const auto expected = ExpectedCalls(job, 0);
+    Plant(0, job);
+    RunQueue();
+    EXPECT_EQ(frontend_.labels, labels);
+    EXPECT_EQ(frontend_.statuses[0], statuses);
+    const auto calls = fakes_.Calls();
+    ASSERT_EQ(calls.size(), expected.size());
+    for (const auto& want : expected) {
+      const auto got = std::find_if(calls.begin(), calls.end(), [&](const test::FakeCall& c) {
+        return c.name == want.name && c.argv == want.argv;
+      });
+      EXPECT_NE(got, calls.end()) << want.name << " did not get " << ::testing::PrintToString(want.argv);
+    }
+    Strings order;
+    for (const auto& c : expected)
+      if (c.name != "MVCdec" && c.name != "avs2yuv") order.push_back(c.name);
+    EXPECT_EQ(fakes_.Sequence(), order);
+    EXPECT_EQ(ErrorLog(), "");
+    EXPECT_EQ(frontend_.done, 1);
+  }
+
+  test::TempDir root_;
+  std::string saved_path_;
+  fs::path temp_;
+  test::FakeTools fakes_{root_ / "tools", root_ / "record"};
+  std::unique_ptr<Store> store_;
+  JobQueue queue_;
+  RunState run_;
+  Settings settings_{};
+  Frontend frontend_;
+  Power power_;
+  Prompts prompts_;
+  std::unique_ptr<QueueControl> control_;
+  std::unique_ptr<PipelineRunner> runner_;
+};
+
+}  // namespace
+}  // namespace dp
