@@ -37,7 +37,12 @@ void BM_StoreFullQueue(benchmark::State& state) {
   store.reset();
   std::filesystem::remove_all(dir);
 }
-BENCHMARK(BM_StoreFullQueue)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->Repetitions(15)->ReportAggregatesOnly(true);
+BENCHMARK(BM_StoreFullQueue)
+    ->Arg(1)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 

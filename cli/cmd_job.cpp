@@ -85,7 +85,8 @@ int Put(Store& store, int slot, Args args) {
   JobRecord job;
   if (raw) {
     if (bytes->size() != kJobRecordSize)
-      return Fail(kFailed, "a record image is exactly 7496 bytes; this file has " + std::to_string(bytes->size()));
+      return Fail(kFailed,
+                  "a record image is exactly 7496 bytes; this file has " + std::to_string(bytes->size()));
     std::memcpy(&job, bytes->data(), kJobRecordSize);
   } else {
     std::string error;

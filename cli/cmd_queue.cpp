@@ -1,10 +1,10 @@
 #include <cstdio>
 
 #include "command.h"
-#include "queue_run.h"
 #include "json_writer.h"
 #include "queue/queue_store.h"
 #include "queue/queue_view.h"
+#include "queue_run.h"
 #include "store_access.h"
 #include "util/text.h"
 

@@ -60,7 +60,8 @@ int Set(Store& store, Args args) {
     ok = store.SetSz(args[0], text);
   } else if (dword) {
     long long v = 0;
-    if (!ParseInt(number, v) || v < 0 || v > 0xFFFFFFFFLL) return Fail(kUsage, "--dword takes 0 to 4294967295");
+    if (!ParseInt(number, v) || v < 0 || v > 0xFFFFFFFFLL)
+      return Fail(kUsage, "--dword takes 0 to 4294967295");
     ok = store.SetDword(args[0], static_cast<std::uint32_t>(v));
   } else {
     const auto bytes = ReadWholeFile(file);

@@ -27,8 +27,8 @@ void OnStopSignal(int) { g_stop_requested = true; }
 class CliPrompter : public Prompter {
  public:
   Answer Ask(std::string_view title, std::string_view text, Buttons buttons) override {
-    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(), static_cast<int>(text.size()),
-                 text.data());
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                 static_cast<int>(text.size()), text.data());
     return buttons == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
   }
 };
@@ -83,7 +83,8 @@ class CliFrontend : public QueueFrontend, public ProgressDisplay {
 
 class RunSource : public ProgressSource {
  public:
-  RunSource(QueueControl& control, JobQueue& queue, RunState& run) : control_(control), queue_(queue), run_(run) {}
+  RunSource(QueueControl& control, JobQueue& queue, RunState& run)
+      : control_(control), queue_(queue), run_(run) {}
   bool ConsoleWindowFound() override { return true; }
   void FindConsoleWindow() override {}
   int CurrentJob() override { return run_.current_job.load(); }
@@ -141,7 +142,9 @@ int QueueControlCommand(const std::string& verb, Args args) {
   if (verb == "remove") {
     const auto before = queue.Status(slot);
     control.DeleteJob(slot, false);
-    return queue.Status(slot) == kStatusEmpty && before != kStatusEmpty ? kOk : Fail(kFailed, "the job cannot be removed");
+    return queue.Status(slot) == kStatusEmpty && before != kStatusEmpty
+               ? kOk
+               : Fail(kFailed, "the job cannot be removed");
   }
   if (verb == "up") return control.UpJob(slot) ? kOk : Fail(kFailed, "the job cannot move up");
   if (verb == "down") return control.DownJob(slot) ? kOk : Fail(kFailed, "the job cannot move down");

@@ -54,12 +54,16 @@ void DiscardInterruptedDemux(const std::string& lock, const DemuxTracks& tracks)
 
 TitleSource TitleSourceFor(std::int32_t status) {
   switch (status) {
-    case kStatusMvcEncoder: return TitleSource::kMvcenc;
+    case kStatusMvcEncoder:
+      return TitleSource::kMvcenc;
     case kStatusX264Pass1:
     case kStatusX264Pass2:
-    case kStatusX264Crf: return TitleSource::kX264;
-    case kStatusX265Crf: return TitleSource::kX265;
-    default: return TitleSource::kNone;
+    case kStatusX264Crf:
+      return TitleSource::kX264;
+    case kStatusX265Crf:
+      return TitleSource::kX265;
+    default:
+      return TitleSource::kNone;
   }
 }
 
@@ -79,16 +83,17 @@ std::string RefuseJobPaths(const JobRecord& job, std::string_view temp_path) {
   };
   for (const auto& p : paths) {
     const std::string why = CheckTemplatePath(p.path);
-    if (!why.empty()) return Format("the %s '%.*s' cannot be used: %s", p.what, static_cast<int>(p.path.size()),
-                                    p.path.data(), why.c_str());
+    if (!why.empty())
+      return Format("the %s '%.*s' cannot be used: %s", p.what, static_cast<int>(p.path.size()),
+                    p.path.data(), why.c_str());
   }
   if (FieldText(job.output_name).find('/') != std::string_view::npos)
     return "the output name must not contain '/'";
   return {};
 }
 
-PipelineRunner::PipelineRunner(QueueControl& control, JobQueue& queue, RunState& run_state, Settings& settings,
-                               QueueFrontend& frontend)
+PipelineRunner::PipelineRunner(QueueControl& control, JobQueue& queue, RunState& run_state,
+                               Settings& settings, QueueFrontend& frontend)
     : control_(control), queue_(queue), run_state_(run_state), settings_(settings), frontend_(frontend) {}
 
 std::string PipelineRunner::TempPath() const { return std::string(FieldText(settings_.TempPath)); }
@@ -130,8 +135,8 @@ void PipelineRunner::Finish(RunControl& run) {
   control_.ActivaJob(false, &run);
 }
 
-PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord& job, const PreparedStep& step,
-                                                StepKind kind) {
+PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord& job,
+                                                const PreparedStep& step, StepKind kind) {
   if (step.skip) return StepEnd::kNext;
   frontend_.StepStarted(step.label);
   if (step.status != 0 && !control_.SetRunStatus(run, step.status)) return StepEnd::kStop;
@@ -278,7 +283,8 @@ void PipelineRunner::Run(RunControl& run) {
 
   const int total = plan.total_steps;
   switch (plan.video) {
-    case VideoKind::kNone: break;
+    case VideoKind::kNone:
+      break;
     case VideoKind::kMvcenc:
       if (RunStep(run, job, BuildMvcencStep(job, ctx, plan.video_step, total), StepKind::kEncoder) ==
           StepEnd::kStop)
@@ -305,7 +311,8 @@ void PipelineRunner::Run(RunControl& run) {
   }
 
   if (plan.mux == MuxKind::kMkvmerge) {
-    if (RunStep(run, job, BuildMkvmergeStep(job, ctx, plan.mux_step, total), StepKind::kMux) == StepEnd::kStop)
+    if (RunStep(run, job, BuildMkvmergeStep(job, ctx, plan.mux_step, total), StepKind::kMux) ==
+        StepEnd::kStop)
       return;
     if (job.limit_frames) KeepFirstSplitPart(job);
   } else {

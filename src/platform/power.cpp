@@ -1,8 +1,8 @@
 #include "platform/power.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 
 #include <vector>

@@ -17,10 +17,14 @@ namespace fs = std::filesystem;
 
 const char* RegTypeName(int type) {
   switch (type) {
-    case kRegSz: return "REG_SZ";
-    case kRegDword: return "REG_DWORD";
-    case kRegBinary: return "REG_BINARY";
-    default: return "REG_UNKNOWN";
+    case kRegSz:
+      return "REG_SZ";
+    case kRegDword:
+      return "REG_DWORD";
+    case kRegBinary:
+      return "REG_BINARY";
+    default:
+      return "REG_UNKNOWN";
   }
 }
 

@@ -10,15 +10,22 @@ namespace {
 
 template <typename T>
 constexpr FieldKind KindOf() {
-  if constexpr (std::is_same_v<T, bool>) return FieldKind::kBool;
-  else if constexpr (std::is_same_v<T, std::int8_t>) return FieldKind::kInt8;
-  else if constexpr (std::is_same_v<T, std::uint8_t>) return FieldKind::kUInt8;
-  else if constexpr (std::is_same_v<T, std::int32_t>) return FieldKind::kInt32;
-  else return FieldKind::kText;
+  if constexpr (std::is_same_v<T, bool>)
+    return FieldKind::kBool;
+  else if constexpr (std::is_same_v<T, std::int8_t>)
+    return FieldKind::kInt8;
+  else if constexpr (std::is_same_v<T, std::uint8_t>)
+    return FieldKind::kUInt8;
+  else if constexpr (std::is_same_v<T, std::int32_t>)
+    return FieldKind::kInt32;
+  else
+    return FieldKind::kText;
 }
 
-#define DP_FIELD(name) \
-  JobField { #name, offsetof(JobRecord, name), sizeof(JobRecord::name), KindOf<decltype(JobRecord::name)>() }
+#define DP_FIELD(name)                                                                               \
+  JobField {                                                                                         \
+#name, offsetof(JobRecord, name), sizeof(JobRecord::name), KindOf < decltype(JobRecord::name)>() \
+  }
 
 const JobField kFields[] = {
     DP_FIELD(status),
@@ -99,10 +106,14 @@ std::int64_t GetIntField(const JobRecord& job, const JobField& field) {
       std::memcpy(&v, p, 4);
       return v;
     }
-    case FieldKind::kInt8: return static_cast<std::int8_t>(*p);
-    case FieldKind::kUInt8: return *p;
-    case FieldKind::kBool: return *p;  // the stored byte, whatever it holds
-    case FieldKind::kText: return 0;
+    case FieldKind::kInt8:
+      return static_cast<std::int8_t>(*p);
+    case FieldKind::kUInt8:
+      return *p;
+    case FieldKind::kBool:
+      return *p;  // the stored byte, whatever it holds
+    case FieldKind::kText:
+      return 0;
   }
   return 0;
 }
@@ -122,8 +133,12 @@ void SetIntField(JobRecord& job, const JobField& field, std::int64_t value) {
     }
     case FieldKind::kInt8:
     case FieldKind::kUInt8:
-    case FieldKind::kBool: *p = static_cast<std::uint8_t>(value); break;
-    case FieldKind::kText: SetTextField(job, field, std::to_string(value)); break;
+    case FieldKind::kBool:
+      *p = static_cast<std::uint8_t>(value);
+      break;
+    case FieldKind::kText:
+      SetTextField(job, field, std::to_string(value));
+      break;
   }
 }
 

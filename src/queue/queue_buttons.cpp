@@ -7,7 +7,9 @@ bool IsDeletableStatus(std::int32_t s) {
          s == kStatusFailed;
 }
 
-bool IsMovableStatus(std::int32_t s) { return s == kStatusPending || s == kStatusStopped || s == kStatusFailed; }
+bool IsMovableStatus(std::int32_t s) {
+  return s == kStatusPending || s == kStatusStopped || s == kStatusFailed;
+}
 
 bool CanMoveUp(const JobSlots& jobs, int s) {
   if (s <= 0 || s >= kQueueSlots || !IsMovableStatus(jobs[s].status)) return false;

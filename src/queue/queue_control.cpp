@@ -132,7 +132,8 @@ void QueueControl::DeleteJob(int slot, bool ask) {
   const std::int32_t s = job.status;
   const bool waiting = s == kStatusPending || s == kStatusStopped || s == kStatusFailed;
   if (!waiting && s != kStatusFinished && s != kStatusCanceled) return;
-  if (waiting && ask && prompter_.Ask(kConfirmTitle, kRemoveQuestion, Buttons::kYesNo) != Answer::kYes) return;
+  if (waiting && ask && prompter_.Ask(kConfirmTitle, kRemoveQuestion, Buttons::kYesNo) != Answer::kYes)
+    return;
   {
     std::lock_guard lock(mutex_);
     // The job about to run, or running, is never removed.
@@ -196,9 +197,10 @@ void QueueControl::RemoveAndDeleteSource(int slot) {
 
 void QueueControl::OpenSourceFolder(int slot) {
   const JobRecord job = queue_.Get(slot);
-  const std::string path = job.source_is_mkv
-                               ? std::filesystem::path(std::string(FieldText(job.source_path))).parent_path().string()
-                               : std::string(FieldText(job.source_root));
+  const std::string path =
+      job.source_is_mkv
+          ? std::filesystem::path(std::string(FieldText(job.source_path))).parent_path().string()
+          : std::string(FieldText(job.source_root));
   frontend_.OpenPath(path);
 }
 
@@ -208,7 +210,8 @@ void QueueControl::OpenOutputFolder(int slot) {
 }
 
 void QueueControl::ViewErrorLog() {
-  frontend_.OpenPath((std::filesystem::path(std::string(FieldText(settings_.TempPath))) / "error_log.txt").string());
+  frontend_.OpenPath(
+      (std::filesystem::path(std::string(FieldText(settings_.TempPath))) / "error_log.txt").string());
 }
 
 bool QueueControl::SetRunStatus(const RunControl& run, std::int32_t status) {

@@ -48,7 +48,8 @@ class JobRunner {
 
 inline constexpr char kConfirmTitle[] = "CONFIRM";
 inline constexpr char kAreYouSure[] = "Are you sure?";
-inline constexpr char kRemoveQuestion[] = "This will remove the selected job and TEMP files.\n\nAre you sure?";
+inline constexpr char kRemoveQuestion[] =
+    "This will remove the selected job and TEMP files.\n\nAre you sure?";
 
 // The lowest slot with status 1 or 2, or 13 when start_all; -1 for none.
 int NextJob(const JobSlots& jobs, bool start_all);

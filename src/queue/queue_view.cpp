@@ -6,8 +6,20 @@ namespace dp {
 
 std::string StatusLabel(std::int32_t status) {
   static const char* const kLabels[] = {
-      "",           "[PENDING]",  "[STOPPED]",  "[EAC3TO]",   "[MVC ENCODER]", "[X264 PASS 1]", "[X264 PASS 2]",
-      "[X264 CRF]", "[X265 CRF]", "[TSMUXER]",  "[MKVMERGE]", "[FINISHED]",    "[CANCELED]",    "[FAILED]",
+      "",
+      "[PENDING]",
+      "[STOPPED]",
+      "[EAC3TO]",
+      "[MVC ENCODER]",
+      "[X264 PASS 1]",
+      "[X264 PASS 2]",
+      "[X264 CRF]",
+      "[X265 CRF]",
+      "[TSMUXER]",
+      "[MKVMERGE]",
+      "[FINISHED]",
+      "[CANCELED]",
+      "[FAILED]",
   };
   if (status <= 0 || status > kStatusFailed) return "";
   return Format("%-14s", kLabels[status]);
@@ -57,8 +69,8 @@ std::string TargetVideoLine(const JobRecord& j) {
       (!j.use_x265 && !IsMvc(j)) ? Format(" / tune %s", Str(j.x264_tune).c_str()) : std::string();
   const std::string noise = j.noise_reduction != 0 ? Format(" / noise reduction %d", j.noise_reduction) : "";
   const std::string params = Str(j.extra_params);
-  return Format("Target video: %s / %s / %s%s%s / preset %s%s%s%s", codec, target.c_str(), RateText(j).c_str(),
-                tune.c_str(), noise.c_str(), Str(j.x264_preset).c_str(),
+  return Format("Target video: %s / %s / %s%s%s / preset %s%s%s%s", codec, target.c_str(),
+                RateText(j).c_str(), tune.c_str(), noise.c_str(), Str(j.x264_preset).c_str(),
                 params.empty() ? "" : (" / " + params).c_str(), PictureText(j).c_str(),
                 ThreeDText(j.mode_3d).c_str());
 }
@@ -77,7 +89,8 @@ std::string TargetAudioLine(const JobRecord& j) {
 std::string SubtitleLine(const JobRecord& j) {
   std::string plane;
   if (IsMvc(j))
-    plane = j.subtitle_3d_plane == -1 ? " / 3D-plane undefined" : Format(" / 3D-plane %d", j.subtitle_3d_plane);
+    plane =
+        j.subtitle_3d_plane == -1 ? " / 3D-plane undefined" : Format(" / 3D-plane %d", j.subtitle_3d_plane);
   static const char* const kTail[] = {"", "", " / flagged forced", " / extract only forced captions"};
   if (j.subtitle_mode < 1 || j.subtitle_mode > 3) return "Subtitle: none";
   return Format("Subtitle: %s / track %d / %s%s%s", Str(j.subtitle_codec_id).c_str(), j.subtitle_track_id,
@@ -91,9 +104,9 @@ QueueViewItem BuildQueueItem(int slot, const JobRecord& j) {
   item.slot = slot;
   const std::string target = Str(j.target_label);
   item.label = StatusLabel(j.status) + Str(j.output_path);
-  item.label += j.video_untouched == 1
-                    ? Format(" (%s)", target.c_str())
-                    : Format(" (%s / %s / %s)", target.c_str(), RateText(j).c_str(), Str(j.x264_preset).c_str());
+  item.label += j.video_untouched == 1 ? Format(" (%s)", target.c_str())
+                                       : Format(" (%s / %s / %s)", target.c_str(), RateText(j).c_str(),
+                                                Str(j.x264_preset).c_str());
   const std::string source = j.join_playlist != 0 ? Str(j.source_root) : Str(j.source_path);
   item.details.push_back(Format("Source: %s  [%s]", source.c_str(), Str(j.playlist_name).c_str()));
   if (j.join_playlist != 0) item.details.push_back("Join parts: " + Str(j.join_parts));

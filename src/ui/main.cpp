@@ -17,17 +17,17 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "app/version.h"
+#include "pipeline/worker.h"
 #include "platform/paths.h"
+#include "platform/power.h"
 #include "platform/store.h"
 #include "queue/job_queue.h"
+#include "queue/queue_control.h"
 #include "ui/main_window.h"
 #include "ui/qt_prompter.h"
 #include "ui/single_instance.h"
 #include "ui/termination_watch.h"
 #include "ui/window_frontend.h"
-#include "pipeline/worker.h"
-#include "platform/power.h"
-#include "queue/queue_control.h"
 
 namespace {
 

@@ -23,20 +23,20 @@
 #include "app/settings_ui.h"
 #include "app/startup.h"
 #include "app/version.h"
+#include "queue/progress.h"
 #include "queue/queue_buttons.h"
 #include "queue/queue_store.h"
 #include "queue/queue_view.h"
 #include "ui/mnemonic.h"
-#include "queue/progress.h"
 #include "ui/queue_tree.h"
 
 namespace dp::ui {
 
 namespace {
 
-constexpr const char* kMediaItems[] = {"AVCHD BD5", "AVCHD BD9", "USB 4 GB",  "BD-25",    "custom",
-                                       "AVCHD crf", "BD Remux",  "MKV crf", "MKV Remux"};
-constexpr const char* kPresetItems[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+constexpr const char* kMediaItems[] = {"AVCHD BD5", "AVCHD BD9", "USB 4 GB", "BD-25",    "custom",
+                                       "AVCHD crf", "BD Remux",  "MKV crf",  "MKV Remux"};
+constexpr const char* kPresetItems[] = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
                                         "medium",    "slow",      "slower",   "veryslow", "placebo"};
 
 template <typename W>
@@ -98,7 +98,8 @@ void MainWindow::BuildControls() {
   auto* mode3d = Button("PANEL_MODE3D", "3D");
   mode3d->setVisible(false);  // shown for 3D sources only
   sg->addWidget(mode3d, 1, 4);
-  const char* rings[][2] = {{"PANEL_S_VIDEO", "Video"}, {"PANEL_S_AUDIO", "Audio"}, {"PANEL_S_SUB", "Subtitles"}};
+  const char* rings[][2] = {
+      {"PANEL_S_VIDEO", "Video"}, {"PANEL_S_AUDIO", "Audio"}, {"PANEL_S_SUB", "Subtitles"}};
   for (int i = 0; i < 3; ++i) {
     sg->addWidget(new QLabel(QString::fromLatin1(rings[i][1])), 2 + i, 0);
     sg->addWidget(Dimmed(Named(new QComboBox, rings[i][0])), 2 + i, 1, 1, 4);
@@ -198,8 +199,10 @@ void MainWindow::BuildControls() {
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(Mnemonic("__File"));
   file->setObjectName(QStringLiteral("MENUBAR_FILE"));
-  Dimmed(file->addAction(Mnemonic("Open __Video file...")))->setObjectName(QStringLiteral("CallMenuOpenVideoFile"));
-  Dimmed(file->addAction(Mnemonic("Open __Blu-Ray folder...")))->setObjectName(QStringLiteral("CallMenuOpenBDfolder"));
+  Dimmed(file->addAction(Mnemonic("Open __Video file...")))
+      ->setObjectName(QStringLiteral("CallMenuOpenVideoFile"));
+  Dimmed(file->addAction(Mnemonic("Open __Blu-Ray folder...")))
+      ->setObjectName(QStringLiteral("CallMenuOpenBDfolder"));
   QAction* exit = file->addAction(Mnemonic("__Exit"));
   exit->setObjectName(QStringLiteral("CallMenuExit"));
   connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -236,7 +239,8 @@ void MainWindow::BuildMenus() {
   QMenu* help = menuBar()->addMenu(Mnemonic("__Help"));
   help->setObjectName(QStringLiteral("MENUBAR_HELP"));
   Dimmed(help->addAction(Mnemonic("__DiscPress Website")))->setObjectName(QStringLiteral("CallMenuWeb"));
-  Dimmed(help->addAction(Mnemonic("__Intel Media SDK System Analyzer")))->setObjectName(QStringLiteral("MenuIntelSDK"));
+  Dimmed(help->addAction(Mnemonic("__Intel Media SDK System Analyzer")))
+      ->setObjectName(QStringLiteral("MenuIntelSDK"));
   Dimmed(help->addAction(Mnemonic("__About DiscPress...")))->setObjectName(QStringLiteral("CallMenuAbout"));
 }
 

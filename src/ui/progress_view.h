@@ -15,7 +15,8 @@ namespace dp::ui {
 
 class RunProgressSource : public ProgressSource {
  public:
-  RunProgressSource(QueueControl& control, JobQueue& queue, RunState& run) : control_(control), queue_(queue), run_(run) {}
+  RunProgressSource(QueueControl& control, JobQueue& queue, RunState& run)
+      : control_(control), queue_(queue), run_(run) {}
   bool ConsoleWindowFound() override { return true; }  // titles come with the output here
   void FindConsoleWindow() override {}
   int CurrentJob() override { return run_.current_job.load(); }

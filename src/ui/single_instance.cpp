@@ -16,7 +16,8 @@ SingleInstance::SingleInstance(const QString& folder, const QString& name) {
   lock_path_ = QDir(folder).filePath(name + QStringLiteral(".lock"));
   // Socket names must be short; derive one from the folder so two users or
   // two test folders never meet.
-  const QByteArray hash = QCryptographicHash::hash(lock_path_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+  const QByteArray hash =
+      QCryptographicHash::hash(lock_path_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
   socket_name_ = name + QStringLiteral("-") + QString::fromLatin1(hash);
 }
 

@@ -18,7 +18,8 @@ void OnSignal(int) {
 }
 }  // namespace
 
-TerminationWatch::TerminationWatch(std::function<void()> on_terminate) : on_terminate_(std::move(on_terminate)) {
+TerminationWatch::TerminationWatch(std::function<void()> on_terminate)
+    : on_terminate_(std::move(on_terminate)) {
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_fds) != 0) return;
   notifier_ = new QSocketNotifier(g_fds[1], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, [this] {

@@ -14,7 +14,8 @@ TEST(CheckIntegrity, NamesTheFirstMissingFileInOrder) {
   std::string missing;
   EXPECT_FALSE(CheckIntegrity(dir.path(), &missing));
   EXPECT_EQ(missing, CompanionFiles().front());
-  for (std::size_t i = 0; i + 1 < CompanionFiles().size(); ++i) std::ofstream(dir / CompanionFiles()[i]) << "x";
+  for (std::size_t i = 0; i + 1 < CompanionFiles().size(); ++i)
+    std::ofstream(dir / CompanionFiles()[i]) << "x";
   EXPECT_FALSE(CheckIntegrity(dir.path(), &missing));
   EXPECT_EQ(missing, CompanionFiles().back());
   std::ofstream(dir / CompanionFiles().back()) << "x";

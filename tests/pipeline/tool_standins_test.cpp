@@ -22,7 +22,6 @@
 #include "support/temp_dir.h"
 #include "util/text.h"
 
-
 namespace dp {
 namespace {
 

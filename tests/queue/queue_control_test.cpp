@@ -102,7 +102,8 @@ class QueueControlTest : public ::testing::Test {
     queue.Put(slot, j);
   }
   void WaitBlocking() {
-    for (int i = 0; i < 2000 && !runner.blocking; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 2000 && !runner.blocking; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_TRUE(runner.blocking);
   }
 };

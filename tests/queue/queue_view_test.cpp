@@ -89,8 +89,10 @@ TEST(QueueView, CrfJoinAndMvcVariants) {
   item = BuildQueueItem(0, j);
   EXPECT_EQ(item.color, kColorFailed);
   EXPECT_EQ(item.details[1], "Video: AVC / 23.976 fps / 123456 frames / 3D MVC  (left->MVC, right->AVC)");
-  EXPECT_EQ(item.details[2], "Target video: AVC / AVCHD BD5 / 4500 Kbps / preset medium / resize 720p / 3D MVC");
-  EXPECT_EQ(item.details[5], "Subtitle: S_HDMV/PGS / track 5 / spa / 3D-plane undefined / extract only forced captions");
+  EXPECT_EQ(item.details[2],
+            "Target video: AVC / AVCHD BD5 / 4500 Kbps / preset medium / resize 720p / 3D MVC");
+  EXPECT_EQ(item.details[5],
+            "Subtitle: S_HDMV/PGS / track 5 / spa / 3D-plane undefined / extract only forced captions");
   j.subtitle_3d_plane = 2;
   j.subtitle_mode = 2;
   j.mode_3d = 3;  // half top-and-bottom: no plane text

@@ -16,11 +16,11 @@
 #include <deque>
 
 #include "app/startup.h"
-#include "ui/window_frontend.h"
 #include "queue/queue_store.h"
+#include "support/temp_dir.h"
 #include "ui/queue_tree.h"
 #include "ui/single_instance.h"
-#include "support/temp_dir.h"
+#include "ui/window_frontend.h"
 #include "util/text.h"
 
 namespace dp::ui {
@@ -129,12 +129,18 @@ class MainWindowTest : public QObject {
     MainWindow& w = f.Open();
     QCOMPARE(w.windowTitle(), QStringLiteral("DiscPress v3.3.0   (64-bit mode)"));
     const char* buttons[][2] = {
-        {"PANEL_OPEN_BDMV", "Open &BD Folder"}, {"PANEL_OPEN", "Open &Video File"},
-        {"PANEL_SCAN", "Scan Bit&rates"},       {"PANEL_ADVANCED", "Adva&nced..."},
-        {"PANEL_IMDB", "View on TMDB"},         {"PANEL_ADD", "&Add to Queue"},
-        {"PANEL_GO", "&Start Jobs"},            {"PANEL_CANCELAR", "&Cancel Current"},
-        {"PANEL_CLEAR", "Clear Com&pleted"},    {"PANEL_UP", "&Up"},
-        {"PANEL_DOWN", "&Down"},                {"PANEL_DELETE", "&Remove"},
+        {"PANEL_OPEN_BDMV", "Open &BD Folder"},
+        {"PANEL_OPEN", "Open &Video File"},
+        {"PANEL_SCAN", "Scan Bit&rates"},
+        {"PANEL_ADVANCED", "Adva&nced..."},
+        {"PANEL_IMDB", "View on TMDB"},
+        {"PANEL_ADD", "&Add to Queue"},
+        {"PANEL_GO", "&Start Jobs"},
+        {"PANEL_CANCELAR", "&Cancel Current"},
+        {"PANEL_CLEAR", "Clear Com&pleted"},
+        {"PANEL_UP", "&Up"},
+        {"PANEL_DOWN", "&Down"},
+        {"PANEL_DELETE", "&Remove"},
     };
     for (const auto& b : buttons) {
       auto* button = f.Find<QPushButton>(b[0]);
@@ -175,8 +181,9 @@ class MainWindowTest : public QObject {
     f.Find<QAction>("MenuShutdown")->trigger();
     QVERIFY(f.run.shutdown_when_done);
     QVERIFY(f.Find<QAction>("MenuShutdown")->isChecked());
-    QCOMPARE(w.windowTitle(),
-             QStringLiteral("DiscPress v3.3.0   (32-bit mode)  *** SHUTDOWN COMPUTER WHEN FINISH ALL JOBS ***"));
+    QCOMPARE(
+        w.windowTitle(),
+        QStringLiteral("DiscPress v3.3.0   (32-bit mode)  *** SHUTDOWN COMPUTER WHEN FINISH ALL JOBS ***"));
     f.Find<QAction>("MenuShutdown")->trigger();
     QCOMPARE(w.windowTitle(), QStringLiteral("DiscPress v3.3.0   (32-bit mode)"));
     f.Find<QAction>("MenuSound")->trigger();
@@ -192,13 +199,15 @@ class MainWindowTest : public QObject {
     f.Open();
     auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
     QCOMPARE(tree->topLevelItemCount(), 3);
-    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("[PENDING]     /out/five (AVCHD BD5 / 4500 Kbps / medium)"));
+    QCOMPARE(tree->topLevelItem(0)->text(0),
+             QStringLiteral("[PENDING]     /out/five (AVCHD BD5 / 4500 Kbps / medium)"));
     QCOMPARE(tree->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 5);
     QCOMPARE(tree->topLevelItem(0)->childCount(), 6);
     QCOMPARE(tree->topLevelItem(0)->child(3)->data(0, Qt::UserRole).toInt(), 5);
     QVERIFY(!tree->topLevelItem(0)->isExpanded());
     QVERIFY(tree->topLevelItem(1)->text(0).startsWith(QStringLiteral("[STOPPED]     /out/nine")));
-    QCOMPARE(tree->topLevelItem(2)->text(0), QStringLiteral("[FINISHED]    /out/twelve (AVCHD BD5 / CRF 20 / medium)"));
+    QCOMPARE(tree->topLevelItem(2)->text(0),
+             QStringLiteral("[FINISHED]    /out/twelve (AVCHD BD5 / CRF 20 / medium)"));
     QCOMPARE(tree->topLevelItem(2)->foreground(0).color(), QColor(0, 0x80, 0));
     QVERIFY(f.Find<QPushButton>("PANEL_GO")->isEnabled());
     QVERIFY(f.Find<QPushButton>("PANEL_CLEAR")->isEnabled());
@@ -322,7 +331,8 @@ class MainWindowTest : public QObject {
     Fixture f;
     f.control->Shutdown();
     f.store = Store::Open(dir / "store.db");
-    f.control = std::make_unique<QueueControl>(*f.store, f.queue, f.run, f.settings, f.frontend, f.power, f.prompter);
+    f.control =
+        std::make_unique<QueueControl>(*f.store, f.queue, f.run, f.settings, f.frontend, f.power, f.prompter);
     f.control->set_runner(&f.runner);
     f.Open();
     QCOMPARE(f.prompter.asked.size(), size_t{1});

@@ -17,10 +17,10 @@ TEST(SecondsToHms, TruncatesAndDoesNotLimitHours) {
 
 TEST(HmsToS, DropsEmptyFieldsAndReadsLeadingNumbers) {
   EXPECT_EQ(hms_to_s("1:02:05"), 3725);
-  EXPECT_EQ(hms_to_s(":30"), 30 * 3600);     // empty field dropped: 30 hours
-  EXPECT_EQ(hms_to_s("0:00:45.678"), 45);    // fraction ignored
-  EXPECT_EQ(hms_to_s("2"), 7200);            // missing fields count 0
-  EXPECT_EQ(hms_to_s("1::5"), 3600 + 300);   // "1::5" is "1:5"
+  EXPECT_EQ(hms_to_s(":30"), 30 * 3600);    // empty field dropped: 30 hours
+  EXPECT_EQ(hms_to_s("0:00:45.678"), 45);   // fraction ignored
+  EXPECT_EQ(hms_to_s("2"), 7200);           // missing fields count 0
+  EXPECT_EQ(hms_to_s("1::5"), 3600 + 300);  // "1::5" is "1:5"
   EXPECT_EQ(hms_to_s(""), 0);
   EXPECT_EQ(hms_to_s("abc:10:10"), 610);
 }
