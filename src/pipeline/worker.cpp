@@ -185,52 +185,20 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
   const int c = run.cancel_request();  // read only after the tool has ended
   const int e = exit.code;
 
-  switch (kind) {
-    case StepKind::kDemux:
-      RemoveFile(step.lock_file);
-      if (c != kCancelNone || e != 0) {
-        for (const auto& out : step.outputs_on_failure) RemoveFile(out);
-        if (c == kCancelCancel) Borra(job, run.slot());
-        if (e != 0) FailJob(run, step.command_line, e);
-        return StepEnd::kStop;
-      }
-      break;
-    case StepKind::kRescale:
-      // Its exit code fails nothing, but a half-written subtitle from a
-      // failed run must not reach the muxer.
-      if (c != kCancelNone || e != 0) {
-        for (const auto& out : step.outputs_on_failure) RemoveFile(out);
-        if (c == kCancelCancel) Borra(job, run.slot());
-        if (c != kCancelNone) return StepEnd::kStop;
-      }
-      break;
-    case StepKind::kX264Pass1:
-      if (c == kCancelCancel) Borra(job, run.slot());
-      if (c != kCancelNone || e != 0) {
-        if (e != 0) FailJob(run, step.command_line, e);
-        return StepEnd::kStop;
-      }
-      break;
-    case StepKind::kEncoder:
-      RemoveFile(step.lock_file);
-      if (c != kCancelNone || e != 0) {
-        for (const auto& out : step.outputs_on_failure) RemoveFile(out);
-        if (c == kCancelCancel) Borra(job, run.slot());
-        if (e != 0) FailJob(run, step.command_line, e);
-        return StepEnd::kStop;
-      }
-      break;
-    case StepKind::kMux:
-      // A stopped muxer also ends with 0, yet its job keeps its
-      // temporaries (the encoded video above all) for the next start.
-      if ((e == 0 && c == kCancelNone) || c == kCancelCancel) Borra(job, run.slot());
-      if (c != kCancelNone || e != 0) {
-        for (const auto& out : step.outputs_on_failure) RemoveFile(out);
-        if (!step.output_tree_on_failure.empty()) DeleteTree(step.output_tree_on_failure);
-        if (e != 0) FailJob(run, step.command_line, e);
-        return StepEnd::kStop;
-      }
-      break;
+  RemoveFile(step.lock_file);  // the tool has ended, however it ended
+  const bool stopped = c != kCancelNone;
+  const bool failed = e != 0 && kind != StepKind::kRescale;  // a rescale's exit code fails nothing
+  const bool finished = !stopped && e == 0;
+  // A finished mux makes the intermediates useless. A stopped muxer also
+  // ends with 0, yet its job keeps them (the encoded video above all).
+  if (kind == StepKind::kMux && finished) Borra(job, run.slot());
+  if (!finished) {
+    // What the step left half-written must never pass for finished work.
+    for (const auto& out : step.outputs_on_failure) RemoveFile(out);
+    if (!step.output_tree_on_failure.empty()) DeleteTree(step.output_tree_on_failure);
+    if (c == kCancelCancel) Borra(job, run.slot());
+    if (failed) FailJob(run, step.command_line, e);
+    if (stopped || failed) return StepEnd::kStop;
   }
   frontend_.StatusText("");
   return StepEnd::kNext;
@@ -282,33 +250,34 @@ void PipelineRunner::Run(RunControl& run) {
   }
 
   const int total = plan.total_steps;
+  using Builder = PreparedStep (*)(const JobRecord&, const StepContext&, int, int);
+  struct VideoStep {
+    Builder build;
+    int number;
+    StepKind kind;
+  };
+  std::vector<VideoStep> video;
   switch (plan.video) {
     case VideoKind::kNone:
       break;
     case VideoKind::kMvcenc:
-      if (RunStep(run, job, BuildMvcencStep(job, ctx, plan.video_step, total), StepKind::kEncoder) ==
-          StepEnd::kStop)
-        return;
+      video = {{BuildMvcencStep, plan.video_step, StepKind::kEncoder}};
       break;
     case VideoKind::kX264TwoPass:
-      if (RunStep(run, job, BuildX264Pass1Step(job, ctx, plan.video_step, total), StepKind::kX264Pass1) ==
-          StepEnd::kStop)
-        return;
-      if (RunStep(run, job, BuildX264SecondStep(job, ctx, plan.pass2_step, total), StepKind::kEncoder) ==
-          StepEnd::kStop)
-        return;
+      video = {{BuildX264Pass1Step, plan.video_step, StepKind::kX264Pass1},
+               {BuildX264SecondStep, plan.pass2_step, StepKind::kEncoder}};
       break;
     case VideoKind::kX264Crf:
-      if (RunStep(run, job, BuildX264SecondStep(job, ctx, plan.video_step, total), StepKind::kEncoder) ==
-          StepEnd::kStop)
-        return;
+      video = {{BuildX264SecondStep, plan.video_step, StepKind::kEncoder}};
       break;
     case VideoKind::kX265:
-      if (RunStep(run, job, BuildX265Step(job, ctx, plan.video_step, total), StepKind::kEncoder) ==
-          StepEnd::kStop)
-        return;
+      video = {{BuildX265Step, plan.video_step, StepKind::kEncoder}};
       break;
   }
+  // Each step is prepared when its turn comes: what it finds on disk then
+  // decides whether it runs.
+  for (const VideoStep& v : video)
+    if (RunStep(run, job, v.build(job, ctx, v.number, total), v.kind) == StepEnd::kStop) return;
 
   if (plan.mux == MuxKind::kMkvmerge) {
     if (RunStep(run, job, BuildMkvmergeStep(job, ctx, plan.mux_step, total), StepKind::kMux) ==
