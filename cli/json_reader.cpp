@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "util/text.h"
+
 namespace dp::cli {
 namespace {
 
@@ -56,23 +58,6 @@ class Parser {
     if (t_.substr(i_, word.size()) != word) return false;
     i_ += word.size();
     return true;
-  }
-  static void PutUtf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
   }
   bool Hex4(unsigned& v) {
     if (i_ + 4 > t_.size()) return false;
@@ -135,7 +120,7 @@ class Parser {
             if (!Hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
           }
-          PutUtf8(out, cp);
+          AppendUtf8(out, static_cast<char32_t>(cp));
           break;
         }
         default:
