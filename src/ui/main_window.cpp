@@ -328,6 +328,7 @@ void MainWindow::ShowRunState(bool running) {
     timer_->start();
   else
     timer_->stop();
+  progress_display_->SetTaskbarState(running ? TaskbarState::kNormal : TaskbarState::kNoProgress);
   ActualitzaLlista();
 }
 
@@ -341,6 +342,7 @@ void MainWindow::SelectQueueSlot(int slot) {
 void MainWindow::ShowStepStart(const QString& label) {
   bar_->setValue(0);
   if (!label.isEmpty()) bar_label_->setText(label);
+  progress_display_->SetTaskbarState(TaskbarState::kIndeterminate);
   run_.taskbar_progress_pending = true;
 }
 

@@ -10,6 +10,7 @@
 #include "queue/job_queue.h"
 #include "queue/progress.h"
 #include "queue/queue_control.h"
+#include "ui/launcher_progress.h"
 
 namespace dp::ui {
 
@@ -35,6 +36,7 @@ class BarProgressDisplay : public ProgressDisplay {
  public:
   BarProgressDisplay(QProgressBar* bar, QLabel* label, QLabel* status, RunState& run)
       : bar_(bar), label_(label), status_(status), run_(run) {}
+  LauncherProgress& launcher() { return launcher_; }
   void SetBarValue(int per_mille) override { bar_->setValue(per_mille); }
   std::string BarLabel() override { return label_->text().toStdString(); }
   void SetBarLabel(std::string_view text) override {
@@ -43,9 +45,9 @@ class BarProgressDisplay : public ProgressDisplay {
   void SetStatusText(std::string_view text) override {
     status_->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   }
-  bool HasTaskbar() override { return false; }  // no taskbar progress channel on this desktop layer
-  void SetTaskbarState(TaskbarState) override {}
-  void SetTaskbarValue(int, int) override {}
+  bool HasTaskbar() override { return launcher_.available(); }
+  void SetTaskbarState(TaskbarState state) override { launcher_.SetState(state); }
+  void SetTaskbarValue(int completed, int total) override { launcher_.SetValue(completed, total); }
   bool TaskbarProgressPending() override { return run_.taskbar_progress_pending.load(); }
   void SetTaskbarProgressPending(bool pending) override { run_.taskbar_progress_pending = pending; }
 
@@ -54,6 +56,7 @@ class BarProgressDisplay : public ProgressDisplay {
   QLabel* label_;
   QLabel* status_;
   RunState& run_;
+  LauncherProgress launcher_;
 };
 
 }  // namespace dp::ui
