@@ -64,6 +64,9 @@ struct PreparedScan {
   std::uint64_t total_packets = 0;
   ScanStreams streams;
   double duration_ms = 0;  // playing time of the title
+  // Threads that read each regular file, 1 or 2; 0 lets the scan choose
+  // (2 when the process may run on at least two CPUs).
+  int read_threads = 0;
 };
 
 // Finds total_packets: each file is opened to read its size (and the single

@@ -40,21 +40,37 @@ constexpr std::uint32_t kMaxInt32 = std::numeric_limits<std::int32_t>::max();
 }  // namespace
 
 ScanResult SnapshotCounts(const ScanCounts& counts, std::uint64_t total_packets, double duration_ms) {
+  return SnapshotCounts(std::span<const ScanCounts>(&counts, 1), total_packets, duration_ms);
+}
+
+ScanResult SnapshotCounts(std::span<const ScanCounts> blocks, std::uint64_t total_packets,
+                          double duration_ms) {
   ScanResult r;
-  const ScanStreams& s = counts.streams();
   r.total_packets = total_packets;
-  r.scanned_packets = counts.scanned_packets();
   r.duration_ms = duration_ms;
-  r.elapsed_ms = ElapsedMs(r.scanned_packets, total_packets, duration_ms);
+  if (blocks.empty()) return r;
+  const ScanStreams& s = blocks.front().streams();
   r.video_count = std::clamp(s.video_count, 0, kMaxVideoStreams);
   r.audio_count = std::clamp(s.audio_count, 0, kMaxAudioStreams);
   r.subtitle_count = std::clamp(s.subtitle_count, 0, kMaxSubtitleStreams);
-  for (int i = 0; i < r.video_count; ++i) r.video[i] = {s.video_pid[i], counts.video_packets(i), 0, 0};
-  for (int i = 0; i < r.audio_count; ++i) r.audio[i] = {s.audio_pid[i], counts.audio_packets(i), 0, 0};
-  for (int i = 0; i < r.subtitle_count; ++i) {
-    const std::uint32_t forced = std::min<std::uint32_t>(counts.subtitle_forced(i), kMaxInt32);
-    r.subtitle[i] = {s.subtitle_pid[i], counts.subtitle_packets(i), 0, static_cast<std::int32_t>(forced)};
+  for (int i = 0; i < r.video_count; ++i) r.video[i].pid = s.video_pid[i];
+  for (int i = 0; i < r.audio_count; ++i) r.audio[i].pid = s.audio_pid[i];
+  for (int i = 0; i < r.subtitle_count; ++i) r.subtitle[i].pid = s.subtitle_pid[i];
+  // Unsigned 32-bit sums wrap as one block's counter would have wrapped.
+  std::uint32_t forced[kMaxSubtitleStreams] = {};
+  for (const ScanCounts& b : blocks) {
+    r.scanned_packets += b.scanned_packets();
+    for (int i = 0; i < r.video_count; ++i) r.video[i].packet_count += b.video_packets(i);
+    for (int i = 0; i < r.audio_count; ++i) r.audio[i].packet_count += b.audio_packets(i);
+    for (int i = 0; i < r.subtitle_count; ++i) {
+      r.subtitle[i].packet_count += b.subtitle_packets(i);
+      forced[i] += b.subtitle_forced(i);
+    }
   }
+  for (int i = 0; i < r.subtitle_count; ++i) {
+    r.subtitle[i].forced_count = static_cast<std::int32_t>(std::min(forced[i], kMaxInt32));
+  }
+  r.elapsed_ms = ElapsedMs(r.scanned_packets, total_packets, duration_ms);
   return r;
 }
 

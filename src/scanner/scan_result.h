@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "source/inventory.h"
 
@@ -69,8 +70,11 @@ double LiveRateKbps(std::uint32_t packet_count, double elapsed_ms);
 // minutes of the title, else 0.
 std::int32_t ClassifySparseTrack(std::int32_t forced_count, double elapsed_ms, double live_rate_kbps);
 
-// A copy of the counters as they stand, with stream PIDs and duration.
+// A copy of the counters as they stand, with stream PIDs and duration; of
+// several blocks (one per reading thread, all of the same streams), their sum.
 ScanResult SnapshotCounts(const ScanCounts& counts, std::uint64_t total_packets, double duration_ms);
+ScanResult SnapshotCounts(std::span<const ScanCounts> blocks, std::uint64_t total_packets,
+                          double duration_ms);
 
 // Turns the counts of result into bitrates: elapsed_ms, then every stream's
 // scanned_bitrate_kbps (video at 1472 bits per packet, audio and subtitles

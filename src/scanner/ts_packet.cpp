@@ -34,6 +34,20 @@ ScanCounts::ScanCounts(const ScanStreams& streams) : streams_(streams) {
               kFirstSubtitleSlot);
 }
 
+ScanCounts::Tally ScanCounts::Mark() const {
+  Tally t;
+  t.scanned_packets = scanned_packets();
+  for (int i = 0; i < kSlots; ++i) t.packets[i] = Load(packets_[i]);
+  for (int i = 0; i < kMaxSubtitleStreams; ++i) t.forced[i] = Load(forced_[i]);
+  return t;
+}
+
+void ScanCounts::Rewind(const Tally& mark) {
+  scanned_packets_.store(mark.scanned_packets, std::memory_order_relaxed);
+  for (int i = 0; i < kSlots; ++i) packets_[i].store(mark.packets[i], std::memory_order_relaxed);
+  for (int i = 0; i < kMaxSubtitleStreams; ++i) forced_[i].store(mark.forced[i], std::memory_order_relaxed);
+}
+
 int ProcesaPacket(ScanCounts& counts, const std::uint8_t* buffer, int length) {
   if (buffer == nullptr || length < kSourcePacketSize) return 0;
   if (buffer[kSyncOffset] != kSyncByte) return 1;

@@ -37,10 +37,12 @@ struct ScanStreams {
   std::int32_t subtitle_pid[kMaxSubtitleStreams] = {};
 };
 
-// Counters of one scan. Only the scanning thread writes them (so a relaxed
-// load and store is an exact increment); other threads may read them at any
-// time. A new scan always gets a fresh block.
-class ScanCounts {
+// A block of counters of one scan. Only one thread at a time writes a block
+// (so a relaxed load and store is an exact increment); other threads may read
+// it at any time. A scan that reads with several threads gives each its own
+// block, and its figures are the sum of the blocks. A new scan always gets
+// fresh blocks. Aligned so that two blocks side by side share no cache line.
+class alignas(64) ScanCounts {
  public:
   // Counter slots: 0 is "not counted", then video, audio and subtitle
   // streams in table order.
@@ -49,9 +51,21 @@ class ScanCounts {
   static constexpr int kFirstSubtitleSlot = kFirstAudioSlot + kMaxAudioStreams;
   static constexpr int kSlots = kFirstSubtitleSlot + kMaxSubtitleStreams;
 
+  // The counters as plain values: where a block stood at some moment.
+  struct Tally {
+    std::uint64_t scanned_packets = 0;
+    std::uint32_t packets[kSlots] = {};
+    std::uint32_t forced[kMaxSubtitleStreams] = {};
+  };
+
   explicit ScanCounts(const ScanStreams& streams);
   ScanCounts(const ScanCounts&) = delete;
   ScanCounts& operator=(const ScanCounts&) = delete;
+
+  Tally Mark() const;
+  // Puts the counters back to a mark taken earlier; called while no other
+  // thread writes the block.
+  void Rewind(const Tally& mark);
 
   const ScanStreams& streams() const { return streams_; }
   std::uint64_t scanned_packets() const { return scanned_packets_.load(std::memory_order_relaxed); }

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "scanner/scan_result.h"
 #include "scanner/ts_packet.h"
 #include "support/temp_dir.h"
+#include "util/text.h"
 
 namespace dp {
 namespace {
@@ -355,15 +357,45 @@ Bytes Title(int repeats, int video, int audio, int subtitle) {
   return b;
 }
 
-PreparedScan Prepare(const std::vector<std::filesystem::path>& paths, double duration_ms) {
+// Packets per read chunk.
+constexpr int kChunkPackets = kScanBufferSize / kSourcePacketSize;
+
+// Two reading threads unless told otherwise, whatever the machine.
+PreparedScan Prepare(const std::vector<std::filesystem::path>& paths, double duration_ms, int threads = 2,
+                     const ScanStreams& streams = Streams({0x1011}, {0x1100}, {0x1200})) {
   ScanSource source;
   for (const auto& p : paths) source.files.push_back({p.string(), p.filename().string()});
   source.clip_list = paths.size() > 1;
   PreparedScan scan;
   EXPECT_TRUE(OpenScanSource(source, scan));
-  scan.streams = Streams({0x1011}, {0x1100}, {0x1200});
+  scan.streams = streams;
   scan.duration_ms = duration_ms;
+  scan.read_threads = threads;
   return scan;
+}
+
+ScanResult ScanToEnd(PreparedScan scan) {
+  TsScanner scanner;
+  scanner.Start(std::move(scan), nullptr);
+  scanner.Wait();
+  return scanner.Progress();
+}
+
+// Everything a finished scan reports, as one comparable text.
+std::string Figures(const ScanResult& r) {
+  std::string out = Format("state %d finished %d total %llu scanned %llu elapsed %.17g\n", r.scan_state,
+                           r.finished, static_cast<unsigned long long>(r.total_packets),
+                           static_cast<unsigned long long>(r.scanned_packets), r.elapsed_ms);
+  auto add = [&out](const char* kind, const StreamScan* streams, int count) {
+    for (int i = 0; i < count; ++i) {
+      out += Format("%s %d: %u packets %d kbps %d forced\n", kind, streams[i].pid, streams[i].packet_count,
+                    streams[i].scanned_bitrate_kbps, streams[i].forced_count);
+    }
+  };
+  add("video", r.video, r.video_count);
+  add("audio", r.audio, r.audio_count);
+  add("subtitle", r.subtitle, r.subtitle_count);
+  return out;
 }
 
 TEST(TsScanner, WholeFileOverSeveralBuffersWithATruncatedLastPacket) {
@@ -375,47 +407,52 @@ TEST(TsScanner, WholeFileOverSeveralBuffersWithATruncatedLastPacket) {
   b.resize(b.size() + 150, 0x00);
   WriteFile(dir / "00005.m2ts", b);
 
-  Recorder recorder;
-  TsScanner scanner;
-  // 48001 packets in all; a duration of 1536 ms makes audio and subtitle
-  // rates equal their packet counts.
-  const std::uint64_t id = scanner.Start(Prepare({dir / "00005.m2ts"}, 1536), &recorder);
-  // Reading the live figures while the worker counts is safe.
-  for (int i = 0; i < 50 && scanner.scan_state() == kScanRunning; ++i) {
-    const ScanResult live = scanner.Progress();
-    EXPECT_LE(live.scanned_packets, 48001u);
-    EXPECT_FALSE(scanner.scan_file_name().empty());
-  }
-  scanner.Wait();
+  for (int threads : {2, 1}) {
+    SCOPED_TRACE(threads);
+    Recorder recorder;
+    TsScanner scanner;
+    // 48001 packets in all, almost six chunks; a duration of 1536 ms makes
+    // audio and subtitle rates equal their packet counts.
+    const std::uint64_t id = scanner.Start(Prepare({dir / "00005.m2ts"}, 1536, threads), &recorder);
+    // Reading the live figures while the worker counts is safe.
+    for (int i = 0; i < 50 && scanner.scan_state() == kScanRunning; ++i) {
+      const ScanResult live = scanner.Progress();
+      EXPECT_LE(live.scanned_packets, 48001u);
+      EXPECT_FALSE(scanner.scan_file_name().empty());
+    }
+    scanner.Wait();
 
-  const ScanResult r = scanner.Progress();
-  EXPECT_EQ(r.scan_id, id);
-  EXPECT_EQ(scanner.scan_state(), kScanEnded);
-  EXPECT_TRUE(r.finished);
-  EXPECT_EQ(r.total_packets, 48001u);
-  EXPECT_EQ(r.scanned_packets, 48001u);
-  const std::vector<std::uint32_t> counts = {r.video[0].packet_count, r.audio[0].packet_count,
-                                             r.subtitle[0].packet_count};
-  EXPECT_EQ(counts, (std::vector<std::uint32_t>{24000, 12000, 6001}));
-  EXPECT_EQ(r.subtitle[0].forced_count, 1);
-  EXPECT_EQ(r.video[0].scanned_bitrate_kbps, 23000);  // 24000 x 1472 / 1536
-  EXPECT_EQ(r.audio[0].scanned_bitrate_kbps, 12000);
-  EXPECT_EQ(r.subtitle[0].scanned_bitrate_kbps, 6001);
-  const auto ended = recorder.ended();
-  ASSERT_EQ(ended.size(), 1u);
-  EXPECT_EQ(ended[0].scan_id, id);
-  EXPECT_EQ(ended[0].video[0].scanned_bitrate_kbps, 23000);
+    const ScanResult r = scanner.Progress();
+    EXPECT_EQ(r.scan_id, id);
+    EXPECT_EQ(scanner.scan_state(), kScanEnded);
+    EXPECT_TRUE(r.finished);
+    EXPECT_EQ(r.total_packets, 48001u);
+    EXPECT_EQ(r.scanned_packets, 48001u);
+    const std::vector<std::uint32_t> counts = {r.video[0].packet_count, r.audio[0].packet_count,
+                                               r.subtitle[0].packet_count};
+    EXPECT_EQ(counts, (std::vector<std::uint32_t>{24000, 12000, 6001}));
+    EXPECT_EQ(r.subtitle[0].forced_count, 1);
+    EXPECT_EQ(r.video[0].scanned_bitrate_kbps, 23000);  // 24000 x 1472 / 1536
+    EXPECT_EQ(r.audio[0].scanned_bitrate_kbps, 12000);
+    EXPECT_EQ(r.subtitle[0].scanned_bitrate_kbps, 6001);
+    const auto ended = recorder.ended();
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].scan_id, id);
+    EXPECT_EQ(ended[0].video[0].scanned_bitrate_kbps, 23000);
+  }
 }
 
 TEST(TsScanner, SyncErrorsAndMissingClips) {
   test::TempDir dir;
-  Bytes damaged = Title(100, 1, 1, 0);
+  // 30000 and 15000 packets: several chunks each.
+  Bytes damaged = Title(10000, 1, 1, 0);
   damaged[5 * kSourcePacketSize + kSyncOffset] = 0x00;
   WriteFile(dir / "00001.m2ts", damaged);
-  WriteFile(dir / "00002.m2ts", Title(50, 1, 1, 0));
+  WriteFile(dir / "00002.m2ts", Title(5000, 1, 1, 0));
 
   // A sync error ends only the clip in hand: packets 0-4 of the first
-  // (system, video, audio, system, video) and all of the second count.
+  // (system, video, audio, system, video) and all of the second count, and
+  // the whole first chunk counts as scanned.
   Recorder recorder;
   TsScanner scanner;
   scanner.Start(Prepare({dir / "00001.m2ts", dir / "00002.m2ts"}, 1000), &recorder);
@@ -423,9 +460,9 @@ TEST(TsScanner, SyncErrorsAndMissingClips) {
   ScanResult r = scanner.Progress();
   EXPECT_EQ(r.scan_state, kScanSyncError);
   EXPECT_TRUE(r.finished);
-  EXPECT_EQ(r.scanned_packets, 300u + 150u);
-  EXPECT_EQ(r.video[0].packet_count, 2u + 50u);
-  EXPECT_EQ(r.audio[0].packet_count, 1u + 50u);
+  EXPECT_EQ(r.scanned_packets, kChunkPackets + 15000u);
+  EXPECT_EQ(r.video[0].packet_count, 2u + 5000u);
+  EXPECT_EQ(r.audio[0].packet_count, 1u + 5000u);
   EXPECT_GT(r.video[0].scanned_bitrate_kbps, 0);
   // A stop request after the end does not hide the sync error.
   scanner.RequestStop();
@@ -449,11 +486,139 @@ TEST(TsScanner, SyncErrorsAndMissingClips) {
   const auto ended = recorder.ended();
   ASSERT_EQ(ended.size(), 3u);
   EXPECT_FALSE(ended[2].finished);
-  EXPECT_EQ(ended[2].video[0].packet_count, 50u);
+  EXPECT_EQ(ended[2].video[0].packet_count, 5000u);
   EXPECT_EQ(ended[2].video[0].scanned_bitrate_kbps, 0);
   EXPECT_EQ(scanner.scan_state(), kScanRunning);
   scanner.RequestStop();
   EXPECT_EQ(scanner.Progress().scan_state, kScanEnded);
+}
+
+// n packets of several PIDs in a fixed pseudo-random order, with forced
+// captions among the subtitle packets; tally and forced count what was made,
+// per PID.
+Bytes Mixed(int n, std::uint32_t seed, std::map<int, std::uint32_t>& tally,
+            std::map<int, std::uint32_t>& forced) {
+  static constexpr int kPids[] = {0x0000, 0x0100, 0x1011, 0x1100, 0x1101, 0x1200, 0x1201, 0x1FFF};
+  Bytes b;
+  b.reserve(static_cast<std::size_t>(n) * kSourcePacketSize);
+  for (int i = 0; i < n; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    const int pid = kPids[(seed >> 24) % 8];
+    if (pid >= 0x1200 && (seed >> 8) % 16 == 0) {
+      AddComposition(b, pid, 0x80, 0x40);
+      ++forced[pid];
+    } else {
+      AddPacket(b, pid);
+    }
+    ++tally[pid];
+  }
+  return b;
+}
+
+Bytes Video(int n) {
+  Bytes b;
+  for (int i = 0; i < n; ++i) AddPacket(b, 0x1011);
+  return b;
+}
+
+void BreakSync(Bytes& b, std::size_t packet) { b[packet * kSourcePacketSize + kSyncOffset] = 0x00; }
+
+TEST(TsScanner, OneAndTwoThreadsGiveTheSameFigures) {
+  test::TempDir dir;
+  std::map<int, std::uint32_t> tally, forced;
+  Bytes first = Mixed(5 * kChunkPackets + 3001, 1, tally, forced);
+  first.resize(first.size() + 77, kSyncByte);  // a truncated last packet
+  WriteFile(dir / "00001.m2ts", first);
+  WriteFile(dir / "00002.m2ts", Mixed(100, 2, tally, forced));
+  // Exactly three chunks: the read after the last one finds the end.
+  WriteFile(dir / "00003.m2ts", Mixed(3 * kChunkPackets, 3, tally, forced));
+  const ScanStreams streams = Streams({0x1011}, {0x1100, 0x1101}, {0x1200, 0x1201});
+  const std::vector<std::filesystem::path> clips = {dir / "00001.m2ts", dir / "00002.m2ts",
+                                                    dir / "00003.m2ts"};
+
+  const ScanResult two = ScanToEnd(Prepare(clips, 90000, 2, streams));
+  EXPECT_EQ(Figures(two), Figures(ScanToEnd(Prepare(clips, 90000, 1, streams))));
+  EXPECT_EQ(Figures(ScanToEnd(Prepare({clips[0]}, 90000, 2, streams))),
+            Figures(ScanToEnd(Prepare({clips[0]}, 90000, 1, streams))));
+
+  EXPECT_EQ(two.scan_state, kScanEnded);
+  const std::uint64_t packets = 8u * kChunkPackets + 3001 + 100;
+  EXPECT_EQ(two.total_packets, packets);
+  EXPECT_EQ(two.scanned_packets, packets);
+  const std::vector<std::uint32_t> got = {two.video[0].packet_count,
+                                          two.audio[0].packet_count,
+                                          two.audio[1].packet_count,
+                                          two.subtitle[0].packet_count,
+                                          two.subtitle[1].packet_count,
+                                          static_cast<std::uint32_t>(two.subtitle[0].forced_count),
+                                          static_cast<std::uint32_t>(two.subtitle[1].forced_count)};
+  EXPECT_EQ(got, (std::vector<std::uint32_t>{tally[0x1011], tally[0x1100], tally[0x1101], tally[0x1200],
+                                             tally[0x1201], forced[0x1200], forced[0x1201]}));
+  EXPECT_GT(forced[0x1200], 0u);
+}
+
+TEST(TsScanner, ASyncErrorInALateChunkEndsTheFileAsOneReaderWould) {
+  test::TempDir dir;
+  // Every packet video, so the count says where the file's scan ended. The
+  // first bad packet lies near the end of chunk 9; the other thread, reading
+  // chunk 10 meanwhile, meets a bad packet there too.
+  Bytes late = Video(12 * kChunkPackets);
+  BreakSync(late, 10 * kChunkPackets - 100);
+  BreakSync(late, 10 * kChunkPackets + 100);
+  WriteFile(dir / "00001.m2ts", late);
+  // The first packet of chunk 2 is bad: nothing of that chunk counts.
+  Bytes at_start = Video(5 * kChunkPackets);
+  BreakSync(at_start, 2 * kChunkPackets);
+  WriteFile(dir / "00002.m2ts", at_start);
+  WriteFile(dir / "00003.m2ts", Video(1000));
+  const std::vector<std::filesystem::path> clips = {dir / "00001.m2ts", dir / "00002.m2ts",
+                                                    dir / "00003.m2ts"};
+
+  ScanResult r = ScanToEnd(Prepare({clips[0]}, 1000));
+  EXPECT_EQ(r.scan_state, kScanSyncError);
+  EXPECT_TRUE(r.finished);
+  EXPECT_EQ(r.scanned_packets, 10u * kChunkPackets);
+  EXPECT_EQ(r.video[0].packet_count, 10u * kChunkPackets - 100);
+
+  // A clip list goes on after each damaged clip.
+  r = ScanToEnd(Prepare(clips, 1000));
+  EXPECT_EQ(r.scan_state, kScanSyncError);
+  EXPECT_EQ(r.scanned_packets, 10u * kChunkPackets + 2u * kChunkPackets + 1000);
+  EXPECT_EQ(r.video[0].packet_count, 10u * kChunkPackets - 100 + 2u * kChunkPackets + 1000);
+  EXPECT_EQ(Figures(r), Figures(ScanToEnd(Prepare(clips, 1000, 1))));
+}
+
+TEST(TsScanner, StopMidFileWithTwoThreads) {
+  test::TempDir dir;
+  // Chunk c holds c + 1 video packets, so the video count tells which
+  // chunks were counted.
+  constexpr int kChunks = 16;
+  Bytes b;
+  for (int c = 0; c < kChunks; ++c) {
+    for (int k = 0; k < kChunkPackets; ++k) AddPacket(b, k <= c ? 0x1011 : 0x0000);
+  }
+  WriteFile(dir / "00001.m2ts", b);
+
+  TsScanner scanner;
+  scanner.Start(Prepare({dir / "00001.m2ts"}, 1000), nullptr);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (scanner.Progress().scanned_packets == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  scanner.RequestStop();
+  const std::uint64_t at_stop = scanner.Progress().scanned_packets;
+  scanner.Wait();
+
+  const ScanResult r = scanner.Progress();
+  EXPECT_EQ(r.scan_state, kScanEnded);
+  EXPECT_TRUE(r.finished);
+  // After the stop each thread counts at most the one chunk it has in hand.
+  EXPECT_LE(r.scanned_packets, at_stop + 2u * kChunkPackets);
+  // The chunks counted are the first ones, each of them whole.
+  EXPECT_EQ(r.scanned_packets % kChunkPackets, 0u);
+  const std::uint64_t m = r.scanned_packets / kChunkPackets;
+  EXPECT_EQ(r.video[0].packet_count, m * (m + 1) / 2);
+  EXPECT_GT(r.video[0].scanned_bitrate_kbps, 0);
 }
 
 bool WriteAll(int fd, const Bytes& bytes) {
