@@ -83,35 +83,7 @@ class ToolStandins : public ::testing::Test {
     if (fs::exists(file)) return file;
     bool ok = false;
     if (name == "clip.m2ts") {
-      ok = Ffmpeg({"-f",
-                   "lavfi",
-                   "-i",
-                   "testsrc2=size=1920x1080:rate=24000/1001",
-                   "-f",
-                   "lavfi",
-                   "-i",
-                   "sine=sample_rate=48000",
-                   "-t",
-                   "2",
-                   "-c:v",
-                   "libx264",
-                   "-preset",
-                   "ultrafast",
-                   "-x264-params",
-                   "force-cfr=1",
-                   "-c:a",
-                   "ac3",
-                   "-f",
-                   "mpegts",
-                   "-mpegts_m2ts_mode",
-                   "1",
-                   "-muxrate",
-                   "20M",
-                   "-streamid",
-                   "0:0x1011",
-                   "-streamid",
-                   "1:0x1100",
-                   file.string()});
+      ok = test::MakeBlurayClip(file, 2, "1920x1080");
     } else if (name == "3d.m2ts") {
       ok = Ffmpeg({"-f",
                    "lavfi",
