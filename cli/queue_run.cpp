@@ -14,6 +14,7 @@
 #include "queue/progress.h"
 #include "queue/queue_control.h"
 #include "queue/queue_store.h"
+#include "queue/run_progress_source.h"
 #include "store_access.h"
 
 namespace dp::cli {
@@ -81,32 +82,6 @@ class CliFrontend : public QueueFrontend, public ProgressDisplay {
   std::string last_progress_;
 };
 
-class RunSource : public ProgressSource {
- public:
-  RunSource(QueueControl& control, JobQueue& queue, RunState& run)
-      : control_(control), queue_(queue), run_(run) {}
-  bool ConsoleWindowFound() override { return true; }
-  void FindConsoleWindow() override {}
-  int CurrentJob() override { return run_.current_job.load(); }
-  std::int32_t JobStatus(int slot) override { return queue_.Status(slot); }
-  std::int32_t JobFrameCount(int slot) override { return queue_.Get(slot).frame_count; }
-  std::string ReadPipe(std::size_t max_bytes) override {
-    auto r = control_.CurrentRun();
-    auto tool = r ? r->tool() : nullptr;
-    return tool ? tool->ReadOutput(max_bytes) : std::string();
-  }
-  std::string ConsoleTitle() override {
-    auto r = control_.CurrentRun();
-    auto tool = r ? r->tool() : nullptr;
-    return tool ? tool->ConsoleTitle() : std::string();
-  }
-
- private:
-  QueueControl& control_;
-  JobQueue& queue_;
-  RunState& run_;
-};
-
 bool ParseSlotArg(const Args& args, int& slot) {
   long long v = 0;
   if (args.size() != 1 || !ParseInt(args[0], v) || v < 0 || v >= kQueueSlots) return false;
@@ -166,7 +141,7 @@ int QueueControlCommand(const std::string& verb, Args args) {
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
 
-  RunSource source(control, queue, run);
+  RunProgressSource source(control, queue, run);
   control.ActivaJob(all);
   while (!control.Idle()) {
     if (g_stop_requested.exchange(false)) control.StopJob();

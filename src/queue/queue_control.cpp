@@ -238,14 +238,16 @@ std::shared_ptr<RunControl> QueueControl::CurrentRun() const {
   return run_;
 }
 
+bool QueueControl::IdleLocked() const { return !run_ && !pending_ && !working_; }
+
 bool QueueControl::Idle() const {
   std::lock_guard lock(mutex_);
-  return !run_ && !pending_ && !working_;
+  return IdleLocked();
 }
 
 void QueueControl::WaitIdle() {
   std::unique_lock lock(mutex_);
-  wake_.wait(lock, [this] { return !run_ && !pending_ && !working_; });
+  wake_.wait(lock, [this] { return IdleLocked(); });
 }
 
 void QueueControl::WorkerLoop() {

@@ -102,6 +102,7 @@ class QueueControl {
 
  private:
   void StopRun(int request, std::int32_t status);
+  bool IdleLocked() const;  // with mutex_ held
   void WorkerLoop();
   void EndRun();
 

@@ -272,19 +272,21 @@ void MainWindow::ApplySettingsToWindow() {
 }
 
 void MainWindow::ActualitzaLlista() {
-  const QueueView view = BuildQueueView(queue_.Snapshot());
+  const JobSlots jobs = queue_.Snapshot();
+  const QueueView view = BuildQueueView(jobs);
   FillQueueTree(queue_tree_, view);
   clear_->setEnabled(view.clear_enabled);
   cancel_->setEnabled(view.cancel_enabled);
   go_->setEnabled(view.go_enabled);
-  UpdateQueueButtons();
+  UpdateQueueButtons(jobs);
 }
 
 int MainWindow::Selected() const { return SelectedSlot(queue_tree_); }
 
-void MainWindow::UpdateQueueButtons() {
-  const QueueButtons b =
-      ActualitzaBotonsCua(queue_.Snapshot(), Selected(), queue_tree_->topLevelItemCount() == 0);
+void MainWindow::UpdateQueueButtons() { UpdateQueueButtons(queue_.Snapshot()); }
+
+void MainWindow::UpdateQueueButtons(const JobSlots& jobs) {
+  const QueueButtons b = ActualitzaBotonsCua(jobs, Selected(), queue_tree_->topLevelItemCount() == 0);
   if (b.remove) delete_->setEnabled(*b.remove);
   if (b.up) up_->setEnabled(*b.up);
   if (b.down) down_->setEnabled(*b.down);

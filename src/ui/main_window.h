@@ -67,6 +67,7 @@ class MainWindow : public QMainWindow {
   void BuildMenus();
   void ApplySettingsToWindow();
   void UpdateQueueButtons();
+  void UpdateQueueButtons(const JobSlots& jobs);
   void RefreshTitle();
   void ShowQueueMenu(const QPoint& where);
   int Selected() const;

@@ -1,6 +1,5 @@
-// The progress monitor's two sides for the window: it reads the running
-// tool through the queue's current run, and shows on the bar, its label and
-// the status line.
+// Where the window shows the progress monitor's readings: the bar, its
+// label, the status line and the taskbar entry.
 #pragma once
 
 #include <QLabel>
@@ -9,28 +8,10 @@
 #include "app/run_state.h"
 #include "queue/job_queue.h"
 #include "queue/progress.h"
-#include "queue/queue_control.h"
+#include "queue/run_progress_source.h"
 #include "ui/launcher_progress.h"
 
 namespace dp::ui {
-
-class RunProgressSource : public ProgressSource {
- public:
-  RunProgressSource(QueueControl& control, JobQueue& queue, RunState& run)
-      : control_(control), queue_(queue), run_(run) {}
-  bool ConsoleWindowFound() override { return true; }  // titles come with the output here
-  void FindConsoleWindow() override {}
-  int CurrentJob() override { return run_.current_job.load(); }
-  std::int32_t JobStatus(int slot) override { return queue_.Status(slot); }
-  std::int32_t JobFrameCount(int slot) override { return queue_.Get(slot).frame_count; }
-  std::string ReadPipe(std::size_t max_bytes) override;
-  std::string ConsoleTitle() override;
-
- private:
-  QueueControl& control_;
-  JobQueue& queue_;
-  RunState& run_;
-};
 
 class BarProgressDisplay : public ProgressDisplay {
  public:
