@@ -11,6 +11,8 @@
 #include "app/settings.h"
 #include "pipeline/worker.h"
 #include "platform/power.h"
+#include "platform/process_groups.h"
+#include "platform/store.h"
 #include "queue/progress.h"
 #include "queue/queue_control.h"
 #include "queue/queue_store.h"
@@ -141,6 +143,9 @@ int QueueControlCommand(const std::string& verb, Args args) {
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
 
+  // What a killed run left running ends before a job starts: a second
+  // encoder must not write a file that an orphan still writes.
+  StartGroupRecord(Store::DefaultFile().parent_path() / kGroupRecordName);
   RunProgressSource source(control, queue, run);
   control.ActivaJob(all);
   while (!control.Idle()) {

@@ -2,33 +2,32 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <string>
 #include <vector>
 
-extern char** environ;
+#include "platform/process_groups.h"
+#include "platform/spawn.h"
 
 namespace dp {
 
 namespace {
 
 // Starts argv in a process group of its own, with stdin, stdout and stderr
-// on /dev/null; 0 when it cannot.
-pid_t SpawnQuiet(std::vector<const char*> argv) {
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd : {0, 1, 2})
-    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attr, 0);
+// on /dev/null; 0 when it cannot. Like the tools, the child dies with the
+// thread that starts it: KeepAwake runs on the user-interface thread or on
+// the queue's worker, both of which last as long as the program.
+pid_t SpawnQuiet(std::vector<std::string> argv) {
+  const int null_fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (null_fd < 0) return 0;
+  SpawnRequest request;
+  request.argv = std::move(argv);
+  request.in = request.out = request.err = null_fd;
   pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, &attr, const_cast<char* const*>(argv.data()), environ);
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
+  const int rc = Spawn(request, pid);
+  ::close(null_fd);
   return rc == 0 ? pid : 0;
 }
 
@@ -38,17 +37,20 @@ LogindPower::~LogindPower() { KeepAwake(false); }
 
 void LogindPower::KeepAwake(bool on) {
   std::lock_guard lock(mutex_);
-  if (on) {
-    if (inhibitor_ > 0 && waitpid(inhibitor_, nullptr, WNOHANG) == 0) return;  // still held
-    inhibitor_ = SpawnQuiet({"systemd-inhibit", "--what=sleep:idle", "--who=DiscPress",
-                             "--why=Converting the job queue", "--mode=block", "sleep", "infinity"});
-    return;
-  }
   if (inhibitor_ > 0) {
-    kill(-inhibitor_, SIGTERM);  // the inhibitor and the command it holds the lock for
-    waitpid(inhibitor_, nullptr, 0);
+    const pid_t ended = waitpid(inhibitor_, nullptr, WNOHANG);
+    if (ended == 0 && on) return;  // still held
+    if (ended == 0) {
+      kill(-inhibitor_, SIGTERM);  // the inhibitor and the command it holds the lock for
+      waitpid(inhibitor_, nullptr, 0);
+    }
+    ForgetGroup(inhibitor_);
     inhibitor_ = 0;
   }
+  if (!on) return;
+  inhibitor_ = SpawnQuiet({"systemd-inhibit", "--what=sleep:idle", "--who=DiscPress",
+                           "--why=Converting the job queue", "--mode=block", "sleep", "infinity"});
+  RecordGroup(inhibitor_);
 }
 
 bool LogindPower::PowerOff() {

@@ -1,21 +1,17 @@
 #include "platform/tool_process.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
 #include <utility>
 
+#include "platform/process_groups.h"
+#include "platform/spawn.h"
 #include "util/text.h"
-
-extern char** environ;
 
 namespace dp {
 
@@ -44,87 +40,6 @@ class Fd {
  private:
   int fd_ = -1;
 };
-
-// Where the child's standard descriptors go; -1 leaves one as it is.
-struct StdFds {
-  int in = -1;
-  int out = -1;
-  int err = -1;
-};
-
-std::vector<char*> ArgvPointers(const std::vector<std::string>& argv) {
-  std::vector<char*> ptrs;
-  ptrs.reserve(argv.size() + 1);
-  for (const std::string& a : argv) ptrs.push_back(const_cast<char*>(a.c_str()));
-  ptrs.push_back(nullptr);
-  return ptrs;
-}
-
-// posix_spawnp with the descriptors, group and folder given. Returns 0 or
-// the error number. `group` 0 makes the child the leader of a new group.
-int SpawnInto(const std::vector<std::string>& argv, const StdFds& fds, pid_t group,
-              const std::string& working_dir, pid_t& pid) {
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attr;
-  if (int rc = posix_spawn_file_actions_init(&actions)) return rc;
-  if (int rc = posix_spawnattr_init(&attr)) {
-    posix_spawn_file_actions_destroy(&actions);
-    return rc;
-  }
-  int rc = 0;
-  const int targets[3] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
-  const int sources[3] = {fds.in, fds.out, fds.err};
-  for (int i = 0; i < 3 && rc == 0; ++i) {
-    if (sources[i] >= 0) rc = posix_spawn_file_actions_adddup2(&actions, sources[i], targets[i]);
-  }
-  // Descriptors that some other part of the program opened without
-  // close-on-exec must not reach the tool: an inherited pipe end would keep
-  // a reader from ever seeing the end of its pipe.
-  if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  if (rc == 0 && !working_dir.empty())
-    rc = posix_spawn_file_actions_addchdir_np(&actions, working_dir.c_str());
-
-  // The tool starts with default signal handling and nothing blocked,
-  // whatever this program does with its signals (an ignored SIGPIPE would
-  // otherwise be inherited).
-  sigset_t defaults;
-  sigset_t mask;
-  sigfillset(&defaults);
-  sigdelset(&defaults, SIGKILL);
-  sigdelset(&defaults, SIGSTOP);
-  sigemptyset(&mask);
-  if (rc == 0) rc = posix_spawnattr_setsigdefault(&attr, &defaults);
-  if (rc == 0) rc = posix_spawnattr_setsigmask(&attr, &mask);
-  if (rc == 0) rc = posix_spawnattr_setpgroup(&attr, group);
-  if (rc == 0) {
-    rc = posix_spawnattr_setflags(&attr,
-                                  POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  }
-  if (rc == 0) {
-    std::vector<char*> args = ArgvPointers(argv);
-    rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
-  }
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
-  return rc;
-}
-
-// posix_spawn cannot ask for SCHED_IDLE, and setting it on the child after
-// the spawn races with the threads the tool creates at once (they would keep
-// normal priority). A short-lived thread lowers itself and spawns: the child
-// inherits the policy and the nice value from its first instruction.
-int SpawnIdle(const std::vector<std::string>& argv, const StdFds& fds, pid_t group,
-              const std::string& working_dir, pid_t& pid) {
-  int rc = 0;
-  std::thread spawner([&] {
-    const sched_param param{};
-    (void)sched_setscheduler(0, SCHED_IDLE, &param);
-    (void)setpriority(PRIO_PROCESS, 0, 19);
-    rc = SpawnInto(argv, fds, group, working_dir, pid);
-  });
-  spawner.join();
-  return rc;
-}
 
 int WaitPidRetrying(pid_t pid, int& status) {
   int r;
@@ -220,8 +135,12 @@ bool ToolProcess::Start(const ToolLaunch& launch, std::string& error) {
     feed_read.Reset(p[0]);
     feed_write.Reset(p[1]);
     pid_t pid = 0;
-    const StdFds fds{null_fd.get(), feed_write.get(), tool_out < 0 ? -1 : out_write.get()};
-    if (int rc = SpawnInto(launch.feeder_argv, fds, 0, launch.working_dir, pid)) {
+    const SpawnRequest feeder{.argv = launch.feeder_argv,
+                              .in = null_fd.get(),
+                              .out = feed_write.get(),
+                              .err = tool_out < 0 ? -1 : out_write.get(),
+                              .working_dir = launch.working_dir};
+    if (int rc = Spawn(feeder, pid)) {
       error = StartError(launch.feeder_argv, launch.working_dir, rc);
       return false;
     }
@@ -231,10 +150,14 @@ bool ToolProcess::Start(const ToolLaunch& launch, std::string& error) {
   }
 
   pid_t pid = 0;
-  const StdFds fds{with_feeder ? feed_read.get() : null_fd.get(), tool_out, tool_err};
-  const int rc = launch.idle_priority ? SpawnIdle(launch.argv, fds, group_, launch.working_dir, pid)
-                                      : SpawnInto(launch.argv, fds, group_, launch.working_dir, pid);
-  if (rc != 0) {
+  const SpawnRequest tool{.argv = launch.argv,
+                          .in = with_feeder ? feed_read.get() : null_fd.get(),
+                          .out = tool_out,
+                          .err = tool_err,
+                          .group = group_,
+                          .working_dir = launch.working_dir,
+                          .idle_priority = launch.idle_priority};
+  if (const int rc = Spawn(tool, pid)) {
     error = StartError(launch.argv, launch.working_dir, rc);
     if (feeder_pid_ > 0) {
       ::kill(-group_, SIGKILL);
@@ -247,6 +170,7 @@ bool ToolProcess::Start(const ToolLaunch& launch, std::string& error) {
   }
   tool_pid_ = pid;
   if (group_ == 0) group_ = pid;
+  RecordGroup(group_);
 
   capture_ = launch.capture;
   output_fd_ = out_read.release();
@@ -368,6 +292,7 @@ ToolExit ToolProcess::Wait() {
   const bool feeder_reaped = feeder > 0 && WaitPidRetrying(feeder, feeder_status) == feeder;
 
   std::lock_guard lock(mutex_);
+  ForgetGroup(group_);
   exit_ = reaped ? ExitFromStatus(status) : ToolExit{-1, 0, kill_requested_};
   if (feeder > 0) {
     if (!feeder_reaped) {

@@ -1,12 +1,16 @@
 // One run of an outside tool as a child process: started from argv (never
 // through a shell) in a process group of its own, its output sent to a pipe,
 // to a log file or left alone, and ended together with everything it
-// started when the user stops or cancels the job.
+// started when the user stops or cancels the job. The tool and its feeder
+// are killed by the kernel when this program dies, however it dies.
 //
 // Threads: the worker starts the tool and waits on it while the user
-// interface reads its output and title and may kill it. Every member may be
-// called from any thread; share the object through std::shared_ptr so the
-// reader never outlives it.
+// interface reads its output and title and may kill it. Start must be called
+// on the thread that waits (the worker): the kernel kills the tool when the
+// thread that started it ends, so a tool started on a thread that ends
+// sooner would die with that thread. Every other member may be called from
+// any thread; share the object through std::shared_ptr so the reader never
+// outlives it.
 #pragma once
 
 #include <sys/types.h>
@@ -66,10 +70,11 @@ class ToolProcess {
   ToolProcess(const ToolProcess&) = delete;
   ToolProcess& operator=(const ToolProcess&) = delete;
 
-  // Starts the tool (and its feeder). Once per object. False, with `error`
-  // naming the program and the cause, when it cannot start; nothing runs
-  // then. After a KillGroup that came before the start, nothing is started,
-  // the result is true and Wait reports a stopped tool.
+  // Starts the tool (and its feeder), on the thread that will wait for it,
+  // and records its group when a group record is kept. Once per object.
+  // False, with `error` naming the program and the cause, when it cannot
+  // start; nothing runs then. After a KillGroup that came before the start,
+  // nothing is started, the result is true and Wait reports a stopped tool.
   bool Start(const ToolLaunch& launch, std::string& error);
 
   // The tool's process id (its group id when it has no feeder); 0 before

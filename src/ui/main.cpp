@@ -20,6 +20,7 @@
 #include "pipeline/worker.h"
 #include "platform/paths.h"
 #include "platform/power.h"
+#include "platform/process_groups.h"
 #include "platform/store.h"
 #include "queue/job_queue.h"
 #include "queue/queue_control.h"
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
 
   auto store = dp::Store::Open(store_file);
   if (!store) return -1;
+  // What a killed run left running ends before the window can start a job.
+  dp::StartGroupRecord(store_file.parent_path() / dp::kGroupRecordName);
 
   dp::ui::QtPrompter prompter;
   dp::ui::WindowFrontend frontend;

@@ -1,8 +1,8 @@
 // Reliability of a real queue run: `discpress-cli queue run` with the real
 // x264 on a short generated clip, killed hard in the middle of the second
 // pass and started again, or stopped with SIGINT. The test makes itself the
-// subreaper of what it starts, so a tool orphaned by the killed program
-// becomes the test's own child: it can be watched, and reaped or killed.
+// subreaper of what it starts, so a tool that outlived the killed program
+// would become the test's own child: it can be seen, and reaped or killed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -25,6 +26,8 @@
 
 #include "app/settings.h"
 #include "fake_tools.h"
+#include "platform/process_groups.h"
+#include "platform/spawn.h"
 #include "platform/store.h"
 #include "queue/job_queue.h"
 #include "queue/queue_store.h"
@@ -97,6 +100,23 @@ pid_t ChildNamed(pid_t parent, const std::string& comm) {
 }
 
 bool GroupGone(pid_t pgid) { return pgid > 0 && ::kill(-pgid, 0) == -1 && errno == ESRCH; }
+
+// Reaps this test's children as they end, until none is left (true) or
+// `limit` has passed; `ended` gets each one's pid and wait status.
+bool ReapAll(std::chrono::milliseconds limit, std::vector<std::pair<pid_t, int>>& ended) {
+  const auto end = Clock::now() + limit;
+  for (;;) {
+    int status = 0;
+    const pid_t r = ::waitpid(-1, &status, WNOHANG);
+    if (r > 0) {
+      ended.emplace_back(r, status);
+      continue;
+    }
+    if (r < 0 && errno == ECHILD) return true;
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
 
 class CrashResumeTest : public ::testing::Test {
  protected:
@@ -250,33 +270,53 @@ class CrashResumeTest : public ::testing::Test {
     return 0;
   }
 
+  // Kills the running program with SIGKILL and expects nothing it had
+  // started to outlive it. Returns how the processes that ended did.
+  std::map<pid_t, int> KillExpectingNoOrphan(pid_t cli) {
+    EXPECT_EQ(::kill(cli, SIGKILL), 0);
+    std::vector<std::pair<pid_t, int>> ended;
+    EXPECT_TRUE(ReapAll(std::chrono::seconds(3), ended)) << "a tool outlived the killed program";
+    return {ended.begin(), ended.end()};
+  }
+
+  static bool Killed(const std::map<pid_t, int>& ended, pid_t pid) {
+    const auto it = ended.find(pid);
+    return it != ended.end() && WIFSIGNALED(it->second) && WTERMSIG(it->second) == SIGKILL;
+  }
+
+  // A process group that a run before the last one recorded and left
+  // running, as a build without the parent-death signal could: the next
+  // start must end it.
+  pid_t PlantLeftoverGroup() {
+    SpawnRequest sleeper;
+    sleeper.argv = {"sleep", "600"};
+    pid_t left = 0;
+    EXPECT_EQ(Spawn(sleeper, left), 0);
+    const pid_t run = ::fork();
+    if (run == 0) {
+      StartGroupRecord(StoreFile().parent_path() / kGroupRecordName);
+      RecordGroup(left);
+      ::_exit(0);
+    }
+    EXPECT_EQ(::waitpid(run, nullptr, 0), run);
+    return left;
+  }
+
   test::TempDir root_;
   fs::path clip_;
   std::unique_ptr<Store> store_;  // read beside the running program
 };
 
-TEST_F(CrashResumeTest, KilledDuringPassTwoResumesAtPassTwo) {
+TEST_F(CrashResumeTest, KilledDuringPassTwoLeavesNoToolAndEncodesAgain) {
   const pid_t cli = StartCli({"queue", "run"}, root_ / "run1.txt");
   ASSERT_GT(cli, 0);
   const pid_t x264 = WaitForX264(cli, kStatusX264Pass2);
   ASSERT_GT(x264, 0) << ReadText(root_ / "run1.txt");
   EXPECT_EQ(::getpgid(x264), x264) << "the tool leads a process group of its own";
-  ASSERT_EQ(::kill(cli, SIGKILL), 0);
-  ASSERT_TRUE(WaitFor(cli, std::chrono::seconds(10)));
-  EXPECT_TRUE(fs::exists(TempFile(".264.lock")));
-
-  // Nothing ties the encoder to the program that started it: orphaned, it
-  // runs on to its own end (here it is the test's child) — but it ends.
-  const auto orphaned_at = Clock::now();
-  const auto orphan = WaitFor(x264, std::chrono::seconds(60));
-  EXPECT_TRUE(orphan) << "x264 was left running";
-  if (orphan) {
-    EXPECT_TRUE(WIFEXITED(*orphan));
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - orphaned_at);
-    RecordProperty("orphaned_x264", Format("exit %d, %lld ms after the kill", WEXITSTATUS(*orphan),
-                                           static_cast<long long>(ms.count())));
-  }
+  EXPECT_TRUE(Killed(KillExpectingNoOrphan(cli), x264)) << "x264 dies with the program";
   EXPECT_TRUE(GroupGone(x264));
+  EXPECT_TRUE(fs::exists(TempFile(".264.lock")));
+  const pid_t leftover = PlantLeftoverGroup();
 
   // A running status in the store is read back as stopped.
   const std::string list = RunCli({"queue", "list"});
@@ -292,7 +332,19 @@ TEST_F(CrashResumeTest, KilledDuringPassTwoResumesAtPassTwo) {
   EXPECT_NE(run.find("[STEP 3/4 - X264 PASS 2]"), std::string::npos) << run;
   EXPECT_NE(run.find("[STEP 4/4 - TSMUXER]"), std::string::npos) << run;
   EXPECT_NE(run.find("Done!"), std::string::npos) << run;
-  EXPECT_TRUE(fs::exists(root_ / "out" / "Movie" / "BDMV"));
+  int left_status = 0;
+  EXPECT_EQ(::waitpid(leftover, &left_status, WNOHANG), leftover) << "the leftover group was ended at start";
+  EXPECT_TRUE(WIFSIGNALED(left_status) && WTERMSIG(left_status) == SIGKILL);
+  // The stream was encoded by one encoder alone: every frame is there and
+  // decodes.
+  const fs::path stream = root_ / "out" / "Movie" / "BDMV" / "STREAM" / "00000.m2ts";
+  const std::string probe =
+      "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+      "stream=nb_read_frames -of csv=p=0 '" +
+      stream.string() + "' > '" + (root_ / "frames.txt").string() + "' 2>&1";
+  EXPECT_EQ(std::system(probe.c_str()), 0);
+  const std::string frames = ReadText(root_ / "frames.txt");
+  EXPECT_EQ(frames.substr(0, frames.find('\n')), "120") << frames;
   EXPECT_FALSE(fs::exists(TempFile(".264.lock")));
   EXPECT_FALSE(fs::exists(TempFile(".stats")));
   // A finished job is not stored: the list is empty.
@@ -307,12 +359,8 @@ TEST_F(CrashResumeTest, KilledDuringDemuxExtractsAgain) {
   ASSERT_GT(cli, 0);
   ASSERT_TRUE(fakes.WaitBlocked("eac3to")) << ReadText(root_ / "run1.txt");
   const pid_t eac3to = fakes.GroupOf("eac3to");
-  ASSERT_EQ(::kill(cli, SIGKILL), 0);
-  ASSERT_TRUE(WaitFor(cli, std::chrono::seconds(10)));
+  EXPECT_TRUE(Killed(KillExpectingNoOrphan(cli), eac3to)) << "eac3to dies with the program";
   ASSERT_TRUE(fs::exists(TempFile(".ac3")));
-  // The orphaned tool is this test's child now; it would sleep on.
-  ASSERT_EQ(::kill(eac3to, SIGKILL), 0);
-  ASSERT_TRUE(WaitFor(eac3to, std::chrono::seconds(10)));
 
   // The half-written audio must not pass for a finished one.
   fakes.Release();
@@ -325,6 +373,25 @@ TEST_F(CrashResumeTest, KilledDuringDemuxExtractsAgain) {
   EXPECT_NE(std::find(calls[0].argv.begin(), calls[0].argv.end(), TempFile(".ac3")), calls[0].argv.end());
   EXPECT_NE(run.find("[STEP 1/4 - EAC3TO] Recode audio to AC3 640..."), std::string::npos) << run;
   EXPECT_EQ(fakes.Sequence(), (std::vector<std::string>{"eac3to", "x264", "x264", "tsMuxeR-1"}));
+}
+
+TEST_F(CrashResumeTest, KilledWhileAStandInRunsFfmpegLeavesNothing) {
+  // The ffmpeg that the eac3to stand-in runs to demux: tells its pid, hangs.
+  const fs::path ffmpeg = root_ / "ffmpeg-hangs";
+  const fs::path pid_file = root_ / "ffmpeg.pid";
+  std::ofstream(ffmpeg) << "#!/bin/sh\necho $$ > '" << pid_file.string() << ".part'\nmv '"
+                        << pid_file.string() << ".part' '" << pid_file.string() << "'\nexec sleep 600\n";
+  ASSERT_EQ(::chmod(ffmpeg.c_str(), 0755), 0);
+  ::setenv("DP_FFMPEG", ffmpeg.c_str(), 1);
+  const pid_t cli = StartCli({"queue", "run"}, root_ / "run1.txt");
+  ::unsetenv("DP_FFMPEG");
+  ASSERT_GT(cli, 0);
+  const auto end = Clock::now() + std::chrono::seconds(30);
+  while (!fs::exists(pid_file) && Clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(fs::exists(pid_file)) << ReadText(root_ / "run1.txt");
+  const pid_t helper = std::stoi(ReadText(pid_file));
+  EXPECT_TRUE(Killed(KillExpectingNoOrphan(cli), helper)) << "the stand-in's ffmpeg dies too";
 }
 
 TEST_F(CrashResumeTest, SigintStopsTheJobAndLeavesNoTool) {

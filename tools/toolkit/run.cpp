@@ -3,14 +3,13 @@
 #include "util/text.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-
-extern char** environ;
 
 namespace dp::tools {
 namespace {
@@ -34,33 +33,33 @@ int WaitFor(pid_t pid) {
 }
 
 // Starts argv with its standard output on `stdout_fd` (or inherited when -1).
-pid_t Spawn(const std::vector<std::string>& argv, int stdout_fd, int close_fd) {
+// The child is killed when the stand-in dies: a stand-in killed with its
+// caller must not leave its ffmpeg running. A stand-in runs one thread, so
+// the child may look the program up with execvp.
+pid_t Spawn(const std::vector<std::string>& argv, int stdout_fd) {
   if (argv.empty()) return -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (stdout_fd >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, stdout_fd, STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, stdout_fd);
-  }
-  if (close_fd >= 0) posix_spawn_file_actions_addclose(&actions, close_fd);
   std::vector<char*> ptrs = ArgvPointers(argv);
-  pid_t pid = -1;
-  const int rc = ::posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, ptrs.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != parent) ::_exit(127);  // the stand-in died before the line above
+  if (stdout_fd >= 0 && ::dup2(stdout_fd, STDOUT_FILENO) < 0) ::_exit(127);
+  ::execvp(ptrs[0], ptrs.data());
+  ::_exit(127);
 }
 
 }  // namespace
 
 int Run(const std::vector<std::string>& argv) {
-  const pid_t pid = Spawn(argv, -1, -1);
+  const pid_t pid = Spawn(argv, -1);
   return pid < 0 ? 127 : WaitFor(pid);
 }
 
 int RunLines(const std::vector<std::string>& argv, const std::function<void(std::string_view)>& on_line) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return 127;
-  const pid_t pid = Spawn(argv, fds[1], fds[0]);
+  const pid_t pid = Spawn(argv, fds[1]);
   ::close(fds[1]);
   if (pid < 0) {
     ::close(fds[0]);

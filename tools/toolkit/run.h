@@ -1,5 +1,5 @@
 // Running the helper programs (ffmpeg, ffprobe, genisoimage) from a stand-in:
-// argv only, never a shell.
+// argv only, never a shell; a helper is killed when the stand-in dies.
 #pragma once
 
 #include <functional>

@@ -1,0 +1,195 @@
+// Children that must not outlive the program: a forked "program" starts
+// them and is killed with SIGKILL while this test is the subreaper, so any
+// child it left would become this test's own.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/power.h"
+#include "platform/process_groups.h"
+#include "platform/spawn.h"
+#include "platform/tool_process.h"
+#include "support/temp_dir.h"
+
+namespace dp {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// The wait statuses of this process's children as they end, until none is
+// left (true) or `limit` has passed (false; what is left is then killed).
+bool ReapAll(std::chrono::milliseconds limit, std::vector<int>& statuses) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    int status = 0;
+    const pid_t r = ::waitpid(-1, &status, WNOHANG);
+    if (r > 0) {
+      statuses.push_back(status);
+      continue;
+    }
+    if (r < 0 && errno == ECHILD) return true;
+    if (std::chrono::steady_clock::now() > end) break;
+    std::this_thread::sleep_for(10ms);
+  }
+  // Clean up: every process whose parent is this test.
+  for (const auto& e : fs::directory_iterator("/proc")) {
+    std::ifstream stat(e.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 2));
+    char state = 0;
+    int ppid = 0;
+    rest >> state >> ppid;
+    if (ppid == ::getpid()) ::kill(std::stoi(e.path().filename().string()), SIGKILL);
+  }
+  while (::waitpid(-1, nullptr, 0) > 0) {
+  }
+  return false;
+}
+
+// Runs `start` in a forked program, kills the program once it has started
+// its children, and returns how each of them ended; fails the test when one
+// outlives it.
+std::vector<int> KillProgramAfter(const std::function<bool()>& start) {
+  int ready[2];
+  EXPECT_EQ(::pipe(ready), 0);
+  const pid_t program = ::fork();
+  if (program == 0) {
+    const char ok = start() ? '1' : '0';
+    (void)!::write(ready[1], &ok, 1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char ok = 0;
+  EXPECT_EQ(::read(ready[0], &ok, 1), 1);
+  ::close(ready[0]);
+  EXPECT_EQ(ok, '1') << "the program could not start its children";
+  EXPECT_EQ(::kill(program, SIGKILL), 0);
+  int status = 0;
+  EXPECT_EQ(::waitpid(program, &status, 0), program);
+  std::vector<int> orphans;
+  EXPECT_TRUE(ReapAll(5s, orphans)) << "a child outlived the program";
+  return orphans;
+}
+
+// What the forked program holds until it is killed.
+std::vector<std::shared_ptr<void>> g_held;
+
+bool StartTool(const ToolLaunch& launch) {
+  auto tool = std::make_shared<ToolProcess>();
+  g_held.push_back(tool);
+  std::string error;
+  return tool->Start(launch, error);
+}
+
+TEST(Orphans, ChildrenDieWithTheProgram) {
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  test::TempDir dir;
+  // A keep-awake helper that holds on like systemd-inhibit does.
+  const fs::path inhibit = dir / "systemd-inhibit";
+  std::ofstream(inhibit) << "#!/bin/sh\nexec sleep 600\n";
+  ::chmod(inhibit.c_str(), 0755);
+
+  ToolLaunch plain;
+  plain.argv = {"sleep", "600"};
+  ToolLaunch idle = plain;
+  idle.idle_priority = true;
+  idle.capture = OutputCapture::kLogFile;
+  idle.log_path = dir / "log.txt";
+  ToolLaunch fed = plain;
+  fed.feeder_argv = {"sleep", "600"};
+  const struct {
+    const char* what;
+    std::function<bool()> start;
+    std::size_t children;
+  } cases[] = {
+      {"tool", [&] { return StartTool(plain); }, 1},
+      {"idle tool", [&] { return StartTool(idle); }, 1},
+      {"feeder and tool", [&] { return StartTool(fed); }, 2},
+      {"keep-awake helper",
+       [&] {
+         ::setenv("PATH", (dir.path().string() + ":" + std::getenv("PATH")).c_str(), 1);
+         auto power = std::make_shared<LogindPower>();
+         g_held.push_back(power);
+         power->KeepAwake(true);
+         return true;
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    const std::vector<int> orphans = KillProgramAfter(c.start);
+    ASSERT_EQ(orphans.size(), c.children) << c.what;
+    for (int status : orphans) EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << c.what;
+  }
+  ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+TEST(Orphans, StartUpEndsTheGroupsOfAKilledRun) {
+  test::TempDir dir;
+  const fs::path file = dir / kGroupRecordName;
+  const auto sleeper = [] {
+    pid_t pid = 0;
+    SpawnRequest request;
+    request.argv = {"sleep", "600"};
+    EXPECT_EQ(Spawn(request, pid), 0);
+    return pid;
+  };
+  const auto running = [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == 0; };
+  // Another program records a group and is gone without reaping it.
+  const pid_t left = sleeper();
+  const pid_t gone = ::fork();
+  if (gone == 0) {
+    StartGroupRecord(file);
+    RecordGroup(left);
+    ::_exit(0);
+  }
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  ASSERT_TRUE(running(left));
+
+  EXPECT_EQ(StartGroupRecord(file), 1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(left, &status, 0), left);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+  // The tools of a program that runs are recorded while they run, and are
+  // left alone by another program starting beside it.
+  ToolProcess tool;
+  ToolLaunch launch;
+  launch.argv = {"sleep", "600"};
+  std::string error;
+  ASSERT_TRUE(tool.Start(launch, error)) << error;
+  const pid_t beside = ::fork();
+  if (beside == 0) ::_exit(StartGroupRecord(file));
+  ASSERT_EQ(::waitpid(beside, &status, 0), beside);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(running(tool.Pid()));
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find(" " + std::to_string(tool.Pid()) + " "), std::string::npos) << text.str();
+
+  tool.KillGroup();
+  tool.Wait();
+  EXPECT_EQ(fs::file_size(file), 0u);
+  StartGroupRecord({});
+}
+
+}  // namespace
+}  // namespace dp

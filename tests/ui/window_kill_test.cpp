@@ -1,0 +1,220 @@
+// The window killed with SIGKILL while a job encodes: nothing it started
+// (the encoder, the keep-awake helper) may outlive it. The test program runs
+// itself again as the window ("--window": the window, queue control and
+// pipeline put together as the desktop program does, Start clicked at once)
+// with fake tools, and is the subreaper of what that child starts.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <thread>
+
+#include "app/run_state.h"
+#include "app/settings.h"
+#include "pipeline/worker.h"
+#include "platform/power.h"
+#include "platform/process_groups.h"
+#include "platform/store.h"
+#include "queue/job_queue.h"
+#include "queue/queue_control.h"
+#include "queue/queue_store.h"
+#include "support/temp_dir.h"
+#include "ui/main_window.h"
+#include "ui/qt_prompter.h"
+#include "ui/window_frontend.h"
+#include "util/text.h"
+
+// moc cannot read the raw string of the fake tools' script.
+#ifndef Q_MOC_RUN
+#include "pipeline/fake_tools.h"
+#endif
+
+extern char** environ;
+
+namespace dp::ui {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+int RunWindow(int argc, char** argv) {
+  QApplication app(argc, argv);
+  RunState& run = Run();
+  const auto store_file = Store::DefaultFile();
+  auto store = Store::Open(store_file);
+  if (!store) return 2;
+  StartGroupRecord(store_file.parent_path() / kGroupRecordName);
+  QtPrompter prompter;
+  WindowFrontend frontend;
+  LogindPower power;
+  QueueControl control(*store, Jobs(), run, CurrentSettings(), frontend, power, prompter);
+  PipelineRunner runner(control, Jobs(), run, CurrentSettings(), frontend);
+  control.set_runner(&runner);
+  MainWindow window(*store, CurrentSettings(), Jobs(), run, prompter, control);
+  frontend.set_window(&window);
+  prompter.set_parent(&window);
+  window.show();
+  window.Start();
+  QTimer::singleShot(0, &window, [&window] {
+    if (auto* go = window.findChild<QPushButton*>(QStringLiteral("PANEL_GO"))) go->click();
+  });
+  const int rc = app.exec();
+  control.Shutdown();
+  return rc;
+}
+
+// Reaps this test's children until none is left (true) or `limit` has
+// passed; `ended` gets each one's wait status.
+bool ReapAll(std::chrono::milliseconds limit, std::map<pid_t, int>& ended) {
+  const auto end = Clock::now() + limit;
+  for (;;) {
+    int status = 0;
+    const pid_t r = ::waitpid(-1, &status, WNOHANG);
+    if (r > 0) {
+      ended[r] = status;
+      continue;
+    }
+    if (r < 0 && errno == ECHILD) return true;
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+bool Killed(const std::map<pid_t, int>& ended, pid_t pid) {
+  const auto it = ended.find(pid);
+  return it != ended.end() && WIFSIGNALED(it->second) && WTERMSIG(it->second) == SIGKILL;
+}
+
+}  // namespace
+
+class WindowKillTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void NothingOutlivesTheKilledWindow() {
+    QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0);
+    test::TempDir root;
+    const test::FakeTools fakes(root / "fakes", root / "record");
+    fakes.Block("x264");
+    // A keep-awake helper that holds on like systemd-inhibit, and says who it is.
+    fs::create_directories(root / "bin");
+    const fs::path inhibit = root / "bin" / "systemd-inhibit";
+    std::ofstream(inhibit)
+        << "#!/bin/sh\necho $$ > \"$DP_FAKE_RECORD/inhibit.part\"\n"
+           "mv \"$DP_FAKE_RECORD/inhibit.part\" \"$DP_FAKE_RECORD/inhibit\"\nexec sleep 600\n";
+    ::chmod(inhibit.c_str(), 0755);
+    const fs::path clip = root / "clip.m2ts";
+    std::ofstream(clip) << "not read by the fakes";
+    PlantJob(root / "config" / "DiscPress" / "store.db", root.path(), clip);
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string v(*e);
+      if (v.rfind("XDG_CONFIG_HOME=", 0) != 0 && v.rfind("DISCPRESS_TOOLS_DIR=", 0) != 0 &&
+          v.rfind("PATH=", 0) != 0)
+        env.push_back(v);
+    }
+    const char* path = std::getenv("PATH");
+    env.push_back("PATH=" + (root / "bin").string() + ":" + (path ? path : "/usr/bin:/bin"));
+    env.push_back("XDG_CONFIG_HOME=" + (root / "config").string());
+    env.push_back("DISCPRESS_TOOLS_DIR=" + (root / "fakes").string());
+    env.push_back("DP_FAKE_RECORD=" + (root / "record").string());
+    std::vector<char*> cenv;
+    for (auto& e : env) cenv.push_back(e.data());
+    cenv.push_back(nullptr);
+    std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::string flag = "--window";
+    char* argv[] = {self.data(), flag.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string log = (root / "window.txt").string();
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t window = 0;
+    QCOMPARE(::posix_spawn(&window, self.c_str(), &actions, nullptr, argv, cenv.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    const bool blocked = fakes.WaitBlocked("x264");
+    std::map<pid_t, int> ended;
+    if (!blocked || !fs::exists(root / "record" / "inhibit")) {
+      ::kill(window, SIGKILL);
+      ReapAll(std::chrono::seconds(3), ended);
+      QFAIL(("the window never reached x264: " + ReadText(log)).c_str());
+    }
+    const pid_t x264 = fakes.GroupOf("x264");
+    const pid_t helper = std::stoi(ReadText(root / "record" / "inhibit"));
+    QCOMPARE(::kill(window, SIGKILL), 0);
+    const bool none_left = ReapAll(std::chrono::seconds(3), ended);
+    if (!none_left) {
+      // Leave nothing behind for the next test, then fail.
+      for (pid_t pid : {x264, helper}) ::kill(pid, SIGKILL);
+      ReapAll(std::chrono::seconds(3), ended);
+    }
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    QVERIFY2(none_left, "a child of the killed window outlived it");
+    QVERIFY(Killed(ended, window));
+    QVERIFY2(Killed(ended, x264), "the encoder dies with the window");
+    QVERIFY2(Killed(ended, helper), "the keep-awake helper dies with the window");
+  }
+
+ private:
+  static std::string ReadText(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  // A BD5 two-pass job whose audio is recoded, so the demux step runs first.
+  static void PlantJob(const fs::path& store_file, const fs::path& root, const fs::path& clip) {
+    auto store = Store::Open(store_file);
+    QVERIFY(store);
+    Settings settings{};
+    LoadDefaults(settings);
+    CopyText(settings.TempPath, (root / "temp").string());
+    CopyText(settings.OutPath, (root / "out").string());
+    EscriuRegistre(*store, settings);
+    JobRecord job = EmptyJob();
+    job.status = kStatusPending;
+    job.target_media = kMediaBd5;
+    job.video_rate = 2000;
+    job.frame_count = 120;
+    job.target_audio = 640;
+    job.audio_eac3to_track = 2;
+    job.video_eac3to_track = 1;
+    CopyText(job.output_name, "Movie");
+    CopyText(job.source_path, clip.string());
+    CopyText(job.output_path, (root / "out" / "Movie").string());
+    CopyText(job.video_codec, "AVC");
+    CopyText(job.fps_text, "24.000");
+    CopyText(job.fps_fraction, "24/1");
+    CopyText(job.x264_preset, "veryslow");
+    CopyText(job.audio_codec_id, "A_AC3");
+    JobQueue queue;
+    queue.Put(0, job);
+    QVERIFY(EscriuCuaRegistre(*store, queue));
+  }
+};
+
+}  // namespace dp::ui
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--window") == 0) return dp::ui::RunWindow(argc, argv);
+  QCoreApplication app(argc, argv);
+  dp::ui::WindowKillTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "window_kill_test.moc"
