@@ -249,7 +249,15 @@ PreparedStep BuildTsMuxerStep(const JobRecord& job, const StepContext& ctx, int 
   out.command_line = Format("\"%s\" \"%s\" \"%s\"", program.c_str(), meta.c_str(), output.c_str());
   out.control_files.push_back(ControlFile{meta, TsMuxerMeta(job, ctx), false});
   // A path this short is a drive or a root, never a folder of ours.
-  if (output.size() >= 4) out.output_tree_on_failure = output;
+  if (output.size() >= 4) {
+    out.muxer_output.path = output;
+    // The muxer writes an image when the name says so, else a disc tree
+    // (BDMV and CERTIFICATE); an image is built from a tree made beside it.
+    if (IEndsWith(output, ".iso"))
+      out.muxer_output.entries = {output + ".tree"};
+    else
+      out.muxer_output.entries = {JoinPath(output, "BDMV"), JoinPath(output, "CERTIFICATE")};
+  }
   return out;
 }
 

@@ -39,7 +39,8 @@ std::string MkvmergeChapters(const JobRecord& job);
 void ApplyTsMuxerRecordCorrections(JobRecord& job);
 
 // tsMuxeR: writes the ".meta" file afresh and produces `output_path` (the
-// AVCHD folder, or the ISO for MVC modes), removed whole when the run fails.
+// AVCHD folder, or the ISO for MVC modes); when the run does not finish only
+// what it made there is removed.
 PreparedStep BuildTsMuxerStep(const JobRecord& job, const StepContext& ctx, int step, int total);
 // mkvmerge: writes the chapters file when due and produces `output_path`.
 PreparedStep BuildMkvmergeStep(const JobRecord& job, const StepContext& ctx, int step, int total);

@@ -37,6 +37,15 @@ struct ControlFile {
   bool only_if_absent = false;
 };
 
+// tsMuxeR's output: `output_path` (the AVCHD folder or the ISO image) and
+// what the muxer writes into that folder or beside that image. The folder
+// may be one that already held the user's files, so a run that does not
+// finish removes only what it made.
+struct MuxerOutput {
+  std::string path;
+  std::vector<std::string> entries;
+};
+
 struct PreparedStep {
   bool skip = false;           // nothing to do (resume rules): no tool runs
   std::int32_t status = 0;     // 3..10 written into the record at start; 0 = none
@@ -50,7 +59,7 @@ struct PreparedStep {
   std::vector<ControlFile> control_files;
   std::string lock_file;                        // made before the run, removed after
   std::vector<std::string> outputs_on_failure;  // removed when stopped or failed
-  std::string output_tree_on_failure;           // tsMuxeR: output_path, removed recursively
+  MuxerOutput muxer_output;                     // tsMuxeR only
 };
 
 }  // namespace dp

@@ -1,6 +1,7 @@
 #include "pipeline/subtitle_tasks.h"
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "pipeline/pgs_forced.h"
@@ -24,22 +25,34 @@ void Show(const StatusDisplay& show, std::string_view text) {
   if (show) show(text);
 }
 
+void Remove(const std::string& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
+}
+
+// An output with its lock beside it was cut short by a run that died.
+void DiscardInterrupted(const std::string& output, const std::string& lock) {
+  if (!Exists(lock)) return;
+  Remove(output);
+  Remove(lock);
+}
+
 }  // namespace
 
 int RunForcedCaptionTask(ForcedCaptionTask task, const std::string& input, const std::string& output,
-                         const StatusDisplay& show) {
+                         const std::string& lock, const StatusDisplay& show) {
   if (task == ForcedCaptionTask::kNone) return 0;
   const bool export_forced = task == ForcedCaptionTask::kExportForced;
   Show(show, export_forced ? kExportForcedStatus : kFlagAllForcedStatus);
+  DiscardInterrupted(output, lock);
   int result = 0;
   if (!Exists(output)) {
+    std::ofstream(lock, std::ios::trunc).close();
     const PgsCopyResult copy =
         export_forced ? SubtitleExportForced(input, output) : SubtitleFlagAllForced(input, output);
     result = copy.result;
-    if (result < 0) {
-      std::error_code ec;
-      fs::remove(output, ec);
-    }
+    if (result < 0) Remove(output);
+    Remove(lock);
   }
   Show(show, "");
   return result;
@@ -50,13 +63,16 @@ SubtitleFiles JobSubtitleFiles(const JobRecord& job, const StepContext& ctx) {
   SubtitleFiles files;
   files.demuxed = TempFileName(temp, job, ctx.slot, SubtitleSuffix(FieldText(job.subtitle_codec_id)));
   files.forced = TempFileName(temp, job, ctx.slot, kSuffixForcedSup);
+  files.forced_lock = TempFileName(temp, job, ctx.slot, kSuffixForcedSupLock);
   files.resized = TempFileName(temp, job, ctx.slot, kSuffixResizedSup);
+  files.resized_lock = TempFileName(temp, job, ctx.slot, kSuffixResizedSupLock);
   return files;
 }
 
 int RunForcedCaptions(const JobRecord& job, const StepContext& ctx, const StatusDisplay& show) {
   const SubtitleFiles files = JobSubtitleFiles(job, ctx);
-  return RunForcedCaptionTask(PlanSteps(job).forced_captions, files.demuxed, files.forced, show);
+  return RunForcedCaptionTask(PlanSteps(job).forced_captions, files.demuxed, files.forced, files.forced_lock,
+                              show);
 }
 
 PreparedStep PrepareSubtitleRescale(const JobRecord& job, const StepContext& ctx, const JavaRuntime& java) {
@@ -65,6 +81,7 @@ PreparedStep PrepareSubtitleRescale(const JobRecord& job, const StepContext& ctx
   step.capture = Capture::kNone;
   const StepPlan plan = PlanSteps(job);
   const SubtitleFiles files = JobSubtitleFiles(job, ctx);
+  DiscardInterrupted(files.resized, files.resized_lock);
   if (!plan.subtitle_rescale || Exists(files.resized) || !java.found) {
     step.skip = true;
     return step;
@@ -92,6 +109,7 @@ PreparedStep PrepareSubtitleRescale(const JobRecord& job, const StepContext& ctx
                                files.resized.c_str(), input.c_str());
   }
   step.outputs_on_failure = {files.resized};
+  step.lock_file = files.resized_lock;
   return step;
 }
 

@@ -27,17 +27,21 @@ inline constexpr const char* kRescaleConsoleTitle =
 using StatusDisplay = std::function<void(std::string_view)>;
 
 // Shows the task's status text, writes `output` from `input` when `output`
-// does not exist yet, and clears the status text. 1 when it wrote the
-// output, 0 when there was nothing to do or nothing could be written, -1
-// when writing failed part way (the partial output is removed, so that a
-// later run does not take it for a finished one).
+// does not exist yet, and clears the status text. `lock` stands beside
+// `output` while it is written: an output found with its lock was cut short
+// by a run that died, and is written again. 1 when it wrote the output, 0
+// when there was nothing to do or nothing could be written, -1 when writing
+// failed part way (the partial output is removed, so that a later run does
+// not take it for a finished one).
 int RunForcedCaptionTask(ForcedCaptionTask task, const std::string& input, const std::string& output,
-                         const StatusDisplay& show);
+                         const std::string& lock, const StatusDisplay& show);
 
 struct SubtitleFiles {
-  std::string demuxed;  // ".sup" or ".srt" from the demux step
-  std::string forced;   // ".forced.sup"
-  std::string resized;  // ".resized.sup"
+  std::string demuxed;       // ".sup" or ".srt" from the demux step
+  std::string forced;        // ".forced.sup"
+  std::string forced_lock;   // beside it while it is written
+  std::string resized;       // ".resized.sup"
+  std::string resized_lock;  // beside it while BDSup2Sub runs
 };
 SubtitleFiles JobSubtitleFiles(const JobRecord& job, const StepContext& ctx);
 
@@ -49,8 +53,10 @@ struct JavaRuntime {
   std::string path;    // the Java executable
 };
 
-// The BDSup2Sub run of the job. Skipped when the plan has no rescale, when
-// ".resized.sup" already exists, or when no Java runtime was found. When
+// The BDSup2Sub run of the job. A ".resized.sup" found with its lock is
+// the trace of a run that died and is removed first. Skipped when the plan
+// has no rescale, when ".resized.sup" already exists, or when no Java
+// runtime was found. When
 // "BDSup2Sub/BDSup2Sub.jar" lies below the tools folder, Java runs it;
 // otherwise the native BDSup2Sub program is run directly with the same
 // options. Its exit code does not fail the job: a

@@ -1,5 +1,6 @@
 #include "pipeline/temp_files.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,9 +17,22 @@ bool HasSubtitleWork(const JobRecord& job) { return job.subtitle_mode == 2 || jo
 
 bool IsPgs(const JobRecord& job) { return FieldText(job.subtitle_codec_id) == "S_HDMV/PGS"; }
 
+// Without a folder the names would land in the root or the working folder;
+// with a "/" in the output name they would reach outside the folder.
+bool NamesStayInFolder(std::string_view temp_path, const JobRecord& job) {
+  return !temp_path.empty() && FieldText(job.output_name).find('/') == npos;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
 }  // namespace
 
 std::string JobTag(int slot) { return Format(".job_%d", slot); }
+
+std::string MovingTag(int from_slot, int to_slot) { return Format(".job_%dto%d", from_slot, to_slot); }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
@@ -27,11 +41,15 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   return path;
 }
 
-std::string TempFileBaseName(std::string_view output_name, int slot, std::string_view suffix) {
+std::string TempFileBaseName(std::string_view output_name, std::string_view tag, std::string_view suffix) {
   std::string name(output_name);
-  name += JobTag(slot);
+  name += tag;
   name += suffix;
   return name;
+}
+
+std::string TempFileBaseName(std::string_view output_name, int slot, std::string_view suffix) {
+  return TempFileBaseName(output_name, JobTag(slot), suffix);
 }
 
 std::string TempFileName(std::string_view temp_path, std::string_view output_name, int slot,
@@ -78,6 +96,10 @@ bool IsMvcMode(const JobRecord& job) { return job.mode_3d == 10 || job.mode_3d =
 bool DemuxInPlan(const JobRecord& job) { return DemuxRuns(job); }
 
 std::vector<std::string> TemporaryFileNames(const JobRecord& job, int slot, bool save_x264_log) {
+  return TemporaryFileNames(job, JobTag(slot), save_x264_log);
+}
+
+std::vector<std::string> TemporaryFileNames(const JobRecord& job, std::string_view tag, bool save_x264_log) {
   const std::string_view output_name = FieldText(job.output_name);
   const bool mkv = job.target_media == kMediaMkvCrf;
   const bool mvc = IsMvcMode(job);
@@ -96,44 +118,46 @@ std::vector<std::string> TemporaryFileNames(const JobRecord& job, int slot, bool
   if (HasSubtitleWork(job) || job.join_playlist != 0 || mkv || job.source_is_mkv || job.resize_720p == 2 ||
       (job.mode_3d != 0 && job.subtitle_mode != 0)) {
     suffixes.push_back(subtitle_suffix);
-    if (HasSubtitleWork(job) && (job.mode_3d == 0 || mvc)) suffixes.push_back(kSuffixForcedSup);
-    if (job.resize_720p == 2) suffixes.push_back(kSuffixResizedSup);
+    if (HasSubtitleWork(job) && (job.mode_3d == 0 || mvc))
+      suffixes.insert(suffixes.end(), {kSuffixForcedSup, kSuffixForcedSupLock});
+    if (job.resize_720p == 2) suffixes.insert(suffixes.end(), {kSuffixResizedSup, kSuffixResizedSupLock});
   }
   if (mkv) {
     suffixes.push_back(kSuffixChapters);
-    if ((job.resize_720p != 0 || job.crop_height != 0) && IsPgs(job)) suffixes.push_back(kSuffixResizedSup);
+    if ((job.resize_720p != 0 || job.crop_height != 0) && IsPgs(job))
+      suffixes.insert(suffixes.end(), {kSuffixResizedSup, kSuffixResizedSupLock});
     if (job.use_x265 && (job.crop_height != 0 || job.resize_720p != 0)) suffixes.push_back(kSuffixAvs);
   }
-  if (DemuxInPlan(job)) suffixes.push_back(kSuffixEac3toLog);
+  if (DemuxInPlan(job)) suffixes.insert(suffixes.end(), {kSuffixEac3toLog, kSuffixDemuxLock});
 
   std::vector<std::string> names;
-  for (const std::string_view suffix : suffixes) names.push_back(TempFileBaseName(output_name, slot, suffix));
+  for (const std::string_view suffix : suffixes) names.push_back(TempFileBaseName(output_name, tag, suffix));
 
   const bool two_pass = job.target_media != kMediaAvchdCrf && !mkv && !mvc;
   if (encoded) {
-    names.push_back(TempFileBaseName(output_name, slot, job.use_x265 ? kSuffix265 : kSuffix264));
-    if (!job.use_x265) names.push_back(TempFileBaseName(output_name, slot, kSuffixIndex));
-    names.push_back(TempFileBaseName(output_name, slot, kSuffixQpfile));
-    names.push_back(TempFileBaseName(output_name, slot, job.use_x265 ? kSuffix265Lock : kSuffix264Lock));
+    names.push_back(TempFileBaseName(output_name, tag, job.use_x265 ? kSuffix265 : kSuffix264));
+    if (!job.use_x265) names.push_back(TempFileBaseName(output_name, tag, kSuffixIndex));
+    names.push_back(TempFileBaseName(output_name, tag, kSuffixQpfile));
+    names.push_back(TempFileBaseName(output_name, tag, job.use_x265 ? kSuffix265Lock : kSuffix264Lock));
     if (two_pass) {
       // x264 keeps its macroblock-tree and temporary statistics beside the
       // ".stats" file under names made by appending to it.
-      const std::string stats = TempFileBaseName(output_name, slot, kSuffixStats);
+      const std::string stats = TempFileBaseName(output_name, tag, kSuffixStats);
       names.push_back(stats);
       names.push_back(stats + std::string(kSuffixMbtree));
       names.push_back(stats + std::string(kSuffixMbtree) + std::string(kSuffixTemp));
-      names.push_back(TempFileBaseName(output_name, slot, kSuffixStatsTemp));
+      names.push_back(TempFileBaseName(output_name, tag, kSuffixStatsTemp));
     }
   }
-  if (!mkv) names.push_back(TempFileBaseName(kTsMuxerMetaPrefix, slot, kSuffixMeta));
+  if (!mkv) names.push_back(TempFileBaseName(kTsMuxerMetaPrefix, tag, kSuffixMeta));
   if (!save_x264_log && encoded) {
     if (mvc) {
-      names.push_back(TempFileBaseName(output_name, slot, kSuffixMvcencLog));
+      names.push_back(TempFileBaseName(output_name, tag, kSuffixMvcencLog));
     } else if (job.target_media == kMediaAvchdCrf || mkv) {
-      names.push_back(TempFileBaseName(output_name, slot, job.use_x265 ? kSuffixX265Log : kSuffixX264Log));
+      names.push_back(TempFileBaseName(output_name, tag, job.use_x265 ? kSuffixX265Log : kSuffixX264Log));
     } else {
-      names.push_back(TempFileBaseName(output_name, slot, kSuffixX264Pass1Log));
-      names.push_back(TempFileBaseName(output_name, slot, kSuffixX264Pass2Log));
+      names.push_back(TempFileBaseName(output_name, tag, kSuffixX264Pass1Log));
+      names.push_back(TempFileBaseName(output_name, tag, kSuffixX264Pass2Log));
     }
   }
 
@@ -147,15 +171,44 @@ std::vector<std::string> TemporaryFileNames(const JobRecord& job, int slot, bool
 int BorraTemporals(std::string_view temp_path, const JobRecord& job, int slot, bool force,
                    const CleanupSettings& settings) {
   if (!force && settings.debug_mode) return 0;
-  // Without a folder the names would land in the root or the working folder;
-  // with a "/" in the output name they would reach outside the folder.
-  if (temp_path.empty() || FieldText(job.output_name).find('/') != npos) return 0;
+  if (!NamesStayInFolder(temp_path, job)) return 0;
   int removed = 0;
   for (const std::string& name : TemporaryFileNames(job, slot, settings.save_x264_log)) {
     // unlink never removes a folder, and a symbolic link goes, not its target.
     if (::unlink(JoinPath(temp_path, name).c_str()) == 0) ++removed;
   }
   return removed;
+}
+
+int RenameTemporaries(std::string_view temp_path, const JobRecord& job, std::string_view from_tag,
+                      std::string_view to_tag) {
+  if (!NamesStayInFolder(temp_path, job)) return 0;
+  const std::vector<std::string> from = TemporaryFileNames(job, from_tag, false);
+  const std::vector<std::string> to = TemporaryFileNames(job, to_tag, false);
+  int renamed = 0;
+  for (std::size_t i = 0; i < from.size() && i < to.size(); ++i) {
+    const std::string source = JoinPath(temp_path, from[i]);
+    const std::string target = JoinPath(temp_path, to[i]);
+    if (Exists(source)) {
+      if (::rename(source.c_str(), target.c_str()) == 0) ++renamed;
+    } else {
+      ::unlink(target.c_str());
+    }
+  }
+  return renamed;
+}
+
+void SwapTemporaries(std::string_view temp_path, const JobRecord& first, int first_slot,
+                     const JobRecord& second, int second_slot, const std::function<void()>& store_order) {
+  const bool has_first = first.status != kStatusEmpty;
+  const bool has_second = second.status != kStatusEmpty;
+  const std::string first_moving = MovingTag(first_slot, second_slot);
+  const std::string second_moving = MovingTag(second_slot, first_slot);
+  if (has_first) RenameTemporaries(temp_path, first, JobTag(first_slot), first_moving);
+  if (has_second) RenameTemporaries(temp_path, second, JobTag(second_slot), second_moving);
+  if (store_order) store_order();
+  if (has_first) RenameTemporaries(temp_path, first, first_moving, JobTag(second_slot));
+  if (has_second) RenameTemporaries(temp_path, second, second_moving, JobTag(first_slot));
 }
 
 }  // namespace dp

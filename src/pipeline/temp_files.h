@@ -4,6 +4,7 @@
 // the clean-up can rebuild every name from the record alone.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,11 @@ inline constexpr std::string_view kSuffixSup = ".sup";
 inline constexpr std::string_view kSuffixSrt = ".srt";
 inline constexpr std::string_view kSuffixForcedSup = ".forced.sup";
 inline constexpr std::string_view kSuffixResizedSup = ".resized.sup";
+// Lock files: made before a step writes its output and removed when it
+// ended; an output found with its lock is the trace of a run that died.
+inline constexpr std::string_view kSuffixDemuxLock = ".eac3to.lock";
+inline constexpr std::string_view kSuffixForcedSupLock = ".forced.sup.lock";
+inline constexpr std::string_view kSuffixResizedSupLock = ".resized.sup.lock";
 inline constexpr std::string_view kSuffixQpfile = ".qpfile";
 inline constexpr std::string_view kSuffixAvs = ".avs";
 inline constexpr std::string_view kSuffix264 = ".264";
@@ -53,11 +59,16 @@ inline constexpr std::string_view kTsMuxerMetaPrefix = "tsmuxer";
 
 // ".job_<slot>".
 std::string JobTag(int slot);
+// The tag of a job's files while they move from one slot to another
+// (".job_<from>to<to>"): never a slot's own tag, and not the same for the
+// two jobs of a swap.
+std::string MovingTag(int from_slot, int to_slot);
 // folder + "/" + name; no second "/" when the folder already ends in one.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
 // output_name + job tag + suffix, without the folder.
 std::string TempFileBaseName(std::string_view output_name, int slot, std::string_view suffix);
+std::string TempFileBaseName(std::string_view output_name, std::string_view tag, std::string_view suffix);
 // The full name in the temporary folder.
 std::string TempFileName(std::string_view temp_path, std::string_view output_name, int slot,
                          std::string_view suffix);
@@ -82,6 +93,8 @@ bool DemuxInPlan(const JobRecord& job);
 // the job in `slot`, each once, in clean-up order. The encoder logs are
 // left out when `save_x264_log` is set.
 std::vector<std::string> TemporaryFileNames(const JobRecord& job, int slot, bool save_x264_log);
+// The same names under any tag (a slot's or a moving one).
+std::vector<std::string> TemporaryFileNames(const JobRecord& job, std::string_view tag, bool save_x264_log);
 
 struct CleanupSettings {
   bool debug_mode = false;     // keep temporaries for inspection unless forced
@@ -96,5 +109,21 @@ struct CleanupSettings {
 // number of files removed.
 int BorraTemporals(std::string_view temp_path, const JobRecord& job, int slot, bool force,
                    const CleanupSettings& settings);
+
+// Renames every temporary file of the job (encoder logs included) from one
+// tag to another. A name the job has no file for under `from_tag` is
+// removed under `to_tag`, so that nothing left there can pass for the job's
+// own work. Same folder rules as BorraTemporals. Returns the files renamed.
+int RenameTemporaries(std::string_view temp_path, const JobRecord& job, std::string_view from_tag,
+                      std::string_view to_tag);
+
+// After the records of two slots were swapped: `first` moved from
+// first_slot to second_slot, `second` the other way (an empty record has
+// no files). Both jobs' files first go to moving tags, then `store_order`
+// stores the new order, then they take their new slots' tags: a crash at
+// any point leaves each file under its own job's tag or under a tag no job
+// reads, never under the other job's.
+void SwapTemporaries(std::string_view temp_path, const JobRecord& first, int first_slot,
+                     const JobRecord& second, int second_slot, const std::function<void()>& store_order);
 
 }  // namespace dp

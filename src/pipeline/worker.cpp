@@ -8,13 +8,13 @@
 #include "pipeline/demux_step.h"
 #include "pipeline/failure_log.h"
 #include "pipeline/mux_steps.h"
+#include "pipeline/output_snapshot.h"
 #include "pipeline/step_plan.h"
 #include "pipeline/subtitle_tasks.h"
 #include "pipeline/temp_files.h"
 #include "pipeline/video_steps.h"
 #include "planning/env_checks.h"
 #include "platform/command_line.h"
-#include "platform/shell.h"
 #include "util/text.h"
 
 namespace dp {
@@ -35,9 +35,6 @@ bool WriteControlFile(const ControlFile& file) {
   out.close();
   return static_cast<bool>(out);
 }
-
-// Kept beside the demuxed files while eac3to writes them.
-constexpr std::string_view kSuffixDemuxLock = ".eac3to.lock";
 
 // eac3to writes each stream straight under its final name, and a stream
 // whose file exists is not extracted again. A run that died with the program
@@ -108,14 +105,18 @@ StepContext PipelineRunner::Context(int slot) const {
   return ctx;
 }
 
+std::vector<std::filesystem::path> PipelineRunner::KeptFolders() const {
+  return {TempPath(), std::string(FieldText(settings_.OutPath))};
+}
+
 void PipelineRunner::DeleteTemporaries(const JobRecord& job, int slot, bool force) {
   const CleanupSettings cleanup{run_state_.debug_mode.load(), settings_.SaveX264Log != 0};
   BorraTemporals(TempPath(), job, slot, force, cleanup);
-  // A job removed after its demux died with the program leaves the demux
-  // lock; it goes under the clean-up's own rules.
-  if ((force || !cleanup.debug_mode) && !TempPath().empty() &&
-      FieldText(job.output_name).find('/') == std::string_view::npos)
-    RemoveFile(TempFileName(TempPath(), job, slot, kSuffixDemuxLock));
+}
+
+void PipelineRunner::SwapTemporaries(const JobRecord& first, int first_slot, const JobRecord& second,
+                                     int second_slot, const std::function<void()>& store_order) {
+  dp::SwapTemporaries(TempPath(), first, first_slot, second, second_slot, store_order);
 }
 
 void PipelineRunner::Borra(const JobRecord& job, int slot) { DeleteTemporaries(job, slot, false); }
@@ -170,6 +171,8 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
     RemoveFile(step.lock_file);
     return StepEnd::kStop;
   }
+  // What the muxer finds in place is the user's; taken at the last moment.
+  const OutputSnapshot output_before = SnapshotOutput(step.muxer_output);
   std::string error;
   ToolExit exit;
   if (!tool->Start(launch, error)) {
@@ -195,9 +198,10 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
   if (!finished) {
     // What the step left half-written must never pass for finished work.
     for (const auto& out : step.outputs_on_failure) RemoveFile(out);
-    if (!step.output_tree_on_failure.empty()) DeleteTree(step.output_tree_on_failure);
-    if (c == kCancelCancel) Borra(job, run.slot());
+    const std::string refusal = RemoveRunOutput(step.muxer_output, output_before, KeptFolders());
     if (failed) FailJob(run, step.command_line, e);
+    // Said after the failure has reset the progress display.
+    if (!refusal.empty()) frontend_.StatusText("The unfinished output was not deleted: " + refusal + ".");
     if (stopped || failed) return StepEnd::kStop;
   }
   frontend_.StatusText("");
@@ -205,6 +209,17 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
 }
 
 void PipelineRunner::Run(RunControl& run) {
+  RunJob(run);
+  // Wherever a cancel landed (during a tool, between two, before one
+  // started), nothing of the job stays behind: a cancelled job is never
+  // stored, so nothing could find its files later. A job that had just
+  // finished or failed keeps its status, and its files.
+  if (run.cancel_request() != kCancelCancel) return;
+  const JobRecord now = queue_.Get(run.slot());
+  if (now.status == kStatusCanceled) Borra(now, run.slot());
+}
+
+void PipelineRunner::RunJob(RunControl& run) {
   const int slot = run.slot();
   JobRecord job = queue_.Get(slot);
   const StepContext ctx = Context(slot);
@@ -232,7 +247,15 @@ void PipelineRunner::Run(RunControl& run) {
   }
   if (plan.forced_captions != ForcedCaptionTask::kNone) {
     if (run.cancel_request() != kCancelNone) return;
-    RunForcedCaptions(job, ctx, [this](std::string_view text) { frontend_.StatusText(text); });
+    if (RunForcedCaptions(job, ctx, [this](std::string_view text) { frontend_.StatusText(text); }) < 0) {
+      const SubtitleFiles files = JobSubtitleFiles(job, ctx);
+      FailJob(
+          run,
+          Format("<forced captions from \"%s\" into \"%s\">", files.demuxed.c_str(), files.forced.c_str()),
+          -1);
+      return;
+    }
+    if (run.cancel_request() != kCancelNone) return;
   }
   if (plan.subtitle_rescale) {
     JavaRuntime java;
@@ -247,6 +270,7 @@ void PipelineRunner::Run(RunControl& run) {
       job.frame_count = refreshed.frame_count;
       control_.UpdateRunRecord(run, [&](JobRecord& r) { r.frame_count = refreshed.frame_count; });
     }
+    if (run.cancel_request() != kCancelNone) return;
   }
 
   const int total = plan.total_steps;

@@ -3,8 +3,11 @@
 // status as it goes, and handing the queue on when the job ends.
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/run_state.h"
 #include "app/settings.h"
@@ -31,9 +34,12 @@ class PipelineRunner : public JobRunner {
 
   void Run(RunControl& run) override;  // ProcesaJobsProc
   void DeleteTemporaries(const JobRecord& job, int slot, bool force) override;
+  void SwapTemporaries(const JobRecord& first, int first_slot, const JobRecord& second, int second_slot,
+                       const std::function<void()>& store_order) override;
 
  private:
   enum class StepEnd { kNext, kStop };
+  void RunJob(RunControl& run);
   // Launches one prepared step and applies the rules for how it ended.
   StepEnd RunStep(RunControl& run, const JobRecord& job, const PreparedStep& step, StepKind kind);
   // Marks the job failed, records the failure, hands the queue on.
@@ -42,6 +48,8 @@ class PipelineRunner : public JobRunner {
   void Borra(const JobRecord& job, int slot);
   StepContext Context(int slot) const;
   std::string TempPath() const;
+  // What a delete of the output must never take besides the fixed guards.
+  std::vector<std::filesystem::path> KeptFolders() const;
 
   QueueControl& control_;
   JobQueue& queue_;

@@ -146,33 +146,37 @@ void QueueControl::DeleteJob(int slot, bool ask) {
   frontend_.QueueChanged();
 }
 
-bool QueueControl::UpJob(int slot) {
-  {
-    std::lock_guard lock(mutex_);
-    if (run_ && (run_->slot() == slot || run_->slot() == slot - 1)) return false;
-    auto q = queue_.Lock();
-    auto& jobs = queue_.records();
-    if (!CanMoveUp(jobs, slot)) return false;
-    std::swap(jobs[slot], jobs[slot - 1]);
-  }
-  frontend_.QueueChanged();
-  frontend_.SelectSlot(slot - 1);
-  Persist();
-  return true;
-}
+bool QueueControl::UpJob(int slot) { return MoveJob(slot, slot - 1); }
+bool QueueControl::DownJob(int slot) { return MoveJob(slot, slot + 1); }
 
-bool QueueControl::DownJob(int slot) {
+bool QueueControl::MoveJob(int slot, int other) {
   {
-    std::lock_guard lock(mutex_);
-    if (run_ && (run_->slot() == slot || run_->slot() == slot + 1)) return false;
-    auto q = queue_.Lock();
-    auto& jobs = queue_.records();
-    if (!CanMoveDown(jobs, slot)) return false;
-    std::swap(jobs[slot], jobs[slot + 1]);
+    std::unique_lock lock(mutex_);
+    const auto running = [&] { return run_ && (run_->slot() == slot || run_->slot() == other); };
+    // A worker still ending a stopped job in one of the two slots may be
+    // removing its files: the files move once it has left.
+    wake_.wait(lock,
+               [&] { return running() || !working_ || (working_slot_ != slot && working_slot_ != other); });
+    if (running()) return false;
+    JobRecord moved, displaced;
+    {
+      auto q = queue_.Lock();
+      auto& jobs = queue_.records();
+      if (!(other < slot ? CanMoveUp(jobs, slot) : CanMoveDown(jobs, slot))) return false;
+      moved = jobs[slot];
+      displaced = jobs[other];
+      std::swap(jobs[slot], jobs[other]);
+    }
+    // Every temporary name carries the slot: the files go with their jobs,
+    // under the run's lock so that no run can start on either slot before
+    // its files are in place.
+    if (runner_)
+      runner_->SwapTemporaries(moved, slot, displaced, other, [this] { Persist(); });
+    else
+      Persist();
   }
   frontend_.QueueChanged();
-  frontend_.SelectSlot(slot + 1);
-  Persist();
+  frontend_.SelectSlot(other);
   return true;
 }
 
@@ -186,11 +190,13 @@ void QueueControl::RemoveAndDeleteSource(int slot) {
         Format("This will permanently delete the source %s:\n\n%s\n\nAre you sure?",
                job.source_is_mkv ? "file" : "folder and everything in it", target.c_str());
     if (prompter_.Ask(kConfirmTitle, question, Buttons::kYesNo) != Answer::kYes) return;
-    const std::string refusal = RefuseToDelete(target);
+    const std::vector<std::filesystem::path> kept = {std::string(FieldText(settings_.TempPath)),
+                                                     std::string(FieldText(settings_.OutPath))};
+    const std::string refusal = RefuseToDelete(target, kept);
     if (!refusal.empty())
       prompter_.Ask("SORRY", "The source was not deleted: " + refusal + ".", Buttons::kOk);
     else
-      DeleteTree(target);
+      DeleteTree(target, kept);
   }
   DeleteJob(slot, false);
 }
@@ -260,6 +266,7 @@ void QueueControl::WorkerLoop() {
       run = std::move(pending_);
       pending_.reset();
       working_ = true;
+      working_slot_ = run->slot();
     }
     runner_->Run(*run);
     bool orphaned = false;

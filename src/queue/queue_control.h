@@ -38,12 +38,21 @@ class QueueFrontend {
   virtual void PlaySound(const std::string& /*path*/) {}
 };
 
-// Runs one job (the pipeline worker) and removes a job's temporary files.
+// Runs one job (the pipeline worker) and removes or moves a job's
+// temporary files.
 class JobRunner {
  public:
   virtual ~JobRunner() = default;
   virtual void Run(RunControl& run) = 0;
   virtual void DeleteTemporaries(const JobRecord& job, int slot, bool force) = 0;
+  // The records of two slots were swapped: `first` went from first_slot to
+  // second_slot, `second` the other way. Their temporary files follow, and
+  // `store_order` stores the new order on the way (a runner without files
+  // only stores).
+  virtual void SwapTemporaries(const JobRecord& /*first*/, int /*first_slot*/, const JobRecord& /*second*/,
+                               int /*second_slot*/, const std::function<void()>& store_order) {
+    store_order();
+  }
 };
 
 inline constexpr char kConfirmTitle[] = "CONFIRM";
@@ -78,6 +87,7 @@ class QueueControl {
   void CallCancelJob();
   void CallClear();
   void DeleteJob(int slot, bool ask);
+  // Swaps the job with the one above or below; false when it may not move.
   bool UpJob(int slot);
   bool DownJob(int slot);
   // "Remove and Delete Source": asks naming what it deletes; refuses paths
@@ -102,6 +112,7 @@ class QueueControl {
 
  private:
   void StopRun(int request, std::int32_t status);
+  bool MoveJob(int slot, int other);
   bool IdleLocked() const;  // with mutex_ held
   void WorkerLoop();
   void EndRun();
@@ -120,6 +131,7 @@ class QueueControl {
   std::shared_ptr<RunControl> run_;      // the run in progress
   std::shared_ptr<RunControl> pending_;  // started, not yet taken by the worker
   bool working_ = false;
+  int working_slot_ = -1;  // the slot the worker is in, while working_
   bool quit_ = false;
   std::thread worker_;
 };

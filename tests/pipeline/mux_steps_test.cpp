@@ -81,7 +81,8 @@ TEST_F(MuxSteps, RemuxOfOneClipReadsEverythingFromTheSource) {
   EXPECT_EQ(step.console_title, "[TSMUXER PROCESS] Do not close this window!!!");
   EXPECT_EQ(step.capture, Capture::kPipe);
   EXPECT_FALSE(step.idle_priority);
-  EXPECT_EQ(step.output_tree_on_failure, "/out/MOVIE");
+  EXPECT_EQ(step.muxer_output.path, "/out/MOVIE");
+  EXPECT_EQ(step.muxer_output.entries, (Strings{"/out/MOVIE/BDMV", "/out/MOVIE/CERTIFICATE"}));
   ASSERT_EQ(step.control_files.size(), 1u);
   EXPECT_EQ(step.control_files[0].path, Meta());
   EXPECT_FALSE(step.control_files[0].only_if_absent);
@@ -282,7 +283,7 @@ TEST_F(MuxSteps, MkvCrfWithDelayedEac3AndForcedSubtitles) {
   EXPECT_EQ(step.console_title, "[MKVMERGE PROCESS] Do not close this window!!!");
   EXPECT_EQ(step.capture, Capture::kPipe);
   EXPECT_EQ(step.outputs_on_failure, Strings{"/out/Movie.mkv"});
-  EXPECT_TRUE(step.output_tree_on_failure.empty());
+  EXPECT_TRUE(step.muxer_output.path.empty());
   ASSERT_EQ(step.control_files.size(), 1u);
   EXPECT_EQ(step.control_files[0].path, T(".chapters.txt"));
   EXPECT_EQ(
@@ -362,7 +363,7 @@ TEST_F(MuxSteps, SplitPartsAndShortOutputPaths) {
   // A path this short is never removed as the output tree.
   job = AvchdJob();
   CopyText(job.output_path, "/ab");
-  EXPECT_TRUE(BuildTsMuxerStep(job, ctx_, 1, 1).output_tree_on_failure.empty());
+  EXPECT_TRUE(BuildTsMuxerStep(job, ctx_, 1, 1).muxer_output.path.empty());
   ctx_.debug_mode = true;
   EXPECT_EQ(BuildTsMuxerStep(job, ctx_, 1, 1).capture, Capture::kNone);
 }

@@ -110,22 +110,30 @@ TEST_F(SubtitleTasks, ForcedCaptionTaskWritesOnlyWhenAbsent) {
   input.insert(input.end(), plain.begin(), plain.end());
   Write(temp_.path() / "in.sup", input);
   const std::string in = (temp_.path() / "in.sup").string(), out = (temp_.path() / "out.sup").string();
+  const std::string lock = out + ".lock";
   std::vector<std::string> shown;
   const StatusDisplay show = [&](std::string_view text) { shown.emplace_back(text); };
 
-  EXPECT_EQ(RunForcedCaptionTask(ForcedCaptionTask::kExportForced, in, out, show), 1);
+  EXPECT_EQ(RunForcedCaptionTask(ForcedCaptionTask::kExportForced, in, out, lock, show), 1);
   EXPECT_EQ(shown, (std::vector<std::string>{"Extracting forced captions...", ""}));
   EXPECT_EQ(Read(out), forced);
+  EXPECT_FALSE(fs::exists(lock));
 
   // An existing output is a finished piece of an earlier run.
   Write(out, {1, 2, 3});
   shown.clear();
-  EXPECT_EQ(RunForcedCaptionTask(ForcedCaptionTask::kFlagAllForced, in, out, show), 0);
+  EXPECT_EQ(RunForcedCaptionTask(ForcedCaptionTask::kFlagAllForced, in, out, lock, show), 0);
   EXPECT_EQ(shown, (std::vector<std::string>{"Flagging all subs as forced...", ""}));
   EXPECT_EQ(Read(out), (Bytes{1, 2, 3}));
 
+  // Unless its lock stands beside it: a killed run cut it short.
+  Write(lock, {});
+  EXPECT_EQ(RunForcedCaptionTask(ForcedCaptionTask::kExportForced, in, out, lock, show), 1);
+  EXPECT_EQ(Read(out), forced);
+  EXPECT_FALSE(fs::exists(lock));
+
   shown.clear();
-  EXPECT_EQ(RunForcedCaptionTask(ForcedCaptionTask::kNone, in, out, show), 0);
+  EXPECT_EQ(RunForcedCaptionTask(ForcedCaptionTask::kNone, in, out, lock, show), 0);
   EXPECT_TRUE(shown.empty());
 }
 
@@ -139,11 +147,12 @@ TEST_F(SubtitleTasks, ForcedCaptionTaskRemovesAnOutputItCouldNotFinish) {
   rlimit small = saved;
   small.rlim_cur = 4096;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int result = RunForcedCaptionTask(ForcedCaptionTask::kExportForced, in, out, nullptr);
+  const int result = RunForcedCaptionTask(ForcedCaptionTask::kExportForced, in, out, out + ".lock", nullptr);
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, old_handler);
   EXPECT_EQ(result, -1);
   EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(fs::exists(out + ".lock"));
 }
 
 TEST_F(SubtitleTasks, ForcedCaptionsOfAJobFollowItsPlan) {
@@ -168,6 +177,7 @@ TEST_F(SubtitleTasks, RescaleRunsTheNativeProgramWithTheTemplateOptions) {
   EXPECT_EQ(step.command_line, "\"" + program_ + "\" -T keep -c 140 -r 720p -f lanczos3 -o \"" +
                                    File(".resized.sup") + "\" \"" + File(".forced.sup") + "\"");
   EXPECT_EQ(step.outputs_on_failure, std::vector<std::string>{File(".resized.sup")});
+  EXPECT_EQ(step.lock_file, File(".resized.sup.lock"));
 
   // Crop alone, resize alone; the demuxed stream without forced captions,
   // the flagged stream when every caption was forced.
@@ -204,6 +214,14 @@ TEST_F(SubtitleTasks, RescaleIsSkippedWhenNotDueDoneOrWithoutJava) {
   EXPECT_TRUE(PrepareSubtitleRescale(job, ctx_, JavaRuntime{}).skip);
   std::ofstream(File(".resized.sup")) << "done";
   EXPECT_TRUE(PrepareSubtitleRescale(job, ctx_, java_).skip);
+  // Cut short by a run that died: never muxed, made again when it can be.
+  std::ofstream(File(".resized.sup.lock")) << "";
+  EXPECT_TRUE(PrepareSubtitleRescale(job, ctx_, JavaRuntime{}).skip);
+  EXPECT_FALSE(fs::exists(File(".resized.sup")));
+  EXPECT_FALSE(fs::exists(File(".resized.sup.lock")));
+  std::ofstream(File(".resized.sup")) << "half";
+  std::ofstream(File(".resized.sup.lock")) << "";
+  EXPECT_FALSE(PrepareSubtitleRescale(job, ctx_, java_).skip);
   fs::remove(File(".resized.sup"));
   job.target_media = kMediaAvchdCrf;  // AVCHD rescales only with the PGS rescale option
   EXPECT_TRUE(PrepareSubtitleRescale(job, ctx_, java_).skip);

@@ -74,16 +74,17 @@ TEST(TempFiles, NamesTheFilesOfEachKindOfJob) {
   mkv.audio_untouched_hd = true;
   EXPECT_EQ(TemporaryFileNames(mkv, 0, false),
             WithTag("Movie", 0,
-                    {".h264", ".dtshd", ".sup", ".resized.sup", ".chapters.txt", ".avs", ".eac3to_log.txt",
-                     ".265", ".qpfile", ".265.lock", ".x265_log.txt"}));
+                    {".h264", ".dtshd", ".sup", ".resized.sup", ".resized.sup.lock", ".chapters.txt", ".avs",
+                     ".eac3to_log.txt", ".eac3to.lock", ".265", ".qpfile", ".265.lock", ".x265_log.txt"}));
 
   // 2D+3D remux with forced captions: both eyes, audio, subtitles, no encoder.
   JobRecord mvc = TwoPassAvchd("Movie");
   mvc.mode_3d = 10;
   mvc.video_untouched = 1;
   mvc.subtitle_mode = 3;
-  Names mvc_names =
-      WithTag("Movie", 7, {".avc.h264", ".mvc.h264", ".ac3", ".sup", ".forced.sup", ".eac3to_log.txt"});
+  Names mvc_names = WithTag("Movie", 7,
+                            {".avc.h264", ".mvc.h264", ".ac3", ".sup", ".forced.sup", ".forced.sup.lock",
+                             ".eac3to_log.txt", ".eac3to.lock"});
   mvc_names.push_back("tsmuxer.job_7.meta");
   EXPECT_EQ(TemporaryFileNames(mvc, 7, false), mvc_names);
 
@@ -94,8 +95,8 @@ TEST(TempFiles, NamesTheFilesOfEachKindOfJob) {
   sbs.target_media = kMediaAvchdCrf;
   sbs.reserved_7470 = 1;
   Names sbs_names = WithTag("Movie", 2,
-                            {".avc.h264", ".mvc.h264", ".avs", ".h264", ".sup", ".eac3to_log.txt", ".264",
-                             ".index", ".qpfile", ".264.lock"});
+                            {".avc.h264", ".mvc.h264", ".avs", ".h264", ".sup", ".eac3to_log.txt",
+                             ".eac3to.lock", ".264", ".index", ".qpfile", ".264.lock"});
   sbs_names.push_back("tsmuxer.job_2.meta");
   sbs_names.push_back(TempFileBaseName("Movie", 2, ".x264_log.txt"));
   EXPECT_EQ(TemporaryFileNames(sbs, 2, false), sbs_names);
@@ -154,6 +155,59 @@ TEST(TempFiles, BorraTemporalsStaysInsideTheFolder) {
   EXPECT_EQ(BorraTemporals("", job, 0, true, {}), 0);
   fs::current_path(cwd);
   EXPECT_TRUE(fs::exists(dir / TempFileBaseName("Movie", 0, ".264")));
+}
+
+TEST(TempFiles, SwappedJobsTakeTheirFilesAlongAndNeverMeet) {
+  test::TempDir dir;
+  const std::string temp = dir.path().string();
+  // Two jobs of the same name; the moved one has logs and locks, and a
+  // stale file waits under its new slot's tag.
+  JobRecord moved = TwoPassAvchd("Movie");
+  moved.target_audio = 640;
+  moved.status = kStatusFailed;
+  JobRecord other = TwoPassAvchd("Movie");
+  other.status = kStatusStopped;
+  const Names moved_files = WithTag("Movie", 5, {".ac3", ".eac3to.lock", ".264", ".x264_pass1_log.txt"});
+  for (const std::string& n : moved_files) std::ofstream(dir / n) << "moved " << n;
+  std::ofstream(dir / "tsmuxer.job_5.meta") << "moved meta";
+  std::ofstream(dir / TempFileBaseName("Movie", 4, ".stats")) << "other stats";
+  const std::string stale = TempFileBaseName("Movie", 4, ".eac3to_log.txt");
+  std::ofstream(dir / stale) << "stale";
+
+  int stores = 0;
+  SwapTemporaries(temp, moved, 5, other, 4, [&] {
+    ++stores;
+    // Stored between the two halves: no file of either job under a slot's tag.
+    Names tagged;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+      const std::string n = e.path().filename().string();
+      if (n.find(".job_4.") != std::string::npos || n.find(".job_5.") != std::string::npos)
+        tagged.push_back(n);
+    }
+    EXPECT_EQ(tagged, Names{stale});
+  });
+  EXPECT_EQ(stores, 1);
+  auto read = [&](const std::string& name) {
+    std::ifstream in(dir / name);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  for (const std::string& n : moved_files) {
+    std::string now = n;
+    now.replace(now.find(".job_5"), 6, ".job_4");
+    EXPECT_EQ(read(now), "moved " + n);
+  }
+  EXPECT_EQ(read("tsmuxer.job_4.meta"), "moved meta");
+  EXPECT_EQ(read(TempFileBaseName("Movie", 5, ".stats")), "other stats");
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++count;
+  EXPECT_EQ(count, moved_files.size() + 2);
+  EXPECT_FALSE(fs::exists(dir / stale));  // it would pass for the moved job's demux log
+
+  // Into an empty slot: only the job's own files move.
+  SwapTemporaries(temp, moved, 4, EmptyJob(), 3, [&] { ++stores; });
+  EXPECT_EQ(stores, 2);
+  EXPECT_EQ(read(TempFileBaseName("Movie", 3, ".ac3")), "moved " + moved_files[0]);
+  EXPECT_EQ(read(TempFileBaseName("Movie", 5, ".stats")), "other stats");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -43,24 +44,40 @@ struct Frontend : QueueFrontend {
   std::map<int, std::vector<std::int32_t>> statuses;  // each slot's status changes
   std::map<int, std::int32_t> last;
   int done = 0;
+  // Called (outside the lock, on the worker's thread) with every step
+  // label, every status text and "queue" for every queue change: lets a
+  // test act at an exact point of a run.
+  std::function<void(std::string_view)> on_event;
 
   void QueueChanged() override {
-    std::lock_guard lock(mutex);
-    for (int i = 0; i < kQueueSlots; ++i) {
-      const std::int32_t s = queue->Status(i);
-      if (s != kStatusEmpty && last[i] != s) statuses[i].push_back(s);
-      last[i] = s;
+    {
+      std::lock_guard lock(mutex);
+      for (int i = 0; i < kQueueSlots; ++i) {
+        const std::int32_t s = queue->Status(i);
+        if (s != kStatusEmpty && last[i] != s) statuses[i].push_back(s);
+        last[i] = s;
+      }
     }
+    Event("queue");
   }
   void RunStateChanged(bool) override {}
   void ResetProgress() override {}
   void StepStarted(std::string_view label) override {
-    std::lock_guard lock(mutex);
-    if (!label.empty()) labels.emplace_back(label);
+    {
+      std::lock_guard lock(mutex);
+      if (!label.empty()) labels.emplace_back(label);
+    }
+    Event(label);
   }
   void StatusText(std::string_view text) override {
-    std::lock_guard lock(mutex);
-    if (!text.empty()) texts.emplace_back(text);
+    {
+      std::lock_guard lock(mutex);
+      if (!text.empty()) texts.emplace_back(text);
+    }
+    Event(text);
+  }
+  void Event(std::string_view what) {
+    if (on_event) on_event(what);
   }
   void JobDone() override {
     std::lock_guard lock(mutex);
@@ -90,7 +107,7 @@ struct Prompts : Prompter {
 // split by the launch rules.
 Strings Argv(const std::string& command_line) { return SplitCommandLine(command_line); }
 
-bool Contains(const Strings& argv, const Strings& run) {
+[[maybe_unused]] bool Contains(const Strings& argv, const Strings& run) {
   return std::search(argv.begin(), argv.end(), run.begin(), run.end()) != argv.end();
 }
 

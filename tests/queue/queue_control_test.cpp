@@ -75,6 +75,13 @@ struct Runner : JobRunner {
     EXPECT_TRUE(force);
     temporaries_deleted.push_back(slot);
   }
+  std::vector<std::string> swaps;  // "<first's output> <from>><to>, <second's output>"
+  void SwapTemporaries(const JobRecord& first, int first_slot, const JobRecord& second, int second_slot,
+                       const std::function<void()>& store_order) override {
+    swaps.push_back(Format("%s %d>%d, %s", std::string(FieldText(first.output_path)).c_str(), first_slot,
+                           second_slot, std::string(FieldText(second.output_path)).c_str()));
+    store_order();
+  }
 };
 
 class QueueControlTest : public ::testing::Test {
@@ -248,6 +255,8 @@ TEST_F(QueueControlTest, MovesSwapWholeRecordsAndAreStored) {
   EXPECT_TRUE(store->Get("Job_0"));
   EXPECT_TRUE(store->Get("Job_4"));
   EXPECT_FALSE(store->Get("Job_1"));
+  // The files follow each move, the store on the way.
+  EXPECT_EQ(runner.swaps, (std::vector<std::string>{"/out/job1 1>0, ", "/out/job3 3>4, /out/job4"}));
 }
 
 TEST_F(QueueControlTest, ClearEmptiesDoneJobsWithoutStoring) {

@@ -1,0 +1,202 @@
+// What a run may and may not take: the user's files in the output folder,
+// a moved job's finished work, half-written subtitle files, and the files
+// of a job cancelled between two tools.
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "pipeline/pgs_forced.h"
+#include "pipeline/worker_fixture.h"
+
+namespace dp {
+namespace {
+
+// A PGS stream of two epochs, the first forced, each big enough that the
+// forced copy passes 4 KiB.
+std::string TwoEpochs() {
+  std::string sup;
+  for (const char flag : {'\x40', '\x00'}) {
+    std::string pcs(19, '\0');
+    pcs[7] = '\x80';  // epoch start
+    pcs[14] = flag;
+    std::string ods(6000, 'o');
+    for (const auto& [type, payload] :
+         {std::pair<char, std::string>{'\x16', pcs}, {'\x15', ods}, {'\x80', ""}}) {
+      sup += "PG";
+      sup += std::string(8, '\0');
+      sup += type;
+      sup += static_cast<char>(payload.size() >> 8);
+      sup += static_cast<char>(payload.size() & 0xff);
+      sup += payload;
+    }
+  }
+  return sup;
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(WorkerTest, FailedMuxTakesOnlyWhatItMadeFromTheOutputFolder) {
+  // The output field names a folder that already holds the user's files.
+  const fs::path videos = root_ / "out" / "Videos";
+  fs::create_directories(videos / "Holiday");
+  std::ofstream(videos / "mine.mkv") << "user";
+  std::ofstream(videos / "Holiday" / "a.jpg") << "user";
+  JobRecord job = Job();
+  CopyText(job.output_path, videos.string());
+  fakes_.Fail("tsMuxeR-1");
+  Plant(0, job);
+  RunQueue();
+  EXPECT_EQ(queue_.Status(0), kStatusFailed);
+  EXPECT_EQ(ReadAll(videos / "mine.mkv"), "user");
+  EXPECT_EQ(ReadAll(videos / "Holiday" / "a.jpg"), "user");
+  EXPECT_FALSE(fs::exists(videos / "BDMV"));
+  EXPECT_FALSE(fs::exists(videos / "CERTIFICATE"));
+
+  // The output folder setting itself, new: its tree goes, the folder is
+  // refused and that is said once.
+  fakes_.ClearRecord();
+  frontend_.Forget();
+  const fs::path setting = root_ / "out" / "Discs";
+  CopyText(settings_.OutPath, setting.string());
+  CopyText(job.output_path, setting.string());
+  Plant(0, job);
+  RunQueue();
+  EXPECT_TRUE(fs::exists(setting));
+  EXPECT_TRUE(fs::is_empty(setting));
+  const auto said = std::count_if(frontend_.texts.begin(), frontend_.texts.end(), [](const std::string& t) {
+    return t.find("The unfinished output was not deleted") != std::string::npos;
+  });
+  EXPECT_EQ(said, 1) << ::testing::PrintToString(frontend_.texts);
+}
+
+TEST_F(WorkerTest, MovedJobsTakeTheirFinishedWorkAlong) {
+  // Two jobs of the same name, both failed at the mux with all their
+  // intermediates; the second is moved above the first.
+  JobRecord recoded = Job();
+  recoded.target_audio = 640;  // ".ac3"
+  JobRecord flac = Job();
+  flac.target_audio = 2;  // ".flac"
+  fakes_.Fail("tsMuxeR-1");
+  Plant(0, recoded);
+  Plant(1, flac);
+  RunQueue();
+  ASSERT_EQ(queue_.Status(0), kStatusFailed);
+  ASSERT_EQ(queue_.Status(1), kStatusFailed);
+  ASSERT_TRUE(fs::exists(T(1, ".flac")));
+
+  ASSERT_TRUE(control_->UpJob(1));
+  EXPECT_EQ(queue_.Get(0).target_audio, 2);
+  EXPECT_TRUE(fs::exists(T(0, ".flac")));
+  EXPECT_TRUE(fs::exists(T(1, ".ac3")));
+  EXPECT_FALSE(fs::exists(T(1, ".flac")));
+
+  fakes_.Release();
+  fakes_.ClearRecord();
+  RunQueue();
+  RunQueue();  // a run that goes on skips failed jobs: Start again for the second
+  EXPECT_EQ(queue_.Status(0), kStatusFinished);
+  EXPECT_EQ(queue_.Status(1), kStatusFinished);
+  // Nothing demuxed or encoded again, and each mux found its own audio.
+  EXPECT_EQ(fakes_.Sequence(), (Strings{"tsMuxeR-1", "tsMuxeR-1"}));
+  EXPECT_NE(fakes_.Meta("tsMuxeR-1").find(T(1, ".ac3")), std::string::npos) << fakes_.Meta("tsMuxeR-1");
+  EXPECT_EQ(TempListing(), std::set<std::string>{"error_log.txt"});
+}
+
+TEST_F(WorkerTest, ForcedCaptionsCutShortAreMadeAgainAndAFailedExportFailsTheJob) {
+  JobRecord job = Job();
+  job.subtitle_mode = 3;  // forced captions only
+  fs::create_directories(temp_);
+  std::ofstream(T(0, ".sup"), std::ios::binary) << TwoEpochs();  // the demux is done
+  const std::string full = TwoEpochs().substr(0, TwoEpochs().size() / 2);
+  // What a killed export leaves: its lock and the start of the file.
+  std::ofstream(T(0, ".forced.sup.lock")) << "";
+  std::ofstream(T(0, ".forced.sup"), std::ios::binary) << full.substr(0, 100);
+  fakes_.Fail("tsMuxeR-1");  // keeps the temporaries for a look
+  Plant(0, job);
+  RunQueue();
+  EXPECT_EQ(fakes_.Sequence(), (Strings{"x264", "x264", "tsMuxeR-1"}));
+  EXPECT_EQ(ReadAll(T(0, ".forced.sup")), full);
+  EXPECT_FALSE(fs::exists(T(0, ".forced.sup.lock")));
+
+  // Files may not grow past 4 KiB while the export runs: it fails part way.
+  fakes_.ClearRecord();
+  fs::remove(temp_ / "error_log.txt");
+  fs::remove(T(0, ".forced.sup"));
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  frontend_.on_event = [&](std::string_view what) {
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    if (what == kExportForcedStatus) ::setrlimit(RLIMIT_FSIZE, &small);
+    if (what.empty()) ::setrlimit(RLIMIT_FSIZE, &saved);
+  };
+  Plant(0, job);
+  RunQueue();
+  frontend_.on_event = nullptr;
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(queue_.Status(0), kStatusFailed);
+  EXPECT_TRUE(fakes_.Calls().empty());
+  EXPECT_FALSE(fs::exists(T(0, ".forced.sup")));
+  EXPECT_FALSE(fs::exists(T(0, ".forced.sup.lock")));
+  const std::string log = ErrorLog();
+  EXPECT_NE(log.find("LAST CMD LINE => <forced captions"), std::string::npos) << log;
+  EXPECT_EQ(log.find("LAST CMD LINE", log.find("LAST CMD LINE") + 1), std::string::npos) << "one record only";
+}
+
+TEST_F(WorkerTest, CancelBetweenToolsRemovesTheJobsFilesWhenItTook) {
+  JobRecord job = Job();
+  job.subtitle_mode = 3;
+  job.target_audio = 640;
+  job.interlaced_avc = 1;  // the demux extracts the video and its frames are counted
+  const struct {
+    const char* what;
+    std::string after;  // the event that arms the cancel ("": armed at once)
+    std::string at;     // the event it lands on
+    std::int32_t status;
+  } cases[] = {
+      {"during the forced-caption export", "", kExportForcedStatus, kStatusCanceled},
+      {"after the forced captions, before the frame count", kExportForcedStatus, "", kStatusCanceled},
+      {"before a tool started", "", "[STEP 2/4 - X264 PASS 1] Recode video using x264, 1st pass...",
+       kStatusCanceled},
+      // Too late: the job has failed and keeps its files for a later start.
+      {"after the job failed", "[STEP 4/4", "queue", kStatusFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(temp_);
+    fakes_.Release();
+    fakes_.ClearRecord();
+    if (c.status == kStatusFailed) fakes_.Fail("tsMuxeR-1");
+    bool armed = c.after.empty(), fired = false;
+    frontend_.on_event = [&](std::string_view what) {
+      if (!armed && what.starts_with(c.after) && !c.after.empty()) {
+        armed = true;
+        return;
+      }
+      if (armed && !fired && what == c.at && (c.at != "queue" || queue_.Status(0) == kStatusFailed)) {
+        fired = true;
+        control_->CancelJob();
+      }
+    };
+    Plant(0, job);
+    RunQueue();
+    frontend_.on_event = nullptr;
+    EXPECT_TRUE(fired);
+    EXPECT_EQ(queue_.Status(0), c.status);
+    if (c.status == kStatusCanceled) {
+      EXPECT_EQ(TempListing(), std::set<std::string>{});
+      EXPECT_TRUE(fakes_.CallsOf("x264").empty());
+    } else {
+      EXPECT_TRUE(fs::exists(T(0, ".264")));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dp
