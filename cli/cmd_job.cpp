@@ -1,6 +1,5 @@
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "command.h"
 #include "json_reader.h"
@@ -60,6 +59,10 @@ bool RecordFromJson(const std::string& text, JobRecord& job, std::string& error)
         continue;
       }
     } else if (const auto* d = std::get_if<double>(&value)) {
+      if (f->kind == FieldKind::kBool && *d != 0 && *d != 1) {
+        error = "field \"" + name + "\" is a flag: 0, 1, true or false";
+        return false;
+      }
       if (std::isfinite(*d) && *d == std::trunc(*d) && std::fabs(*d) < 4294967296.0) {
         SetIntField(job, *f, static_cast<std::int64_t>(*d));
         continue;
@@ -74,7 +77,7 @@ bool RecordFromJson(const std::string& text, JobRecord& job, std::string& error)
   return true;
 }
 
-int Put(Store& store, int slot, Args args) {
+int Put(int slot, Args args) {
   std::string raw_file, json_file;
   bool missing = false;
   const bool raw = TakeOption(args, "--raw", raw_file, missing);
@@ -87,15 +90,19 @@ int Put(Store& store, int slot, Args args) {
     if (bytes->size() != kJobRecordSize)
       return Fail(kFailed,
                   "a record image is exactly 7496 bytes; this file has " + std::to_string(bytes->size()));
-    std::memcpy(&job, bytes->data(), kJobRecordSize);
+    job = JobFromImage(bytes->data());
   } else {
     std::string error;
     if (!RecordFromJson(*bytes, job, error)) return Fail(kFailed, json_file + ": " + error);
   }
+  const auto lock = LockStoreForChanges();
+  if (!lock) return kFailed;
+  auto store = OpenUserStore(true);
+  if (!store) return kFailed;
   JobQueue& queue = Jobs();
-  LlegeixCuaRegistre(store, queue);
+  LlegeixCuaRegistre(*store, queue);
   queue.Put(slot, job);
-  return EscriuCuaRegistre(store, queue) ? kOk : Fail(kFailed, "the store refused the queue");
+  return EscriuCuaRegistre(*store, queue) ? kOk : kFailed;  // the store has said why
 }
 
 int CmdJob(const Args& all) {
@@ -103,10 +110,10 @@ int CmdJob(const Args& all) {
   int slot = 0;
   if (!ParseSlot(all[1], slot)) return Fail(kUsage, "SLOT is a number from 0 to 99");
   Args rest(all.begin() + 2, all.end());
-  auto store = OpenUserStore();
-  if (!store) return Fail(kFailed, "cannot open the store");
   const std::string& verb = all[0];
-  if (verb == "put") return Put(*store, slot, rest);
+  if (verb == "put") return Put(slot, rest);
+  auto store = OpenUserStore();
+  if (!store) return kFailed;
   JobQueue& queue = Jobs();
   LlegeixCuaRegistre(*store, queue);
   const JobRecord job = queue.Get(slot);

@@ -42,13 +42,20 @@ int CmdQueue(const Args& all) {
   if (all.empty()) return Usage("queue");
   Args rest(all.begin() + 1, all.end());
   const std::string& verb = all[0];
-  if (verb == "run" || verb == "remove" || verb == "up" || verb == "down" || verb == "clear")
-    return QueueControlCommand(verb, rest);
+  if (verb == "run" || verb == "remove" || verb == "up" || verb == "down" || verb == "clear") {
+    // The lock is held until the command ends, a whole run included.
+    const auto lock = LockStoreForChanges();
+    if (!lock) return kFailed;
+    // A store that cannot take changes at all is said before anything runs.
+    if (!OpenUserStore(true)) return kFailed;
+    const int code = QueueControlCommand(verb, rest);
+    return StoreWriteFailed() ? kFailed : code;
+  }
   if (verb != "list" && verb != "view") return Usage("queue");
   const bool json = verb == "list" && TakeFlag(rest, "--json");
   if (!rest.empty()) return Usage("queue");
   auto store = OpenUserStore();
-  if (!store) return Fail(kFailed, "cannot open the store");
+  if (!store) return kFailed;
   JobQueue& queue = Jobs();
   LlegeixCuaRegistre(*store, queue);
   const JobSlots jobs = queue.Snapshot();

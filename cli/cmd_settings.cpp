@@ -73,7 +73,7 @@ int Set(Store& store, Settings& s, const std::string& name, const std::string& v
     return Fail(kUsage, Format("%s takes at most %zu bytes", info->name, info->read_size - 1));
   }
   EscriuRegistre(store, s);
-  return kOk;
+  return StoreWriteFailed() ? kFailed : kOk;
 }
 
 int CmdSettings(const Args& in) {
@@ -88,8 +88,11 @@ int CmdSettings(const Args& in) {
   } else if (verb != "set" || args.size() != 2) {
     return Usage("settings");
   }
-  std::unique_ptr<Store> store = OpenUserStore();
-  if (!store) return Fail(kFailed, "cannot open the settings store");
+  const bool changes = verb == "set";
+  std::unique_ptr<InstanceLock> lock;
+  if (changes && !(lock = LockStoreForChanges())) return kFailed;
+  std::unique_ptr<Store> store = OpenUserStore(changes);
+  if (!store) return kFailed;
   Settings& s = CurrentSettings();
   return verb == "show" ? Show(*store, s, json) : Set(*store, s, args[0], args[1]);
 }

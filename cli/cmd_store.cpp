@@ -68,20 +68,22 @@ int Set(Store& store, Args args) {
     if (!bytes) return Fail(kFailed, "cannot read " + file);
     ok = store.SetBinary(args[0], bytes->data(), bytes->size());
   }
-  return ok ? kOk : Fail(kFailed, "the store refused the value");
+  return ok ? kOk : kFailed;  // the store has said why
 }
 
 int CmdStore(const Args& all) {
   if (all.empty()) return Usage("store");
-  auto store = OpenUserStore();
-  if (!store) return Fail(kFailed, "cannot open the store");
   const std::string verb = all[0];
   Args rest(all.begin() + 1, all.end());
+  const bool changes = verb == "set" || verb == "delete";
+  std::unique_ptr<InstanceLock> lock;
+  if (changes && !(lock = LockStoreForChanges())) return kFailed;
+  auto store = OpenUserStore(changes);
+  if (!store) return kFailed;
   if (verb == "list" && rest.empty()) return List(*store);
   if (verb == "get") return Get(*store, rest);
   if (verb == "set") return Set(*store, rest);
-  if (verb == "delete" && rest.size() == 1)
-    return store->Delete(rest[0]) ? kOk : Fail(kFailed, "the store refused the deletion");
+  if (verb == "delete" && rest.size() == 1) return store->Delete(rest[0]) ? kOk : kFailed;
   return Usage("store");
 }
 

@@ -264,8 +264,12 @@ void EscriuRegistre(Store& store, Settings& s) {
   CopyText(s.Version, program_version);
   CopyText(s.InstallPath, ProgramPath().string());
   const std::vector<RegEntry> image = SettingsImage(s);
+  // The block lands whole or not at all; a refused write is told to the user
+  // by the store itself.
   store.Transaction([&] {
-    for (const RegEntry& entry : image) store.Set(entry.name, entry.value);
+    for (const RegEntry& entry : image)
+      if (!store.Set(entry.name, entry.value)) return false;
+    return true;
   });
 }
 

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -66,6 +67,40 @@ fs::path AsideName(const fs::path& file) {
   return candidate;
 }
 
+// A path as the file name of an SQLite URI.
+std::string UriPath(const fs::path& file) {
+  std::string out;
+  for (const unsigned char c : file.string()) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~')
+      out += static_cast<char>(c);
+    else
+      out += Format("%%%02X", c);
+  }
+  return out;
+}
+
+// What a failed opening means for the file.
+enum class Trouble { kDamaged, kBusy, kReadOnly, kUnusable };
+
+Trouble Classify(int rc, bool exists) {
+  switch (rc & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      return Trouble::kDamaged;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return Trouble::kBusy;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+      return Trouble::kReadOnly;
+    case SQLITE_CANTOPEN:
+      // A file that cannot be opened for writing may still be read.
+      return exists ? Trouble::kReadOnly : Trouble::kUnusable;
+    default:  // I/O errors, a full disk, ...
+      return Trouble::kUnusable;
+  }
+}
+
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS reg_values("
     " key TEXT NOT NULL COLLATE NOCASE,"
@@ -88,14 +123,30 @@ fs::path Store::DefaultFile() {
   return base / "DiscPress" / "store.db";
 }
 
-bool Store::OpenFile(const fs::path& file) {
+int Store::OpenFile(const fs::path& file, std::chrono::milliseconds busy_wait) {
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
-  if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+  const int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
     Close();
-    return false;
+    return rc;
   }
-  sqlite3_busy_timeout(db_, 10000);
-  return true;
+  sqlite3_busy_timeout(db_, static_cast<int>(busy_wait.count()));
+  return SQLITE_OK;
+}
+
+// A read-only store: plainly first, then as an immutable file, which reads a
+// WAL database whose folder cannot take the shared-memory file.
+bool Store::OpenReadOnly(std::chrono::milliseconds busy_wait) {
+  for (const char* query : {"?mode=ro", "?immutable=1"}) {
+    const std::string uri = "file:" + UriPath(file_) + query;
+    if (sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) == SQLITE_OK) {
+      sqlite3_busy_timeout(db_, static_cast<int>(busy_wait.count()));
+      if (Check() == SQLITE_OK) return true;
+    }
+    Close();
+  }
+  return false;
 }
 
 void Store::Close() {
@@ -103,31 +154,69 @@ void Store::Close() {
   db_ = nullptr;
 }
 
-// A store we can use: the file reads as a database, passes a quick check and
-// holds (or now holds) our table.
-bool Store::Healthy() {
-  {
-    Statement check(db_, "PRAGMA quick_check");
-    if (!check || sqlite3_step(check.get()) != SQLITE_ROW) return false;
-    const auto* text = sqlite3_column_text(check.get(), 0);
-    if (!text || std::strcmp(reinterpret_cast<const char*>(text), "ok") != 0) return false;
+// The file reads as a database and passes a quick check: SQLITE_OK, or the
+// SQLite result that says why not (SQLITE_CORRUPT for a check that finds
+// damage).
+int Store::Check() {
+  sqlite3_stmt* check = nullptr;
+  int rc = sqlite3_prepare_v2(db_, "PRAGMA quick_check", -1, &check, nullptr);
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_step(check);
+    if (rc == SQLITE_ROW) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+      rc = text && std::strcmp(text, "ok") == 0 ? SQLITE_OK : SQLITE_CORRUPT;
+    }
   }
+  sqlite3_finalize(check);
+  return rc & 0xff;
+}
+
+// Sets the file up for use and makes sure it holds our table.
+int Store::Prepare() {
   // WAL lets the desktop program and discpress-cli use the store at once.
   // A commit is atomic and survives a crash or kill of the program; like the
   // registry it stands for, the last changes may wait a moment for the disk.
-  return Exec("PRAGMA journal_mode=WAL") && Exec("PRAGMA synchronous=NORMAL") && Exec(kSchema);
+  for (const char* sql : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", kSchema}) {
+    const int rc = Exec(sql);
+    if (rc != SQLITE_OK) return rc & 0xff;
+  }
+  return SQLITE_OK;
 }
 
-std::unique_ptr<Store> Store::Open(const fs::path& file) {
+std::unique_ptr<Store> Store::Open(const fs::path& file, std::chrono::milliseconds busy_wait) {
   std::unique_ptr<Store> store(new Store());
   store->file_ = file;
   std::error_code ec;
   if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
 
-  if (store->OpenFile(file) && store->Healthy()) return store;
+  int rc = store->OpenFile(file, busy_wait);
+  if (rc == SQLITE_OK) rc = store->Check();
+  if (rc == SQLITE_OK) rc = store->Prepare();
+  const bool read_only_file = rc == SQLITE_OK && sqlite3_db_readonly(store->db_, "main") == 1;
+  if (rc == SQLITE_OK && !read_only_file) return store;
+  const bool exists = fs::exists(file, ec);
+  const Trouble trouble = read_only_file ? Trouble::kReadOnly : Classify(rc, exists);
+
+  if (trouble == Trouble::kReadOnly) {
+    // What is stored can still be shown; nothing new can be kept.
+    bool readable = read_only_file;
+    if (!readable) {
+      store->Close();
+      readable = store->OpenReadOnly(busy_wait);
+    }
+    if (readable) {
+      store->writable_ = false;
+      store->failure_told_ = true;
+      store->notice_ = Format(
+          "The settings and queue store '%s' cannot be written (%s).\n\n"
+          "DiscPress shows the stored settings and queue, but changes will not be kept.",
+          file.c_str(), read_only_file ? "the file is read-only" : sqlite3_errstr(rc));
+      return store;
+    }
+  }
   store->Close();
 
-  if (fs::exists(file, ec)) {
+  if (trouble == Trouble::kDamaged) {
     const fs::path aside = AsideName(file);
     fs::rename(file, aside, ec);
     if (!ec) {
@@ -141,30 +230,69 @@ std::unique_ptr<Store> Store::Open(const fs::path& file) {
           "The settings and queue store '%s' was damaged and has been kept aside as '%s'.\n\n"
           "DiscPress starts with default settings and an empty queue.",
           file.c_str(), aside.c_str());
-      if (store->OpenFile(file) && store->Healthy()) return store;
+      rc = store->OpenFile(file, busy_wait);
+      if (rc == SQLITE_OK) rc = store->Check();
+      if (rc == SQLITE_OK) rc = store->Prepare();
+      if (rc == SQLITE_OK) return store;
       store->Close();
     }
   }
-  // Nowhere to keep a store on disk: run on one in memory so nothing crashes,
-  // and say that nothing will be kept.
+  // A store that is busy, cannot be read or has no place on disk is left as
+  // it is: run on one in memory so nothing crashes, and say that nothing will
+  // be kept.
   if (sqlite3_open_v2(":memory:", &store->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
           SQLITE_OK ||
-      !store->Exec(kSchema)) {
+      store->Exec(kSchema) != SQLITE_OK) {
     return nullptr;
   }
-  store->notice_ = Format(
-      "The settings and queue store '%s' cannot be opened.\n\n"
+  store->writable_ = false;
+  store->on_disk_ = false;
+  store->failure_told_ = true;
+  const std::string why =
+      trouble == Trouble::kBusy ? "another program keeps it locked" : std::string(sqlite3_errstr(rc));
+  store->notice_ += Format(
+      "%sThe settings and queue store '%s' cannot be used (%s).\n\n"
       "DiscPress runs with default settings, and nothing will be kept after it ends.",
-      file.c_str());
+      store->notice_.empty() ? "" : "\n\n", file.c_str(), why.c_str());
   return store;
 }
 
 Store::~Store() { Close(); }
 
-bool Store::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+int Store::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+
+bool Store::Wrote(int rc) {
+  if (rc == SQLITE_OK || rc == SQLITE_DONE) return true;
+  if (!write_failed_) {
+    write_failed_ = true;
+    failure_text_ = Format(
+        "The settings and queue store '%s' cannot be written (%s).\n\n"
+        "Changes made from now on will not be kept.",
+        file_.c_str(), sqlite3_errstr(rc));
+    TellWriteFailure();
+  }
+  return false;
+}
+
+void Store::TellWriteFailure() {
+  if (!write_failed_ || failure_told_ || !on_write_failure_) return;
+  failure_told_ = true;
+  on_write_failure_(failure_text_);
+}
+
+void Store::SetWriteFailureHandler(std::function<void(const std::string&)> handler) {
+  std::lock_guard lock(mutex_);
+  on_write_failure_ = std::move(handler);
+  TellWriteFailure();
+}
+
+bool Store::write_failed() {
+  std::lock_guard lock(mutex_);
+  return write_failed_;
+}
 
 bool Store::Begin() {
-  if (depth_ == 0 && !Exec("BEGIN IMMEDIATE")) return false;
+  if (depth_ == 0 && !Wrote(Exec("BEGIN IMMEDIATE"))) return false;
   ++depth_;
   return true;
 }
@@ -172,7 +300,7 @@ bool Store::Begin() {
 bool Store::Commit() {
   if (depth_ == 0) return false;
   if (--depth_ > 0) return true;
-  if (Exec("COMMIT")) return true;
+  if (Wrote(Exec("COMMIT"))) return true;
   Exec("ROLLBACK");
   return false;
 }
@@ -214,14 +342,14 @@ bool Store::Set(std::string_view name, const RegValue& value, std::string_view k
                "INSERT INTO reg_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)"
                " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data"
                " WHERE type IS NOT excluded.type OR data IS NOT excluded.data");
-  if (!st) return false;
+  if (!st) return Wrote(sqlite3_errcode(db_));
   st.Text(1, key);
   st.Text(2, name);
   sqlite3_bind_int(st.get(), 3, value.type);
   static const std::uint8_t kNone = 0;
   sqlite3_bind_blob(st.get(), 4, value.data.empty() ? &kNone : value.data.data(),
                     static_cast<int>(value.data.size()), SQLITE_TRANSIENT);
-  return sqlite3_step(st.get()) == SQLITE_DONE;
+  return Wrote(sqlite3_step(st.get()));
 }
 
 bool Store::SetSz(std::string_view name, std::string_view text, std::string_view key) {
@@ -244,10 +372,10 @@ bool Store::SetBinary(std::string_view name, const void* data, std::size_t size,
 bool Store::Delete(std::string_view name, std::string_view key) {
   std::lock_guard lock(mutex_);
   Statement st(db_, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
-  if (!st) return false;
+  if (!st) return Wrote(sqlite3_errcode(db_));
   st.Text(1, key);
   st.Text(2, name);
-  return sqlite3_step(st.get()) == SQLITE_DONE;
+  return Wrote(sqlite3_step(st.get()));
 }
 
 bool Store::KeyExists(std::string_view key) {

@@ -3,8 +3,10 @@
 // "Software\DiscPress" and keeps its value types and byte images.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,12 +37,20 @@ struct RegEntry {
 // What a registry read with a buffer of a given size gives.
 enum class ReadResult { kOk, kMissing, kTooLarge };
 
+// How long a store locked by another program is waited for, at opening and
+// at each write.
+inline constexpr std::chrono::milliseconds kStoreBusyWait{10000};
+
 class Store {
  public:
-  // Opens (creating when needed) the database file. A file that is damaged
-  // or not a database is renamed aside, never deleted, and a fresh store is
-  // started; Notice() then says so once.
-  static std::unique_ptr<Store> Open(const std::filesystem::path& file);
+  // Opens (creating when needed) the database file. Only a file that is not
+  // a database or is damaged is renamed aside (never deleted) for a fresh
+  // store. A store another program keeps locked past busy_wait, or one that
+  // fails with an I/O error or a full disk, is left as it is and replaced by
+  // one in memory; a read-only store is opened for reading. TakeNotice()
+  // then says what happened, once.
+  static std::unique_ptr<Store> Open(const std::filesystem::path& file,
+                                     std::chrono::milliseconds busy_wait = kStoreBusyWait);
   // $XDG_CONFIG_HOME/DiscPress/store.db, or ~/.config/DiscPress/store.db.
   static std::filesystem::path DefaultFile();
 
@@ -84,25 +94,50 @@ class Store {
   }
 
   // A message for the user about what happened when the store was opened
-  // (a damaged file set aside); empty when nothing happened. Cleared on read.
+  // (a damaged file set aside, a store that cannot be written); empty when
+  // nothing happened. Cleared on read.
   std::string TakeNotice();
   const std::filesystem::path& file() const { return file_; }
+  // False when changes cannot be kept: the file is read-only, or the store
+  // runs in memory.
+  bool writable() const { return writable_; }
+  // False when the file could not be read and the store runs in memory: its
+  // empty queue and default settings are not the user's.
+  bool on_disk() const { return on_disk_; }
+
+  // handler is called once, with a message for the user, at the first write
+  // the store refuses (at once when one was refused before it was set). Not
+  // called when the opening notice already said that changes are not kept.
+  // It runs on the writing thread with the store locked: post or print only.
+  void SetWriteFailureHandler(std::function<void(const std::string&)> handler);
+  bool write_failed();
 
  private:
   Store() = default;
   bool Begin();
   bool Commit();
   void Rollback();
-  bool Exec(const char* sql);
-  bool OpenFile(const std::filesystem::path& file);
+  int Exec(const char* sql);  // the SQLite result
+  int OpenFile(const std::filesystem::path& file, std::chrono::milliseconds busy_wait);
+  bool OpenReadOnly(std::chrono::milliseconds busy_wait);
   void Close();
-  bool Healthy();
+  int Check();
+  int Prepare();
+  // Called with every write's SQLite result; latches the first failure.
+  bool Wrote(int rc);
+  void TellWriteFailure();
 
   std::recursive_mutex mutex_;
   sqlite3* db_ = nullptr;
   int depth_ = 0;
   std::filesystem::path file_;
   std::string notice_;
+  bool writable_ = true;
+  bool on_disk_ = true;
+  bool write_failed_ = false;
+  bool failure_told_ = false;
+  std::string failure_text_;
+  std::function<void(const std::string&)> on_write_failure_;
 };
 
 }  // namespace dp

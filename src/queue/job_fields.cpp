@@ -133,8 +133,10 @@ void SetIntField(JobRecord& job, const JobField& field, std::int64_t value) {
     }
     case FieldKind::kInt8:
     case FieldKind::kUInt8:
-    case FieldKind::kBool:
       *p = static_cast<std::uint8_t>(value);
+      break;
+    case FieldKind::kBool:
+      *p = value != 0 ? 1 : 0;  // a bool holds nothing else
       break;
     case FieldKind::kText:
       SetTextField(job, field, std::to_string(value));

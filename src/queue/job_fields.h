@@ -26,7 +26,8 @@ const JobField* FindJobField(std::string_view name);
 
 std::int64_t GetIntField(const JobRecord& job, const JobField& field);
 std::string GetTextField(const JobRecord& job, const JobField& field);
-// Numbers are kept to the field's width as a C assignment would.
+// Numbers are kept to the field's width as a C assignment would; a flag
+// becomes 0 or 1.
 void SetIntField(JobRecord& job, const JobField& field, std::int64_t value);
 // Cut to the buffer at a UTF-8 boundary, the rest zeroed.
 void SetTextField(JobRecord& job, const JobField& field, std::string_view text);

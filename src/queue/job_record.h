@@ -169,6 +169,10 @@ using JobSlots = std::array<JobRecord, kQueueSlots>;
 
 // A record of all zeros: an empty slot.
 JobRecord EmptyJob();
+// A record from its 7496-byte image with every one-byte flag made 0 or 1:
+// a stored image may hold any byte there, and reading 2 as a bool is
+// undefined behaviour. Every record read from outside comes through here.
+JobRecord JobFromImage(const void* image);
 bool IsRunningStatus(std::int32_t status);  // 3 .. 10
 
 }  // namespace dp

@@ -1,7 +1,5 @@
 #include "queue/queue_store.h"
 
-#include <cstring>
-
 #include "util/text.h"
 
 namespace dp {
@@ -19,8 +17,7 @@ void LlegeixCuaRegistre(Store& store, JobQueue& queue) {
     // A shorter value is no record at all: treat it as unreadable rather than
     // run a job made of zeros and leftovers.
     if (value.data.size() != kJobRecordSize) continue;
-    JobRecord record;
-    std::memcpy(&record, value.data.data(), kJobRecordSize);
+    JobRecord record = JobFromImage(value.data.data());
     if (record.status < kStatusPending || record.status > kStatusFailed) {
       store.Delete(name);
       continue;

@@ -1,9 +1,5 @@
 #include "ui/single_instance.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLocalServer>
@@ -11,26 +7,23 @@
 
 namespace dp::ui {
 
-SingleInstance::SingleInstance(const QString& folder, const QString& name) {
+SingleInstance::SingleInstance(const QString& folder, const QString& name)
+    : lock_(InstanceLockFile(folder.toStdString())) {
   QDir().mkpath(folder);
-  lock_path_ = QDir(folder).filePath(name + QStringLiteral(".lock"));
   // Socket names must be short; derive one from the folder so two users or
   // two test folders never meet.
+  const QString lock_path = QDir(folder).filePath(name + QStringLiteral(".lock"));
   const QByteArray hash =
-      QCryptographicHash::hash(lock_path_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+      QCryptographicHash::hash(lock_path.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
   socket_name_ = name + QStringLiteral("-") + QString::fromLatin1(hash);
 }
 
 SingleInstance::~SingleInstance() {
   if (server_) server_->close();
-  if (lock_fd_ >= 0) ::close(lock_fd_);
 }
 
 bool SingleInstance::Acquire() {
-  lock_fd_ = ::open(lock_path_.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lock_fd_ >= 0 && ::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
-    ::close(lock_fd_);
-    lock_fd_ = -1;
+  if (lock_.TryAcquire(kWindowHolder) == LockState::kBusy) {
     QLocalSocket socket;
     socket.connectToServer(socket_name_);
     if (socket.waitForConnected(1000)) {

@@ -1,4 +1,5 @@
-// One DiscPress per user: a lock file decides who is first, and a local
+// One DiscPress per user: the instance lock beside the store decides who is
+// first (discpress-cli takes the same lock to change the store), and a local
 // socket lets a second start bring the first one's window to the front.
 #pragma once
 
@@ -7,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/instance_lock.h"
+
 class QLocalServer;
 
 namespace dp::ui {
@@ -14,7 +17,7 @@ namespace dp::ui {
 class SingleInstance : public QObject {
   Q_OBJECT
  public:
-  // name identifies the instance group (the lock and socket live in folder).
+  // folder is the store's folder (the lock lives there); name names the socket.
   SingleInstance(const QString& folder, const QString& name);
   ~SingleInstance() override;
 
@@ -25,9 +28,8 @@ class SingleInstance : public QObject {
   void set_on_activate(std::function<void()> fn) { on_activate_ = std::move(fn); }
 
  private:
-  QString lock_path_;
+  InstanceLock lock_;
   QString socket_name_;
-  int lock_fd_ = -1;
   std::unique_ptr<QLocalServer> server_;
   std::function<void()> on_activate_;
 };

@@ -1,6 +1,8 @@
 // discpress-cli from the outside: the store, settings, job and queue
 // commands and the small pure ones, with their output and exit codes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -72,6 +74,49 @@ TEST_F(CliTest, JobsAndTheQueue) {
   EXPECT_EQ(Cli({"queue", "down", "9"}).code, 1);  // never into an empty slot
   EXPECT_EQ(Cli({"queue", "remove", "4"}).code, 0);
   EXPECT_EQ(Cli({"queue", "list"}).out, "5\t1\t[PENDING]\t/out/a\n9\t1\t[PENDING]\t/out/a\n");
+}
+
+// A one-byte flag holds 0 or 1: JSON with another number is refused, and a
+// record image with 2 there (put raw, or planted in the store) is read as 1.
+TEST_F(CliTest, FlagsAreZeroOrOne) {
+  EXPECT_EQ(Cli({"job", "put", "0", "--json", Write("two.json", "{\"status\":1,\"use_x265\":2}")}).code, 1);
+  EXPECT_EQ(Cli({"queue", "list"}).out, "");
+  EXPECT_EQ(Cli({"job", "put", "0", "--json", Write("one.json", "{\"status\":1,\"use_x265\":1}")}).code, 0);
+
+  std::string image(7496, '\0');
+  image[0] = 1;                 // pending
+  image[7488] = 2;              // use_x265
+  image[33] = image[7490] = 2;  // audio_untouched_hd, limit_frames
+  EXPECT_EQ(Cli({"job", "put", "1", "--raw", Write("raw.bin", image)}).code, 0);
+  const std::string shown = Cli({"job", "show", "1", "--json"}).out;
+  EXPECT_NE(shown.find("\"use_x265\":1,"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\"limit_frames\":1,"), std::string::npos) << shown;
+  // Removing a job lists its temporary files, which reads every flag.
+  EXPECT_EQ(Cli({"store", "set", "Job_2", "--binary", Write("planted.bin", image)}).code, 0);
+  EXPECT_EQ(Cli({"queue", "remove", "2"}).code, 0);
+  EXPECT_EQ(Cli({"queue", "list"}).out, "0\t1\t[PENDING]\t\n1\t1\t[PENDING]\t\n");
+}
+
+// A store that cannot be written is still read; a change to it fails.
+TEST_F(CliTest, AReadOnlyStoreIsReadAndChangesFail) {
+  ASSERT_EQ(
+      Cli({"job", "put", "0", "--json", Write("job.json", "{\"status\":1,\"output_path\":\"/o\"}")}).code, 0);
+  ASSERT_EQ(Cli({"settings", "show"}).code, 0);
+  for (const char* sub : {"", "config", "config/DiscPress"}) ::chmod((dir / sub).c_str(), 0755);
+  ASSERT_EQ(::chmod((dir / "config/DiscPress/store.db").c_str(), 0444), 0);
+  // Root writes a read-only file anyway: run the commands as another user.
+  auto as_user = [](std::vector<std::string> args) {
+    args.insert(args.begin(), DP_CLI_PATH);
+    if (::geteuid() == 0)
+      args.insert(args.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    return test::RunProgram(args);
+  };
+  const auto list = as_user({"queue", "list"});
+  EXPECT_EQ(list.code, 0);
+  EXPECT_EQ(list.out, "0\t1\t[PENDING]\t/o\n");
+  EXPECT_EQ(as_user({"settings", "set", "CRF", "18"}).code, 1);
+  EXPECT_EQ(as_user({"job", "put", "1", "--json", (dir / "job.json").string()}).code, 1);
+  EXPECT_EQ(Cli({"store", "get", "CRF"}).out, "20\n");
 }
 
 TEST_F(CliTest, SettingsLanguagesAndTime) {

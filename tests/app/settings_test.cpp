@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -306,6 +307,26 @@ TEST_F(SettingsTest, AnOlderVersionIsReadAsItIsAndRewrittenAtTheNextWrite) {
   EXPECT_STREQ(s.Version, "3.3.0");
   EXPECT_EQ(StoredText("Version"), "3.3.0");
   EXPECT_EQ(StoredText("InstallPath"), ProgramPath().string());
+}
+
+// One value the store refuses (here a trigger stands for a disk that fills
+// up half-way) leaves the whole stored block as it was.
+TEST_F(SettingsTest, TheBlockIsWrittenWholeOrNotAtAll) {
+  Settings s = Read();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((root_ / "store.db").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TRIGGER refuse BEFORE UPDATE ON reg_values WHEN new.name = 'Scrape'"
+                         " BEGIN SELECT RAISE(ABORT, 'full'); END",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  s.CRF = 18;    // written before Scrape
+  s.Scrape = 3;  // refused
+  EscriuRegistre(*store_, s);
+  EXPECT_EQ(StoredDword("CRF"), 20);
+  EXPECT_EQ(StoredDword("Scrape"), 1);
+  EXPECT_TRUE(store_->write_failed());
 }
 
 TEST(SettingsImage, IsWrittenInTableOrderWithNulTerminatedTexts) {

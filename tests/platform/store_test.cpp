@@ -1,6 +1,9 @@
 #include "platform/store.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -103,6 +106,109 @@ TEST(Store, UnusableFolderFallsBackToMemoryWithANotice) {
   EXPECT_FALSE(store->TakeNotice().empty());
   EXPECT_TRUE(store->SetDword("CRF", 18));
   EXPECT_TRUE(store->Get("CRF"));
+}
+
+// Another program's connection to the store file, holding it as set up.
+class OtherProgram {
+ public:
+  OtherProgram(const std::filesystem::path& file, const std::vector<const char*>& sql) {
+    sqlite3_open(file.c_str(), &db_);
+    for (const char* s : sql) EXPECT_EQ(sqlite3_exec(db_, s, nullptr, nullptr, nullptr), SQLITE_OK) << s;
+  }
+  OtherProgram(const OtherProgram&) = delete;
+  OtherProgram& operator=(const OtherProgram&) = delete;
+  ~OtherProgram() { sqlite3_close(db_); }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+int SetAside(const std::filesystem::path& dir) {
+  int n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    n += e.path().filename().string().find(".damaged-") != std::string::npos;
+  return n;
+}
+
+// Only a file that is not a database, or is damaged, is set aside. One that
+// another program holds locked, or that cannot be written, stays where it is
+// with everything in it.
+TEST(Store, OnlyADamagedFileIsSetAside) {
+  constexpr auto kWait = std::chrono::milliseconds(200);
+  enum Kind { kHeldExclusive, kHeldInWal, kReadOnly };
+  for (const Kind kind : {kHeldExclusive, kHeldInWal, kReadOnly}) {
+    SCOPED_TRACE(kind);
+    test::TempDir dir;
+    const auto file = dir / "store.db";
+    {
+      auto store = Store::Open(file);
+      ASSERT_TRUE(store->SetDword("CRF", 18));
+    }
+    std::unique_ptr<OtherProgram> other;
+    if (kind == kHeldExclusive)  // a rollback-journal database mid-write
+      other =
+          std::make_unique<OtherProgram>(file, std::vector{"PRAGMA journal_mode=DELETE", "BEGIN EXCLUSIVE"});
+    if (kind == kHeldInWal)
+      other = std::make_unique<OtherProgram>(file,
+                                             std::vector{"PRAGMA locking_mode=EXCLUSIVE", "BEGIN EXCLUSIVE"});
+    if (kind == kReadOnly) {
+      ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    }
+    // Root writes a read-only file anyway: look at it as another user.
+    const bool as_other_user = kind == kReadOnly && ::geteuid() == 0;
+    if (as_other_user) {
+      ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+      ASSERT_EQ(::seteuid(65534), 0);
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    auto store = Store::Open(file, kWait);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    ASSERT_TRUE(store);
+    const std::string notice = store->TakeNotice();
+    const auto crf = store->Get("CRF");
+    const bool wrote = store->SetDword("CRF", 20);
+    store.reset();
+    if (as_other_user) {
+      ASSERT_EQ(::seteuid(0), 0);
+    }
+
+    EXPECT_EQ(notice.find("damaged"), std::string::npos) << notice;
+    EXPECT_FALSE(notice.empty());
+    EXPECT_EQ(SetAside(dir.path()), 0);
+    if (kind == kReadOnly) {
+      ASSERT_TRUE(crf) << "a read-only store is still read";
+      EXPECT_EQ(crf->data[0], 18);
+      EXPECT_NE(notice.find("cannot be written"), std::string::npos) << notice;
+      EXPECT_FALSE(wrote);
+    } else {
+      EXPECT_GE(waited, kWait) << "a busy store is waited for";
+      EXPECT_LT(waited, std::chrono::seconds(5));
+      EXPECT_NE(notice.find("locked"), std::string::npos) << notice;
+    }
+    other.reset();
+    ::chmod(file.c_str(), 0644);
+    auto after = Store::Open(file);
+    const auto kept = after->Get("CRF");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->data[0], 18);
+  }
+}
+
+// A write the store refuses is told once, through the handler, even when it
+// happened before the handler was set.
+TEST(Store, ARefusedWriteIsToldOnce) {
+  test::TempDir dir;
+  auto store = Store::Open(dir / "store.db", std::chrono::milliseconds(50));
+  ASSERT_TRUE(store->SetDword("A", 1));
+  OtherProgram other(dir / "store.db", std::vector{"BEGIN EXCLUSIVE"});
+  EXPECT_FALSE(store->SetDword("A", 2));
+  EXPECT_TRUE(store->write_failed());
+  std::vector<std::string> told;
+  store->SetWriteFailureHandler([&](const std::string& text) { told.push_back(text); });
+  EXPECT_FALSE(store->Transaction([&] { return store->SetDword("B", 3); }));
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find("cannot be written (database is locked)"), std::string::npos) << told[0];
 }
 
 TEST(Store, TwoThreadsWriteAtOnce) {

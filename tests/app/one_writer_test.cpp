@@ -1,0 +1,170 @@
+// One writer of the store: while the desktop program runs, discpress-cli
+// commands that change the queue or the settings change nothing and say why;
+// reading commands work.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "platform/instance_lock.h"
+#include "platform/store.h"
+#include "support/temp_dir.h"
+
+namespace dp {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Result {
+  int code = -1;
+  std::string out, err;
+};
+
+std::string ReadText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+pid_t Start(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  const int rc = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : 0;
+}
+
+// The exit code, or nothing when the process did not end in time.
+std::optional<int> WaitExit(pid_t pid, std::chrono::seconds limit) {
+  const auto end = Clock::now() + limit;
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() > end) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class OneWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    setenv("HOME", dir.path().c_str(), 1);
+    setenv("TMPDIR", dir.path().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  void TearDown() override {
+    if (window_ <= 0) return;
+    ::kill(window_, SIGTERM);
+    if (!WaitExit(window_, std::chrono::seconds(15))) {
+      ::kill(window_, SIGKILL);
+      WaitExit(window_, std::chrono::seconds(15));
+    }
+  }
+
+  Result Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), DP_CLI_PATH);
+    Result r;
+    const pid_t pid = Start(args, dir / "cli.out", dir / "cli.err");
+    if (pid <= 0) return r;
+    r.code = WaitExit(pid, std::chrono::seconds(60)).value_or(-1);
+    r.out = ReadText(dir / "cli.out");
+    r.err = ReadText(dir / "cli.err");
+    return r;
+  }
+
+  // Every stored value as the store holds it.
+  std::vector<RegEntry> Stored() {
+    auto store = Store::Open(dir / "config" / "DiscPress" / "store.db");
+    return store ? store->List() : std::vector<RegEntry>{};
+  }
+
+  // Starts the desktop program and waits until it holds the instance lock.
+  bool StartWindow(const fs::path& program) {
+    window_ = Start({program.string()}, dir / "window.out", dir / "window.err");
+    if (window_ <= 0) return false;
+    const fs::path lock_file = InstanceLockFile(dir / "config" / "DiscPress");
+    const std::string holder = std::string(kWindowHolder) + " " + std::to_string(window_) + "\n";
+    const auto end = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < end) {
+      if (ReadText(lock_file) == holder) return true;
+      int status = 0;
+      if (::waitpid(window_, &status, WNOHANG) == window_) {
+        window_ = 0;
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+
+  test::TempDir dir;
+  pid_t window_ = 0;
+};
+
+TEST_F(OneWriterTest, TheCliChangesNothingWhileTheWindowRuns) {
+  const fs::path program = fs::path(DP_CLI_PATH).parent_path() / "discpress";
+  if (!fs::exists(program)) GTEST_SKIP() << "built without the desktop program";
+  const std::string job = (dir / "job.json").string();
+  std::ofstream(job) << "{\"status\":1,\"video_rate\":4500,\"output_path\":\"/out/a\"}";
+  ASSERT_EQ(Cli({"job", "put", "0", "--json", job}).code, 0);
+  ASSERT_EQ(Cli({"settings", "show"}).code, 0);  // the defaults are stored now, not by the window
+
+  ASSERT_TRUE(StartWindow(program)) << ReadText(dir / "window.err");
+  InstanceLock probe(InstanceLockFile(dir / "config" / "DiscPress"));
+  ASSERT_EQ(probe.TryAcquire(kCliHolder), LockState::kBusy);
+  const auto before = Stored();
+  ASSERT_FALSE(before.empty());
+
+  const std::vector<std::vector<std::string>> changes = {{"job", "put", "1", "--json", job},
+                                                         {"settings", "set", "CRF", "18"},
+                                                         {"queue", "remove", "0"},
+                                                         {"queue", "clear"},
+                                                         {"queue", "run"},
+                                                         {"store", "set", "CRF", "--dword", "1"},
+                                                         {"store", "delete", "Job_0"}};
+  for (const auto& args : changes) {
+    const Result r = Cli(args);
+    EXPECT_EQ(r.code, 1) << args[0] << " " << args[1];
+    EXPECT_EQ(r.err, "discpress-cli: DiscPress is running; close it to change the queue or the settings\n")
+        << args[0] << " " << args[1];
+  }
+  const auto after = Stored();
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    EXPECT_EQ(after[i].name, before[i].name);
+    EXPECT_TRUE(after[i].value.data == before[i].value.data) << after[i].name << " changed";
+  }
+
+  const Result list = Cli({"queue", "list"});
+  EXPECT_EQ(list.code, 0) << list.err;
+  EXPECT_EQ(list.out, "0\t1\t[PENDING]\t/out/a\n");
+  EXPECT_EQ(Cli({"settings", "show"}).code, 0);
+
+  // Once the window has gone, the same change goes through.
+  ::kill(window_, SIGTERM);
+  ASSERT_TRUE(WaitExit(window_, std::chrono::seconds(15)).has_value());
+  window_ = 0;
+  EXPECT_EQ(Cli({"settings", "set", "CRF", "18"}).code, 0);
+}
+
+}  // namespace
+}  // namespace dp
