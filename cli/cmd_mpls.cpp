@@ -27,6 +27,14 @@ std::string Printable(std::string text) {
   return text;
 }
 
+// The readers answer only "unreadable"; a second look says why.
+int Unreadable(const std::string& path) {
+  FilePrefix probe;
+  std::string why;
+  probe.Read(path, 1, &why);
+  return Fail(kFailed, "cannot read " + (why.empty() ? path : why));
+}
+
 int Info(Args& args) {
   const bool json = TakeFlag(args, "--json");
   if (args.size() != 1) return Usage("mpls");
@@ -35,7 +43,7 @@ int Info(Args& args) {
   std::int32_t chapters = 0;
   std::string clip;
   const int result = GetMplsInfo(args[0], &duration, &video, &audio, &pg, &chapters, &clip);
-  if (result == kMplsUnreadable) return Fail(kFailed, "cannot read " + args[0]);
+  if (result == kMplsUnreadable) return Unreadable(args[0]);
   if (json) {
     JsonWriter w;
     w.BeginObject()
@@ -57,6 +65,7 @@ int Info(Args& args) {
 
 int Similar(const Args& args) {
   if (args.size() != 1) return Usage("mpls");
+  if (GetMplsInfo(args[0]) == kMplsUnreadable) return Unreadable(args[0]);
   std::string text;
   if (!FindSimilarPlayLists(args[0], &text))
     return Fail(kFailed, "fewer than two distinct similar playlists");
@@ -68,7 +77,7 @@ int StartTime(const Args& args) {
   if (args.size() != 1) return Usage("mpls");
   // GetStartMuxTime answers 0 for a missing file too; tell that case apart.
   FilePrefix probe;
-  if (!probe.Read(args[0], 1)) return Fail(kFailed, "cannot read " + args[0]);
+  if (!probe.Read(args[0], 1)) return Unreadable(args[0]);
   std::int8_t planes = 0;
   const std::int32_t start = GetStartMuxTime(args[0], &planes);
   std::printf("start_time=%d plane_count=%d\n", start, planes);

@@ -9,16 +9,13 @@
 #include "scanner/scan_files.h"
 #include "scanner/scan_result.h"
 #include "scanner/ts_scanner.h"
+#include "util/text.h"
 
 namespace dp::cli {
 namespace {
 
 bool ParseDuration(const std::string& text, double& ms) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  ms = std::strtod(text.c_str(), &end);
-  return errno == 0 && end == text.c_str() + text.size() && std::isfinite(ms) && ms >= 0;
+  return !text.empty() && ReadDouble(text, ms) == text.size() && std::isfinite(ms) && ms >= 0;
 }
 
 // Decimal, or hexadecimal with "0x", within 13 bits.

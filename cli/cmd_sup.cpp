@@ -19,8 +19,7 @@ int CmdSup(const Args& args) {
   } else {
     return Usage("sup");
   }
-  if (r.result == 0)
-    return Fail(kFailed, "cannot read " + in + " or create " + out + " (they must be two different files)");
+  if (r.result == 0) return Fail(kFailed, r.error);
   if (r.result < 0) return Fail(kFailed, "reading " + in + " or writing " + out + " failed");
   return kOk;
 }

@@ -16,9 +16,9 @@ int CmdTime(const Args& args) {
   } else if (verb == "hms-to-s") {
     std::printf("%d\n", hms_to_s(text));
   } else if (verb == "hms-to-ms") {
-    std::printf("%.0f\n", hms_to_ms(text));
+    std::printf("%s\n", Format("%.0f", hms_to_ms(text)).c_str());
   } else if (verb == "fraction") {
-    std::printf("%.17g\n", fraction_to_double(text));
+    std::printf("%s\n", Format("%.17g", fraction_to_double(text)).c_str());
   } else {
     return Usage("time");
   }

@@ -1,7 +1,5 @@
 #include "json_reader.h"
 
-#include <cstdlib>
-
 #include "util/text.h"
 
 namespace dp::cli {
@@ -141,11 +139,12 @@ class Parser {
     if (Literal("true")) return v = true, true;
     if (Literal("false")) return v = false, true;
     if (Literal("null")) return v = std::monostate{}, true;
-    const std::string rest(t_.substr(i_, 64));
-    char* end = nullptr;
-    const double d = std::strtod(rest.c_str(), &end);
-    if (end == rest.c_str()) return false;
-    i_ += static_cast<std::size_t>(end - rest.c_str());
+    // A C number whatever the locale: strtod would stop at the "." of
+    // "4500.0" where the decimal mark is a comma.
+    double d = 0;
+    const std::size_t n = ReadDouble(t_.substr(i_), d);
+    if (n == 0) return false;
+    i_ += n;
     v = d;
     return true;
   }

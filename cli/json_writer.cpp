@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "util/text.h"
+
 namespace dp::cli {
 
 void JsonWriter::Separate() {
@@ -88,9 +90,7 @@ JsonWriter& JsonWriter::Double(double value) {
     out_ += "null";
     return *this;
   }
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.17g", value);
-  out_ += buf;
+  out_ += Format("%.17g", value);  // a C number, never "5400,5"
   return *this;
 }
 JsonWriter& JsonWriter::Bool(bool value) {

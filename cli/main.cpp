@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command.h"
+#include "platform/locale.h"
 
 namespace dp::cli {
 namespace {
@@ -89,6 +90,7 @@ bool ParseInt(std::string_view text, long long& value) {
 int main(int argc, char** argv) {
   using namespace dp::cli;
   std::setlocale(LC_ALL, "");
+  dp::UseCNumericLocale();
   if (argc < 2) {
     std::fprintf(stderr, "usage: discpress-cli COMMAND ...\ncommands:");
     for (const auto& [name, entry] : Registry()) std::fprintf(stderr, " %s", name.c_str());

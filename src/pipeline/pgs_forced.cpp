@@ -2,9 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
+
+#include "util/file_io.h"
 
 namespace dp {
 namespace {
@@ -18,15 +22,13 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // 13-byte header alone), and a stream may hold 100 MB of them.
 constexpr std::size_t kStreamBuffer = std::size_t{1} << 16;
 
-// A folder opens for reading but yields no bytes; and opening the output
-// truncates it, which would destroy an input that is the same file under
-// another name.
-bool InputUsable(std::FILE* input, const std::string& output_path) {
+// Opening the output truncates it, which would destroy an input that is the
+// same file under another name.
+bool SameFile(std::FILE* input, const std::string& output_path) {
   struct stat in_stat {};
   struct stat out_stat {};
-  if (::fstat(::fileno(input), &in_stat) != 0 || S_ISDIR(in_stat.st_mode)) return false;
-  if (::stat(output_path.c_str(), &out_stat) != 0) return true;
-  return in_stat.st_dev != out_stat.st_dev || in_stat.st_ino != out_stat.st_ino;
+  if (::fstat(::fileno(input), &in_stat) != 0 || ::stat(output_path.c_str(), &out_stat) != 0) return false;
+  return in_stat.st_dev == out_stat.st_dev && in_stat.st_ino == out_stat.st_ino;
 }
 
 // A composition payload too short to hold a field has no such field; the
@@ -47,11 +49,23 @@ PgsCopyResult CopySegments(const std::string& input_path, const std::string& out
   std::vector<char> in_buffer(kStreamBuffer);
   std::vector<char> out_buffer(kStreamBuffer);
 
-  FilePtr in(std::fopen(input_path.c_str(), "rb"));
-  if (!in) return r;
-  if (!InputUsable(in.get(), output_path)) return r;
+  FileHandle in_file = OpenRegularFile(input_path, &r.error);
+  if (!in_file.valid()) return r;
+  FilePtr in(::fdopen(in_file.get(), "rb"));
+  if (!in) {
+    r.error = input_path + ": " + std::strerror(errno);
+    return r;
+  }
+  in_file.Release();  // the stream owns it now
+  if (SameFile(in.get(), output_path)) {
+    r.error = input_path + " and " + output_path + " are the same file";
+    return r;
+  }
   FilePtr out(std::fopen(output_path.c_str(), "wb"));
-  if (!out) return r;
+  if (!out) {
+    r.error = output_path + ": " + std::strerror(errno);
+    return r;
+  }
   std::setvbuf(in.get(), in_buffer.data(), _IOFBF, in_buffer.size());
   std::setvbuf(out.get(), out_buffer.data(), _IOFBF, out_buffer.size());
 

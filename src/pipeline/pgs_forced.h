@@ -24,14 +24,17 @@ inline constexpr std::size_t kPcsFirstObjectFlagsOffset = 14;
 
 struct PgsCopyResult {
   // 1: the input was copied to its end or to its last whole segment.
-  // 0: nothing was written: the input could not be opened as a file, the
-  //    output could not be created, or both name the same file.
+  // 0: nothing was written: the input could not be opened or is not a
+  //    regular file, the output could not be created, or both name the same
+  //    file.
   // -1: reading or writing failed part way.
   int result = 0;
   std::uint64_t segments_read = 0;
   std::uint64_t segments_written = 0;
   // The input ended inside a segment or ran into bytes that are not a segment.
   bool input_damaged = false;
+  // Why nothing was written (result 0), naming the file.
+  std::string error;
 };
 
 // Copies only the display sets of forced epochs: the forced flag of an epoch

@@ -1,5 +1,6 @@
 #include "platform/locale.h"
 
+#include <clocale>
 #include <cstdlib>
 
 namespace dp {
@@ -11,5 +12,7 @@ std::string SystemLocaleName() {
   }
   return {};
 }
+
+void UseCNumericLocale() { std::setlocale(LC_NUMERIC, "C"); }
 
 }  // namespace dp

@@ -11,32 +11,10 @@
 
 namespace dp {
 
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = other.Release();
-  }
-  return *this;
-}
-
-int FileHandle::Release() {
-  const int fd = fd_;
-  fd_ = -1;
-  return fd;
-}
-
-void FileHandle::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
-FileHandle OpenScanFile(const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd >= 0) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return FileHandle(fd);
+FileHandle OpenScanFile(const std::string& path, std::string* error) {
+  FileHandle file = OpenRegularFile(path, error);
+  if (file.valid()) ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  return file;
 }
 
 namespace {
@@ -84,11 +62,15 @@ bool OpenScanSource(ScanSource source, PreparedScan& out, std::string* error) {
   out.first_file.Close();
   out.total_packets = 0;
   for (std::size_t i = 0; i < source.files.size(); ++i) {
-    FileHandle file = OpenScanFile(source.files[i].path);
-    struct stat st;
-    const bool opened = file.valid() && ::fstat(file.get(), &st) == 0;
-    if (!opened || S_ISDIR(st.st_mode)) {
-      if (error) *error = source.files[i].path + ": " + (opened ? "is a folder" : std::strerror(errno));
+    std::string why;
+    FileHandle file = OpenScanFile(source.files[i].path, &why);
+    struct stat st {};
+    if (file.valid() && ::fstat(file.get(), &st) != 0) {
+      why = source.files[i].path + ": " + std::strerror(errno);
+      file.Close();
+    }
+    if (!file.valid()) {
+      if (error) *error = why;
       out.first_file.Close();
       out.total_packets = 0;
       return false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scanner/ts_packet.h"
+#include "util/file_io.h"
 
 namespace dp {
 
@@ -22,28 +23,10 @@ struct ScanSource {
   bool clip_list = false;
 };
 
-// Owns an open file descriptor.
-class FileHandle {
- public:
-  FileHandle() = default;
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() { Close(); }
-  FileHandle(FileHandle&& other) noexcept : fd_(other.Release()) {}
-  FileHandle& operator=(FileHandle&& other) noexcept;
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-
-  bool valid() const { return fd_ >= 0; }
-  int get() const { return fd_; }
-  int Release();
-  void Close();
-
- private:
-  int fd_ = -1;
-};
-
-// Opens a file of the scan for reading, with the sequential-read hint.
-FileHandle OpenScanFile(const std::string& path);
+// Opens a file of the scan for reading, with the sequential-read hint; only
+// a regular file opens (a named pipe or device would hang the scan), and
+// *error, when given, says why one did not.
+FileHandle OpenScanFile(const std::string& path, std::string* error = nullptr);
 
 // The files of a scan. Without a multi-clip title (join_playlist 0) the
 // source path itself, or for a 3D source its stereo interleaved file

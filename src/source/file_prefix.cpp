@@ -1,26 +1,30 @@
 #include "source/file_prefix.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+
+#include "util/file_io.h"
 
 namespace dp {
 
-bool FilePrefix::Read(const std::string& path, std::size_t max_bytes) {
+bool FilePrefix::Read(const std::string& path, std::size_t max_bytes, std::string* error) {
   bytes.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (error) error->clear();
+  const FileHandle file = OpenRegularFile(path, error);
+  if (!file.valid()) return false;
   bytes.resize(max_bytes);
   std::size_t got = 0;
   while (got < max_bytes) {
-    const ssize_t n = ::read(fd, bytes.data() + got, max_bytes - got);
+    const ssize_t n = ::read(file.get(), bytes.data() + got, max_bytes - got);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && error) *error = path + ": " + std::strerror(errno);
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
-  ::close(fd);
   bytes.resize(got);
+  if (got == 0 && error && error->empty()) *error = path + ": the file is empty";
   return got > 0;
 }
 

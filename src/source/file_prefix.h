@@ -13,8 +13,9 @@ struct FilePrefix {
   std::vector<std::uint8_t> bytes;
 
   // Reads at most max_bytes from the start of the file. False when the file
-  // cannot be opened or yields no byte at all.
-  bool Read(const std::string& path, std::size_t max_bytes);
+  // cannot be opened, is not a regular file or yields no byte at all;
+  // *error, when given, then says why.
+  bool Read(const std::string& path, std::size_t max_bytes, std::string* error = nullptr);
 
   std::size_t size() const { return bytes.size(); }
 

@@ -18,6 +18,7 @@
 #include "app/startup.h"
 #include "app/version.h"
 #include "pipeline/worker.h"
+#include "platform/locale.h"
 #include "platform/paths.h"
 #include "platform/power.h"
 #include "platform/process_groups.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   QElapsedTimer since_start;
   since_start.start();
   QApplication app(argc, argv);
+  dp::UseCNumericLocale();  // Qt took the whole locale from the environment
   QApplication::setApplicationName(QString::fromLatin1(dp::program_name));
   QApplication::setApplicationVersion(QString::fromLatin1(dp::program_version));
   EnsureUtf8Ctype();

@@ -1,9 +1,11 @@
 #include "util/text.h"
 
+#include <locale.h>
+
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -75,24 +77,25 @@ int LeadingInt(std::string_view s) {
   return static_cast<int>(v);
 }
 
+std::size_t ReadDouble(std::string_view s, double& value) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  // from_chars takes no "+", would take a second "-", and reads "inf" and
+  // "nan", none of which begins a number here.
+  if (i >= s.size() || !((s[i] >= '0' && s[i] <= '9') || s[i] == '.')) return 0;
+  double v = 0;
+  const auto r = std::from_chars(s.data() + i, s.data() + s.size(), v, std::chars_format::general);
+  if (r.ec != std::errc()) return 0;
+  value = negative ? -v : v;
+  return static_cast<std::size_t>(r.ptr - s.data());
+}
+
 double LeadingDouble(std::string_view s) {
-  // strtod needs a terminated buffer; the number part is short, so copy a
-  // bounded prefix made only of characters a number may contain.
   std::size_t i = 0;
   while (i < s.size() && IsBlank(s[i])) ++i;
-  char buf[64];
-  std::size_t n = 0;
-  for (; i < s.size() && n + 1 < sizeof buf; ++i) {
-    const char c = s[i];
-    if ((c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E')
-      buf[n++] = c;
-    else
-      break;
-  }
-  buf[n] = '\0';
-  char* end = nullptr;
-  const double v = std::strtod(buf, &end);
-  return std::isfinite(v) ? v : 0.0;
+  double v = 0;
+  return ReadDouble(s.substr(i), v) > 0 && std::isfinite(v) ? v : 0.0;
 }
 
 std::vector<std::string_view> Tokenize(std::string_view s, std::string_view delimiters) {
@@ -140,7 +143,32 @@ std::string_view FieldText(const char* buf, std::size_t cap) {
   return std::string_view(buf, nul ? static_cast<const char*>(nul) - buf : cap);
 }
 
+namespace {
+
+// printf writes the decimal mark of the thread's locale; numbers in files,
+// command lines and JSON are C numbers, so Format formats under "C" for the
+// call only. uselocale is per thread: other threads are not disturbed.
+class CLocaleScope {
+ public:
+  CLocaleScope() : previous_(CLocale() ? ::uselocale(CLocale()) : nullptr) {}
+  ~CLocaleScope() {
+    if (previous_) ::uselocale(previous_);
+  }
+  CLocaleScope(const CLocaleScope&) = delete;
+  CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+ private:
+  static locale_t CLocale() {
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return c;
+  }
+  locale_t previous_;
+};
+
+}  // namespace
+
 std::string Format(const char* fmt, ...) {
+  const CLocaleScope c_numbers;
   va_list ap;
   va_start(ap, fmt);
   va_list ap2;

@@ -29,8 +29,14 @@ bool IEndsWith(std::string_view s, std::string_view suffix);
 std::int64_t LeadingInt64(std::string_view s);
 int LeadingInt(std::string_view s);
 // atof-like: the longest leading decimal number (sign, digits, one point,
-// optional exponent); 0.0 when there is none.
+// optional exponent); 0.0 when there is none. Always the C notation
+// ("23.976"), whatever the process locale.
 double LeadingDouble(std::string_view s);
+// The decimal number at the start of s (no blanks before it): an optional
+// sign, digits with at most one point, an optional exponent, read the C way
+// whatever the process locale. Returns how many characters it took, 0 when s
+// does not start with a number or the number does not fit a double.
+std::size_t ReadDouble(std::string_view s, double& value);
 
 // strtok-like: splits on any of the delimiter bytes and drops empty fields.
 std::vector<std::string_view> Tokenize(std::string_view s, std::string_view delimiters);
@@ -57,7 +63,8 @@ std::string_view FieldText(const char (&buf)[N]) {
   return FieldText(buf, N);
 }
 
-// printf into a std::string.
+// printf into a std::string, with C-locale numbers ("%.2f" gives "41.71"
+// whatever the process locale).
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Decodes the UTF-8 character that starts at s[pos] (pos < s.size()) and

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -48,6 +49,14 @@ inline ProgramResult RunProgram(const std::vector<std::string>& argv) {
   return r;
 }
 
+// A duration for ffmpeg's command line: a C number whatever the locale the
+// test runs under (std::to_string would write "2,000000" under de_DE).
+inline std::string SecondsText(double seconds) {
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, seconds, std::chars_format::fixed);
+  return std::string(buf, r.ptr);
+}
+
 inline bool Ffmpeg(std::vector<std::string> args) {
   args.insert(args.begin(), {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"});
   return RunProgram(args).code == 0;
@@ -67,7 +76,7 @@ inline bool MakeBlurayClip(const std::filesystem::path& file, double seconds, co
                  "-i",
                  "sine=sample_rate=48000",
                  "-t",
-                 std::to_string(seconds),
+                 SecondsText(seconds),
                  "-c:v",
                  "libx264",
                  "-preset",
@@ -122,7 +131,7 @@ inline bool MakeMatroska(const std::filesystem::path& file, double seconds, cons
                           "-map_chapters",
                           "2",
                           "-t",
-                          std::to_string(seconds),
+                          SecondsText(seconds),
                           "-c:v",
                           "libx264",
                           "-preset",

@@ -26,6 +26,27 @@ TEST(Text, LeadingNumbersStopAtFirstNonDigit) {
   EXPECT_DOUBLE_EQ(LeadingDouble("x1"), 0.0);
 }
 
+TEST(Text, ReadDoubleTakesOnlyTheNumber) {
+  struct Case {
+    const char* text;
+    std::size_t taken;
+    double value;
+  };
+  const Case cases[] = {
+      {"4500.0,", 6, 4500.0}, {"+2.5", 4, 2.5},    {"-.5x", 3, -0.5}, {"7.", 2, 7.0},
+      {"12e", 2, 12.0},       {"1e3}", 3, 1000.0}, {"--5", 0, 0},     {"+-5", 0, 0},
+      {"inf", 0, 0},          {"nan", 0, 0},       {".", 0, 0},       {"1e999", 0, 0},
+      {" 1", 0, 0},           {"", 0, 0},
+  };
+  for (const Case& c : cases) {
+    double v = 0;
+    EXPECT_EQ(ReadDouble(c.text, v), c.taken) << c.text;
+    if (c.taken) {
+      EXPECT_DOUBLE_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
 TEST(Text, TokenizerDropsEmptyFields) {
   auto t = Tokenize(",,a, b,,c ", ", ");
   ASSERT_EQ(t.size(), 3u);

@@ -1,0 +1,145 @@
+// Every reader given a named pipe returns at once with its failure result and
+// a message naming the path, instead of waiting for a writer that never comes.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "pipeline/pgs_forced.h"
+#include "scanner/scan_files.h"
+#include "source/file_prefix.h"
+#include "source/mpls.h"
+#include "source/start_mux_time.h"
+#include "support/media_gen.h"
+#include "support/temp_dir.h"
+#include "util/file_io.h"
+
+namespace dp {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs read on a thread. When it has not returned in time it is stuck in
+// open(): a writer opening the pipe lets it go (it then reads end of file),
+// so a regression fails the test instead of hanging it.
+bool ReturnsPromptly(const std::function<void()>& read, const std::string& fifo) {
+  std::packaged_task<void()> task(read);
+  std::future<void> done = task.get_future();
+  std::thread reader(std::move(task));
+  const bool prompt = done.wait_for(5s) == std::future_status::ready;
+  while (done.wait_for(10ms) != std::future_status::ready) {
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) ::close(fd);
+  }
+  reader.join();
+  return prompt;
+}
+
+TEST(NamedPipe, EveryReaderRefusesIt) {
+  test::TempDir dir;
+  const std::string fifo = (dir / "00001.mpls").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+  const std::string why = fifo + ": is a named pipe (FIFO), not a regular file";
+  const std::string out = (dir / "out.sup").string();
+
+  struct Reader {
+    const char* name;
+    bool says_why;  // the reader has a message for its caller
+    // True when the reader gave its failure result.
+    std::function<bool(std::string& error)> run;
+  };
+  const Reader readers[] = {
+      {"GetMplsInfo", false, [&](std::string&) { return GetMplsInfo(fifo) == kMplsUnreadable; }},
+      {"GetMpls3DPlanes", false,
+       [&](std::string&) {
+         SubtitleStream sub[1];
+         sub[0].plane = 5;
+         return GetMpls3DPlanes(fifo, sub) == 0 && sub[0].plane == 5;
+       }},
+      {"FindSimilarPlayLists", false, [&](std::string&) { return FindSimilarPlayLists(fifo, nullptr) == 0; }},
+      {"GetStartMuxTime", false, [&](std::string&) { return GetStartMuxTime(fifo, nullptr) == 0; }},
+      {"FilePrefix", true, [&](std::string& e) { return !FilePrefix().Read(fifo, 16, &e); }},
+      {"ReadWholeFile", true, [&](std::string& e) { return !ReadWholeFile(fifo, &e); }},
+      {"SubtitleExportForced", true,
+       [&](std::string& e) {
+         const PgsCopyResult r = SubtitleExportForced(fifo, out);
+         e = r.error;
+         return r.result == 0 && !std::filesystem::exists(out);
+       }},
+      {"SubtitleFlagAllForced", true,
+       [&](std::string& e) {
+         const PgsCopyResult r = SubtitleFlagAllForced(fifo, out);
+         e = r.error;
+         return r.result == 0 && !std::filesystem::exists(out);
+       }},
+      {"OpenScanSource", true,
+       [&](std::string& e) {
+         PreparedScan scan;
+         return !OpenScanSource(ScanSource{{{fifo, "00001.m2ts"}}, false}, scan, &e);
+       }},
+      {"OpenScanFile", true, [&](std::string& e) { return !OpenScanFile(fifo, &e).valid(); }},
+  };
+  for (const Reader& r : readers) {
+    bool refused = false;
+    std::string error;
+    ASSERT_TRUE(ReturnsPromptly([&] { refused = r.run(error); }, fifo)) << r.name << " waits on the pipe";
+    EXPECT_TRUE(refused) << r.name;
+    if (r.says_why) {
+      EXPECT_EQ(error, why) << r.name;
+    }
+  }
+}
+
+TEST(NamedPipe, CliSaysWhy) {
+  if (!std::filesystem::exists(DP_CLI_PATH)) GTEST_SKIP() << "discpress-cli is not built";
+  test::TempDir dir;
+  const std::string fifo = (dir / "in.sup").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+  const std::string line =
+      "discpress-cli: cannot read " + fifo + ": is a named pipe (FIFO), not a regular file\n";
+  for (const char* args : {"mpls info", "mpls similar", "mpls start-time"}) {
+    // timeout turns a hang into exit status 124.
+    const test::ProgramResult r = test::RunProgram(
+        {"/bin/sh", "-c", "timeout 10 '" DP_CLI_PATH "' " + std::string(args) + " '" + fifo + "' 2>&1"});
+    EXPECT_EQ(r.code, 1) << args;
+    EXPECT_EQ(r.out, line) << args;
+  }
+  const test::ProgramResult sup = test::RunProgram(
+      {"/bin/sh", "-c", "timeout 10 '" DP_CLI_PATH "' sup forced '" + fifo + "' '" + fifo + ".out' 2>&1"});
+  EXPECT_EQ(sup.code, 1);
+  EXPECT_EQ(sup.out, "discpress-cli: " + fifo + ": is a named pipe (FIFO), not a regular file\n");
+}
+
+TEST(OpenRegularFile, SaysWhyAPathIsRefused) {
+  test::TempDir dir;
+  const std::string missing = (dir / "missing").string();
+  const struct {
+    std::string path;
+    std::string error;
+  } cases[] = {
+      {dir.path().string(), dir.path().string() + ": is a folder"},
+      {"/dev/null", "/dev/null: is a device, not a regular file"},
+      {missing, missing + ": " + std::strerror(ENOENT)},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    EXPECT_FALSE(OpenRegularFile(c.path, &error).valid()) << c.path;
+    EXPECT_EQ(error, c.error);
+  }
+  const std::string file = (dir / "a.txt").string();
+  ASSERT_TRUE(WriteWholeFile(file, "abc"));
+  const FileHandle opened = OpenRegularFile(file);
+  ASSERT_TRUE(opened.valid());
+  EXPECT_EQ(::fcntl(opened.get(), F_GETFL) & O_NONBLOCK, 0);  // plain blocking reads afterwards
+}
+
+}  // namespace
+}  // namespace dp
