@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QSessionManager>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
@@ -27,8 +26,8 @@
 #include "queue/queue_control.h"
 #include "ui/main_window.h"
 #include "ui/qt_prompter.h"
+#include "ui/session_end_watch.h"
 #include "ui/single_instance.h"
-#include "ui/termination_watch.h"
 #include "ui/window_frontend.h"
 
 namespace {
@@ -94,9 +93,8 @@ int main(int argc, char** argv) {
         Qt::QueuedConnection);
   });
   instance.set_on_activate([&window] { window.BringToFront(); });
-  dp::ui::TerminationWatch termination([&window] { window.OnSessionEnding(); });
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                   [&window](QSessionManager&) { window.OnSessionEnding(); });
+  dp::ui::SessionEndWatch session_end([&window] { window.OnSessionEnding(); },
+                                      [&window] { return window.isVisible(); });
 
   window.show();
   window.Start();

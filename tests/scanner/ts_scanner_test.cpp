@@ -298,55 +298,29 @@ TEST(TsScanner, StopMidFileWithTwoThreads) {
   EXPECT_GT(r.video[0].scanned_bitrate_kbps, 0);
 }
 
-bool WriteAll(int fd, const Bytes& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 TEST(TsScanner, StopDuringAClipListLeavesTheRestUnread) {
-  std::signal(SIGPIPE, SIG_IGN);
   test::TempDir dir;
-  const auto fifo = dir / "00001.m2ts";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  WriteFile(dir / "00002.m2ts", Title(100, 1, 1, 0));
-  const Bytes chunk = Title(kScanBufferSize / kSourcePacketSize / 4, 1, 1, 1);
-  ASSERT_EQ(chunk.size(), static_cast<std::size_t>(kScanBufferSize));
+  // A first clip of many buffers, so that the stop lands while the worker is
+  // in it; the second clip alone has subtitle packets.
+  constexpr int kBuffers = 64;
+  WriteFile(dir / "00001.m2ts", Title(kBuffers * kChunkPackets / 3, 1, 1, 0));
+  WriteFile(dir / "00002.m2ts", Title(100, 1, 1, 1));
+  const std::uint64_t first_clip = kBuffers * kChunkPackets / 3 * 3;
 
-  // The first clip is fed through a pipe, so the test decides when the
-  // worker has a buffer in hand. Holding both ends keeps the opens of it
-  // from blocking and the pipe from breaking before the worker opens it.
-  const int keeper = ::open(fifo.c_str(), O_RDWR);
-  ASSERT_GE(keeper, 0);
   TsScanner scanner;
-  scanner.Start(Prepare({fifo, dir / "00002.m2ts"}, 60000), nullptr);
-  const int feed = ::open(fifo.c_str(), O_WRONLY);
-  ASSERT_GE(feed, 0);
-  ASSERT_TRUE(WriteAll(feed, chunk));
-  ::close(keeper);  // the worker has the pipe open: it took the data
+  scanner.Start(Prepare({dir / "00001.m2ts", dir / "00002.m2ts"}, 60000, 1), nullptr);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (scanner.Progress().scanned_packets == 0 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  while (scanner.Progress().scanned_packets == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::yield();
   scanner.RequestStop();
-  // Whether the worker saw the stop after the first buffer or waits for a
-  // second one, it must not go on to the second clip.
-  WriteAll(feed, chunk);
-  ::close(feed);
   scanner.Wait();
 
   const ScanResult r = scanner.Progress();
   EXPECT_EQ(r.scan_state, kScanEnded);
   EXPECT_TRUE(r.finished);
-  const std::uint64_t per_buffer = kScanBufferSize / kSourcePacketSize;
-  EXPECT_TRUE(r.scanned_packets == per_buffer || r.scanned_packets == 2 * per_buffer) << r.scanned_packets;
-  EXPECT_EQ(r.video[0].packet_count, r.scanned_packets / 4);
-  EXPECT_EQ(r.audio[0].packet_count, r.scanned_packets / 4);
+  EXPECT_GT(r.scanned_packets, 0u);
+  EXPECT_LT(r.scanned_packets, first_clip);
+  EXPECT_EQ(r.subtitle[0].packet_count, 0u);
   EXPECT_GT(r.video[0].scanned_bitrate_kbps, 0);
   EXPECT_EQ(scanner.scan_file_name(), "00001.m2ts");
 }

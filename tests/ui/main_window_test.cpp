@@ -8,17 +8,20 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 #include <atomic>
+#include <csignal>
 #include <deque>
 
 #include "app/startup.h"
 #include "queue/queue_store.h"
 #include "support/temp_dir.h"
 #include "ui/queue_tree.h"
+#include "ui/session_end_watch.h"
 #include "ui/single_instance.h"
 #include "ui/window_frontend.h"
 #include "util/text.h"
@@ -307,6 +310,40 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE(go->text(), QStringLiteral("&Start Jobs"));
     QVERIFY(!f.Find<QTimer>("PANEL_TIMER")->isActive());
     QCOMPARE(f.Find<QLabel>("PANEL_BARRA_LABEL")->text(), QStringLiteral("Idle"));
+  }
+
+  // The session manager first asks whether the session may end (a logout
+  // the user can still cancel): the job runs on. The end itself — its "die",
+  // which reaches the program as a quit request, or SIGTERM — stops the job
+  // without a question.
+  void sessionEndStopsTheJobOnlyAtTheEnd() {
+    for (const bool by_signal : {false, true}) {
+      Fixture f;
+      f.Plant(4, kStatusPending, "/out/four");
+      MainWindow& w = f.Open();
+      SessionEndWatch watch([&w] { w.OnSessionEnding(); }, [&w] { return w.isVisible(); });
+      f.runner.block = true;
+      QTest::mouseClick(f.Find<QPushButton>("PANEL_GO"), Qt::LeftButton);
+      QTRY_VERIFY(f.runner.blocking);
+
+      auto* manager = qApp->findChild<QSessionManager*>();
+      QVERIFY(manager);
+      emit qApp->commitDataRequest(*manager);
+      QTest::qWait(50);
+      QVERIFY(f.runner.blocking);
+      QVERIFY(w.isVisible());
+
+      if (by_signal) {
+        ::raise(SIGTERM);
+      } else {
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(qApp, &quit);
+      }
+      QTRY_VERIFY(f.control->Idle());
+      QCOMPARE(f.queue.Status(4), kStatusStopped);
+      QVERIFY(f.prompter.asked.empty());
+      QVERIFY(!w.isVisible());
+    }
   }
 
   void oneInstanceBringsTheFirstToTheFront() {
