@@ -82,16 +82,6 @@ int main(int argc, char** argv) {
   dp::ui::MainWindow window(*store, dp::CurrentSettings(), dp::Jobs(), run, prompter, control);
   frontend.set_window(&window);
   prompter.set_parent(&window);
-  // A store that stops taking changes is said once; the worker writes too,
-  // so the message box is posted to the UI thread.
-  store->SetWriteFailureHandler([&window](const std::string& text) {
-    QMetaObject::invokeMethod(
-        &window,
-        [&window, text] {
-          QMessageBox::warning(&window, QString::fromLatin1(dp::program_name), QString::fromStdString(text));
-        },
-        Qt::QueuedConnection);
-  });
   instance.set_on_activate([&window] { window.BringToFront(); });
   dp::ui::SessionEndWatch session_end([&window] { window.OnSessionEnding(); },
                                       [&window] { return window.isVisible(); });
@@ -109,6 +99,5 @@ int main(int argc, char** argv) {
   }
   const int rc = app.exec();
   control.Shutdown();  // before the runner and the window go
-  store->SetWriteFailureHandler({});
   return rc == 0 ? 0 : -1;
 }

@@ -77,7 +77,7 @@ MainWindow::MainWindow(Store& store, Settings& settings, JobQueue& queue, RunSta
   RefreshTitle();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { store_.SetWriteFailureHandler({}); }
 
 void MainWindow::BuildControls() {
   auto* central = new QWidget(this);
@@ -247,6 +247,12 @@ void MainWindow::BuildMenus() {
 void MainWindow::Start() {
   const std::string notice = store_.TakeNotice();
   if (!notice.empty()) prompter_.Ask(program_name, notice, Buttons::kOk);
+  // A store that stops taking changes is said once. The worker writes too,
+  // and the handler runs with the store locked: the pop-up is posted.
+  store_.SetWriteFailureHandler([this](const std::string& text) {
+    QMetaObject::invokeMethod(
+        this, [this, text] { prompter_.Ask(program_name, text, Buttons::kOk); }, Qt::QueuedConnection);
+  });
   LlegeixRegistre(store_, settings_, &prompter_);
   ApplySettingsToWindow();
   LlegeixCuaRegistre(store_, queue_);

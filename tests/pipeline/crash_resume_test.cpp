@@ -31,6 +31,7 @@
 #include "platform/store.h"
 #include "queue/job_queue.h"
 #include "queue/queue_store.h"
+#include "support/planted_job.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -163,38 +164,8 @@ class CrashResumeTest : public ::testing::Test {
 
   // A 2D BD5 two-pass job that recodes the audio, so the demux step runs.
   void PlantJob() {
-    auto store = Store::Open(StoreFile());
-    ASSERT_TRUE(store);
-    Settings settings{};
-    LoadDefaults(settings);
-    CopyText(settings.TempPath, Temp().string());
-    CopyText(settings.OutPath, (root_ / "out").string());
-    EscriuRegistre(*store, settings);
-
-    JobRecord job = EmptyJob();
-    job.status = kStatusPending;
-    job.target_media = kMediaBd5;
-    job.video_rate = 2000;
-    job.frame_count = 120;
-    job.target_audio = 640;
-    job.audio_eac3to_track = 2;
-    job.video_eac3to_track = 1;
-    job.video_track_id = 4113;
-    job.audio_track_id = 4352;
-    CopyText(job.output_name, "Movie");
-    CopyText(job.source_path, clip_.string());
-    CopyText(job.output_path, (root_ / "out" / "Movie").string());
-    CopyText(job.video_codec, "AVC");
-    CopyText(job.fps_text, "24.000");
-    CopyText(job.fps_fraction, "24/1");
-    CopyText(job.x264_preset, "veryslow");
-    // The muxer stand-in cannot time a raw stream with B-frames.
-    CopyText(job.extra_params, "--bframes 0");
-    CopyText(job.audio_codec_id, "A_AC3");
-    CopyText(job.audio_language, "eng");
-    JobQueue queue;
-    queue.Put(0, job);
-    ASSERT_TRUE(EscriuCuaRegistre(*store, queue));
+    ASSERT_TRUE(test::PlantStore(StoreFile(), Temp(), root_ / "out",
+                                 test::TwoPassJob(clip_, root_ / "out" / "Movie")));
   }
 
   // The job's status as the running program last stored it.

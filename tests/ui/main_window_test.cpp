@@ -2,6 +2,7 @@
 // menus, the queue tree and the exit paths.
 #include "ui/main_window.h"
 
+#include <sqlite3.h>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -356,6 +357,31 @@ class MainWindowTest : public QObject {
     SingleInstance second(folder, QStringLiteral("DiscPress"));
     QVERIFY(!second.Acquire());
     QTRY_COMPARE(activations, 1);
+  }
+
+  // A store that stops taking changes (here a trigger stands for a full
+  // disk) is said once, through the window's pop-up, however often it fails.
+  void refusedWriteIsSaidOnce() {
+    Fixture f;
+    f.Plant(1, kStatusPending, "/out/one");
+    f.Plant(3, kStatusPending, "/out/three");
+    f.Open();
+    QVERIFY(f.prompter.asked.empty());
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open((f.dir / "store.db").c_str(), &db), SQLITE_OK);
+    for (const char* op : {"INSERT", "UPDATE", "DELETE"}) {
+      const std::string sql = std::string("CREATE TRIGGER refuse_") + op + " BEFORE " + op +
+                              " ON reg_values BEGIN SELECT RAISE(ABORT, 'full'); END";
+      QCOMPARE(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    sqlite3_close(db);
+    QVERIFY(f.control->UpJob(1));
+    QVERIFY(f.control->UpJob(3));
+    QTRY_COMPARE(f.prompter.asked.size(), size_t{1});
+    QVERIFY(f.prompter.asked[0].find("cannot be written") != std::string::npos);
+    QVERIFY(f.control->UpJob(2));
+    QTest::qWait(50);
+    QCOMPARE(f.prompter.asked.size(), size_t{1});
   }
 
   void damagedStoreIsSaidOnce() {

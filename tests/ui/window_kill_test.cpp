@@ -30,6 +30,7 @@
 #include "queue/job_queue.h"
 #include "queue/queue_control.h"
 #include "queue/queue_store.h"
+#include "support/planted_job.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/qt_prompter.h"
@@ -117,7 +118,8 @@ class WindowKillTest : public QObject {
     ::chmod(inhibit.c_str(), 0755);
     const fs::path clip = root / "clip.m2ts";
     std::ofstream(clip) << "not read by the fakes";
-    PlantJob(root / "config" / "DiscPress" / "store.db", root.path(), clip);
+    QVERIFY(test::PlantStore(root / "config" / "DiscPress" / "store.db", root / "temp", root / "out",
+                             test::TwoPassJob(clip, root / "out" / "Movie")));
 
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -175,36 +177,6 @@ class WindowKillTest : public QObject {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-  }
-
-  // A BD5 two-pass job whose audio is recoded, so the demux step runs first.
-  static void PlantJob(const fs::path& store_file, const fs::path& root, const fs::path& clip) {
-    auto store = Store::Open(store_file);
-    QVERIFY(store);
-    Settings settings{};
-    LoadDefaults(settings);
-    CopyText(settings.TempPath, (root / "temp").string());
-    CopyText(settings.OutPath, (root / "out").string());
-    EscriuRegistre(*store, settings);
-    JobRecord job = EmptyJob();
-    job.status = kStatusPending;
-    job.target_media = kMediaBd5;
-    job.video_rate = 2000;
-    job.frame_count = 120;
-    job.target_audio = 640;
-    job.audio_eac3to_track = 2;
-    job.video_eac3to_track = 1;
-    CopyText(job.output_name, "Movie");
-    CopyText(job.source_path, clip.string());
-    CopyText(job.output_path, (root / "out" / "Movie").string());
-    CopyText(job.video_codec, "AVC");
-    CopyText(job.fps_text, "24.000");
-    CopyText(job.fps_fraction, "24/1");
-    CopyText(job.x264_preset, "veryslow");
-    CopyText(job.audio_codec_id, "A_AC3");
-    JobQueue queue;
-    queue.Put(0, job);
-    QVERIFY(EscriuCuaRegistre(*store, queue));
   }
 };
 
