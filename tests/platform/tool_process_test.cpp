@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -164,14 +166,17 @@ TEST(ToolProcess, StartFailuresAreReported) {
   bad_log.log_path = dir / "gone/log.txt";
   ToolLaunch bad_feeder = Shell("cat");
   bad_feeder.feeder_argv = {dir / "missing-feeder"};
+  // The system's own words for the cause, in whatever language it speaks.
+  const std::string no_file = std::string("\": ") + std::strerror(ENOENT);
+  const std::string denied_text = std::string("tool.sh\": ") + std::strerror(EACCES);
   const std::pair<ToolLaunch, std::string> cases[] = {
-      {missing, "missing-tool\": No such file or directory"},
-      {plain, "dp-no-such-tool-on-path\": No such file or directory"},
-      {denied, "tool.sh\": Permission denied"},
+      {missing, "missing-tool" + no_file},
+      {plain, "dp-no-such-tool-on-path" + no_file},
+      {denied, denied_text},
       {bad_dir, "(working folder \"" + (dir / "gone").string() + "\")"},
-      {bad_log, "gone/log.txt\": No such file or directory"},
+      {bad_log, "gone/log.txt" + no_file},
       {ToolLaunch{}, "command line is empty"},
-      {bad_feeder, "missing-feeder\": No such file or directory"},
+      {bad_feeder, "missing-feeder" + no_file},
   };
   for (const auto& [launch, in_error] : cases) {
     ToolProcess tool;

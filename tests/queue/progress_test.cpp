@@ -11,6 +11,7 @@
 
 #include "platform/console_title.h"
 #include "queue/job_record.h"
+#include "util/text.h"
 
 namespace dp {
 
@@ -124,12 +125,16 @@ TEST(ProgressTitle, RealEncoderOutput) {
       EXPECT_EQ(read->text, title.Text());
       EXPECT_GE(read->p, last_p);
       last_p = read->p;
-      double percent = 0;
-      int frames = 0;
-      if (std::sscanf(read->text.c_str() + 5, "[%lf%%] %d/", &percent, &frames) == 2)
+      // "x264 [12.3%] 30/250 frames, …" or "x264 30 frames: …", read the C way
+      // whatever the test's locale.
+      const std::string_view shown_text = std::string_view(read->text).substr(5);
+      int frames = LeadingInt(shown_text);
+      if (shown_text.starts_with('[')) {
+        double percent = 0;
+        ASSERT_GT(ReadDouble(shown_text.substr(1), percent), 0u) << read->text;
         EXPECT_EQ(read->p, static_cast<int>(percent * 10 + 0.5)) << read->text;
-      else
-        ASSERT_EQ(std::sscanf(read->text.c_str() + 5, "%d frames", &frames), 1) << read->text;
+        frames = LeadingInt(shown_text.substr(shown_text.find("] ") + 2));
+      }
       EXPECT_EQ(read->p, frames * 1000 / 250) << read->text;
     }
     EXPECT_GT(shown, 2);
