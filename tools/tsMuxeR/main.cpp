@@ -21,6 +21,7 @@
 #include "toolkit/probe.h"
 #include "toolkit/run.h"
 #include "tsMuxeR/bd_tree.h"
+#include "tsMuxeR/m2ts_repack.h"
 #include "tsMuxeR/meta.h"
 #include "util/text.h"
 
@@ -150,9 +151,8 @@ int main(int argc, char** argv) {
         in.bsf = "dca_core";
       else if (c.starts_with("pcm_") && c != "pcm_bluray")
         in.encode = "pcm_bluray";
-      else if (c != "ac3" && c != "eac3" && c != "dts" && c != "truehd" && c != "aac" && c != "mp2" &&
-               c != "mp3" && c != "pcm_bluray")
-        in.encode = "ac3";
+      else if (c != "ac3" && c != "eac3" && c != "dts" && c != "truehd" && c != "pcm_bluray")
+        in.encode = "ac3";  // a disc carries no AAC or MPEG audio
     }
     inputs.push_back(std::move(in));
   }
@@ -165,20 +165,7 @@ int main(int argc, char** argv) {
   if (!have_video) return Fail("The control file names no video track.");
   if (meta.Has("--cut-end")) duration = std::fmin(duration, LeadingDouble(meta.Get("--cut-end")));
 
-  // The mux rate covers the inputs' bytes over the running time with room
-  // to spare; a fixed rate keeps the packets' arrival times regular.
-  double bytes = 0;
   std::error_code ec;
-  std::vector<std::string> counted;
-  for (const Input& in : inputs) {
-    if (std::find(counted.begin(), counted.end(), in.file) != counted.end()) continue;
-    counted.push_back(in.file);
-    bytes += static_cast<double>(std::filesystem::file_size(in.file, ec));
-  }
-  const double bits_per_second = duration > 0 ? bytes * 8 / duration : 0;
-  const long long muxrate =
-      static_cast<long long>(std::fmin(120e6, std::fmax(2e6, bits_per_second * 1.2 + 1e6)));
-
   const bool iso = IEndsWith(output, ".iso");
   const std::string root = iso ? output + ".tree" : output;
   const std::string stream_file = MakeTree(root);
@@ -195,6 +182,7 @@ int main(int argc, char** argv) {
     cmd.insert(cmd.end(), {"-i", in.file});
   }
   std::vector<PlaylistStream> table;
+  std::vector<M2tsStream> streams;
   for (std::size_t k = 0; k < inputs.size(); ++k) {
     const Input& in = inputs[k];
     cmd.insert(cmd.end(), {"-map", Format("%zu:%d", k, in.stream)});
@@ -209,30 +197,56 @@ int main(int argc, char** argv) {
                                                  : static_cast<unsigned>(pgs_pid++);
     ps.coding_type = CodingType(in.info, in.encode);
     ps.language = in.language;
+    if (ps.coding_type == 0) {
+      discard_tree();
+      return Fail(
+          Format("Can't put the %s track of \"%s\" on a disc.", in.info.codec.c_str(), in.file.c_str()));
+    }
+    streams.push_back({ps.pid, ps.coding_type, in.language, in.kind == PlaylistStream::kVideo});
     cmd.insert(cmd.end(), {"-streamid", Format("%zu:%u", k, ps.pid)});
     cmd.insert(cmd.end(), {Format("-metadata:s:%zu", k), "language=" + in.language});
     table.push_back(ps);
   }
   if (meta.Has("--cut-end")) cmd.insert(cmd.end(), {"-t", Format("%.3f", duration)});
-  cmd.insert(cmd.end(),
-             {"-f", "mpegts", "-mpegts_m2ts_mode", "1", "-muxrate", std::to_string(muxrate), stream_file});
+  // ffmpeg reads the inputs and frames their PES packets; the stand-in then
+  // packs those into the stream file on its own variable-rate schedule.
+  const std::string framed = stream_file + Format(".standin-%d.ts", static_cast<int>(::getpid()));
+  scratch.files.push_back(framed);
+  cmd.insert(cmd.end(), {"-f", "mpegts", "-mpegts_m2ts_mode", "1", framed});
 
   std::printf("Muxing %zu track%s into \"%s\"\r\n", inputs.size(), inputs.size() == 1 ? "" : "s",
               output.c_str());
   std::fflush(stdout);
+  // Reading the inputs is the first 90 % of the work, packing the rest.
   int last = -1;
-  const int rc = RunLines(cmd, [&](std::string_view line) {
-    double done = 0;
-    if (duration <= 0 || !ProgressSeconds(line, done)) return;
-    const int tenths = static_cast<int>(std::fmin(1000.0, std::fmax(0.0, done * 1000 / duration)));
-    if (tenths == last) return;
+  auto report = [&](double share) {
+    const int tenths = static_cast<int>(std::fmin(1000.0, std::fmax(0.0, share * 1000)));
+    if (tenths <= last) return;
     last = tenths;
     std::printf("%.1f%% complete\r\n", tenths / 10.0);
     std::fflush(stdout);
+  };
+  const int rc = RunLines(cmd, [&](std::string_view line) {
+    double done = 0;
+    if (duration > 0 && ProgressSeconds(line, done)) report(0.9 * done / duration);
   });
   if (rc != 0) {
     discard_tree();
     return Fail(Format("Muxing failed (ffmpeg exit code %d).", rc));
+  }
+  M2tsSettings settings;
+  if (!meta.Has("--no-pcr-on-video-pid"))
+    for (auto it = streams.rbegin(); it != streams.rend(); ++it)
+      if (it->video) settings.pcr_pid = it->pid;
+  if (meta.Has("--vbv-len") && LeadingInt(meta.Get("--vbv-len")) > 0)
+    settings.lead_seconds = LeadingInt(meta.Get("--vbv-len")) / 1000.0;
+  std::string repack_error;
+  const bool repacked = RepackM2ts(
+      framed, stream_file, streams, settings, [&](double share) { report(0.9 + 0.1 * share); }, repack_error);
+  std::remove(framed.c_str());
+  if (!repacked) {
+    discard_tree();
+    return Fail(repack_error);
   }
   if (last < 1000) std::printf("100.0%% complete\r\n");
 
