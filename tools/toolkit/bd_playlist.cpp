@@ -61,7 +61,8 @@ bool ParsePlaylist(const std::vector<std::uint8_t>& b, Playlist& out) {
 
 std::vector<std::uint8_t> BuildPlaylist(const std::string& clip, double duration,
                                         const std::vector<PlaylistStream>& streams,
-                                        const std::vector<double>& chapters, bool right_eye_base) {
+                                        const std::vector<double>& chapters, bool right_eye_base,
+                                        std::uint32_t in_time) {
   std::vector<std::uint8_t> stn;  // stream table after its length field
   auto count = [&streams](PlaylistStream::Kind k) {
     return static_cast<std::uint8_t>(
@@ -93,8 +94,7 @@ std::vector<std::uint8_t> BuildPlaylist(const std::string& clip, double duration
       }
     }
   }
-  const std::uint32_t in_time = 0;
-  const auto out_time = static_cast<std::uint32_t>(std::llround(duration * kTicks));
+  const auto out_time = in_time + static_cast<std::uint32_t>(std::llround(duration * kTicks));
 
   std::vector<std::uint8_t> item;  // play item after its length field
   item.insert(item.end(), clip.begin(), clip.end());

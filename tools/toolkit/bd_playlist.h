@@ -32,10 +32,12 @@ struct PlaylistStream {
   std::string language = "und";
 };
 
-// A playlist of one play item naming `clip` from 0 to `duration` seconds,
-// its stream table and one entry mark per chapter time.
+// A playlist of one play item naming `clip` for `duration` seconds from
+// `in_time` (45 kHz: the clip's presentation start, where players look the
+// first packet up), its stream table and one entry mark per chapter time.
 std::vector<std::uint8_t> BuildPlaylist(const std::string& clip, double duration,
                                         const std::vector<PlaylistStream>& streams,
-                                        const std::vector<double>& chapters, bool right_eye_base);
+                                        const std::vector<double>& chapters, bool right_eye_base,
+                                        std::uint32_t in_time = 0);
 
 }  // namespace dp::tools

@@ -1,22 +1,115 @@
 #include "tsMuxeR/bd_tree.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <iterator>
+#include <memory>
 #include <system_error>
 
+#include "toolkit/bd_clipinfo.h"
+#include "toolkit/bd_index.h"
 #include "toolkit/files.h"
+#include "toolkit/m2ts_reader.h"
+#include "toolkit/probe.h"
 #include "toolkit/run.h"
+#include "util/text.h"
 
 namespace dp::tools {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The leading type and version tag of each disc file, then zero fields: the
-// player-facing parts that nothing here reads.
-std::vector<std::uint8_t> TaggedFile(const char* tag, std::size_t size) {
-  std::vector<std::uint8_t> b(tag, tag + 8);
-  b.resize(size, 0);
-  return b;
+bool Refuse(const std::string& message) {
+  std::printf("%s\r\n", message.c_str());
+  std::fflush(stdout);
+  return false;
+}
+
+// Players read a clip in aligned units of 32 source packets (6144 bytes);
+// a stream that ends inside one is completed with null packets carrying the
+// last packet's arrival time.
+bool PadToAlignedUnits(const std::string& stream, std::string& error) {
+  constexpr std::uintmax_t kUnit = 6144;
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(stream, ec);
+  if (ec || size == 0 || size % 192 != 0) {
+    error = "\"" + stream + "\" is not a stream of 192-byte source packets.";
+    return false;
+  }
+  if (size % kUnit == 0) return true;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(stream.c_str(), "r+b"), &std::fclose);
+  std::uint8_t packet[192];
+  if (!f || std::fseek(f.get(), static_cast<long>(size - 192), SEEK_SET) != 0 ||
+      std::fread(packet, 1, 4, f.get()) != 4 || std::fseek(f.get(), 0, SEEK_END) != 0) {
+    error = "Can't complete the last aligned unit of \"" + stream + "\".";
+    return false;
+  }
+  const std::uint8_t null_header[] = {0x47, 0x1F, 0xFF, 0x10};
+  std::copy(std::begin(null_header), std::end(null_header), packet + 4);
+  std::fill(packet + 8, packet + 192, 0xFF);
+  for (std::uintmax_t n = (kUnit - size % kUnit) / 192; n > 0; --n)
+    if (std::fwrite(packet, 1, 192, f.get()) != 192) {
+      error = "Can't complete the last aligned unit of \"" + stream + "\".";
+      return false;
+    }
+  return true;
+}
+
+// The clip's streams as its program map lists them, with the coding type
+// and language the muxer's table gives and the attributes ffprobe reads.
+bool DescribeClip(const std::string& stream, const std::vector<PlaylistStream>& table, ClipInfo& clip,
+                  std::string& error) {
+  M2tsInfo ts;
+  if (!PadToAlignedUnits(stream, error) || !ReadM2ts(stream, ts, error)) return false;
+  ProbeResult probe;
+  if (!Probe(stream, probe)) {
+    error = "Can't read the stream attributes of \"" + stream + "\".";
+    return false;
+  }
+  for (const PlaylistStream& t : table) {
+    const bool found = std::any_of(ts.streams.begin(), ts.streams.end(),
+                                   [&t](const M2tsStream& s) { return s.pid == t.pid; });
+    if (!found) {
+      error = Format("The stream PID 0x%04X is missing from \"%s\".", t.pid, stream.c_str());
+      return false;
+    }
+  }
+  clip.packets = ts.packets;
+  clip.pmt_pid = ts.pmt_pid;
+  clip.pcr_pid = ts.pcr_pid;
+  clip.start_pts = ts.start_pts;
+  clip.end_pts = ts.end_pts;
+  clip.video_pid = ts.video_pid;
+  clip.entry_points = ts.entry_points;
+  for (const M2tsStream& s : ts.streams) {
+    ClipStream c;
+    c.pid = s.pid;
+    c.coding_type = s.stream_type;
+    if (!s.language.empty()) c.language = s.language;
+    for (const PlaylistStream& t : table) {
+      if (t.pid != s.pid) continue;
+      if (t.coding_type != 0) c.coding_type = t.coding_type;
+      c.language = t.language;
+    }
+    for (const StreamInfo& info : probe.streams) {
+      if (info.pid != static_cast<int>(s.pid)) continue;
+      if (info.type == "video") {
+        const bool interlaced = !info.field_order.empty() && info.field_order != "progressive";
+        c.format = VideoFormatCode(info.height, interlaced);
+        // An interlaced stream is coded by its frame rate, not its field rate.
+        const int num =
+            interlaced && info.rate_num > 2 * 25 * info.rate_den - 1 ? info.rate_num / 2 : info.rate_num;
+        c.rate = FrameRateCode(num, info.rate_den);
+        c.aspect = info.aspect == "4:3" ? 2 : 3;
+      } else if (info.type == "audio") {
+        c.format = AudioFormatCode(info.channels);
+        c.rate = SampleRateCode(info.sample_rate);
+      }
+    }
+    clip.streams.push_back(c);
+  }
+  return true;
 }
 
 }  // namespace
@@ -34,10 +127,18 @@ std::string MakeTree(const std::string& root) {
 
 bool WriteDiscFiles(const std::string& root, double duration, const std::vector<PlaylistStream>& streams,
                     const std::vector<double>& chapters, bool right_eye_base) {
-  const std::vector<std::uint8_t> mpls = BuildPlaylist("00000", duration, streams, chapters, right_eye_base);
-  const std::vector<std::uint8_t> clpi = TaggedFile("HDMV0200", 64);
-  const std::vector<std::uint8_t> index = TaggedFile("INDX0200", 64);
-  const std::vector<std::uint8_t> object = TaggedFile("MOBJ0200", 64);
+  ClipInfo clip;
+  std::string error;
+  if (!DescribeClip(root + "/BDMV/STREAM/00000.m2ts", streams, clip, error)) return Refuse(error);
+  // The play item covers the video as muxed, from its first picture; a cut
+  // or a shorter stream than the source shortens it.
+  const double muxed = static_cast<double>(clip.end_pts - clip.start_pts) / 90000;
+  if (duration <= 0 || muxed < duration) duration = muxed;
+  const std::vector<std::uint8_t> mpls = BuildPlaylist("00000", duration, streams, chapters, right_eye_base,
+                                                       static_cast<std::uint32_t>(clip.start_pts / 2));
+  const std::vector<std::uint8_t> clpi = BuildClipInfo(clip);
+  const std::vector<std::uint8_t> index = BuildIndex();
+  const std::vector<std::uint8_t> object = BuildMovieObject(0);
   bool ok = true;
   for (const std::string& base : {root + "/BDMV", root + "/BDMV/BACKUP"}) {
     ok = WriteBytes(base + "/PLAYLIST/00000.mpls", mpls) && ok;

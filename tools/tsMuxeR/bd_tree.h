@@ -14,8 +14,11 @@ namespace dp::tools {
 // (<root>/BDMV/STREAM/00000.m2ts), or "" when a folder can't be made.
 std::string MakeTree(const std::string& root);
 
-// Writes the playlist 00000.mpls, the clip information and the disc files
-// beside the stream file, and their BACKUP copies.
+// Reads the finished stream file and writes the playlist 00000.mpls, the
+// clip information and the disc files beside it, and their BACKUP copies.
+// False, with the reason on standard output, when the stream lacks what a
+// player needs (a program map, a video stream, an I picture) or a file
+// can't be written.
 bool WriteDiscFiles(const std::string& root, double duration, const std::vector<PlaylistStream>& streams,
                     const std::vector<double>& chapters, bool right_eye_base);
 

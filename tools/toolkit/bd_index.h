@@ -1,0 +1,16 @@
+// The disc's navigation files: index.bdmv (what runs on insertion and as
+// title 1) and MovieObject.bdmv (the HDMV programs they run).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace dp::tools {
+
+// First Playback and title 1 both run movie object 0; no top menu.
+std::vector<std::uint8_t> BuildIndex();
+
+// One movie object that plays playlist `playlist` (PlayPL) and ends.
+std::vector<std::uint8_t> BuildMovieObject(unsigned playlist);
+
+}  // namespace dp::tools

@@ -1,0 +1,243 @@
+#include "toolkit/m2ts_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "util/text.h"
+
+namespace dp::tools {
+namespace {
+
+constexpr std::size_t kSourcePacket = 192;
+// The start of a video PES is enough to tell its picture type: the slice
+// header follows the parameter sets and SEI within a few kilobytes.
+constexpr std::size_t kPictureProbe = 64 * 1024;
+
+// Exp-Golomb reader over a NAL unit's payload, emulation bytes dropped.
+class BitReader {
+ public:
+  BitReader(const std::uint8_t* p, std::size_t n) {
+    for (std::size_t i = 0; i < n && rbsp_.size() < 32; ++i) {
+      if (i >= 2 && p[i] == 3 && p[i - 1] == 0 && p[i - 2] == 0) continue;
+      rbsp_.push_back(p[i]);
+    }
+  }
+  unsigned Bit() {
+    if (pos_ >= rbsp_.size() * 8) return 1;  // past the end reads as the stop bit
+    const unsigned b = (rbsp_[pos_ / 8] >> (7 - pos_ % 8)) & 1;
+    ++pos_;
+    return b;
+  }
+  unsigned Ue() {
+    int zeros = 0;
+    while (Bit() == 0 && zeros < 31) ++zeros;
+    unsigned v = 0;
+    for (int i = 0; i < zeros; ++i) v = (v << 1) | Bit();
+    return (1u << zeros) - 1 + v;
+  }
+
+ private:
+  std::vector<std::uint8_t> rbsp_;
+  std::size_t pos_ = 0;
+};
+
+// Whether the picture that starts in `data` can be decoded on its own:
+// for H.264 an IDR or an I/SI slice, for HEVC an IRAP picture. -1 when no
+// slice was found.
+int RandomAccessPicture(std::uint8_t stream_type, const std::vector<std::uint8_t>& data) {
+  const bool hevc = stream_type == 0x24;
+  for (std::size_t i = 0; i + 4 < data.size(); ++i) {
+    if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1) continue;
+    const std::uint8_t head = data[i + 3];
+    if (hevc) {
+      const unsigned type = (head >> 1) & 0x3F;
+      if (type < 32) return type >= 16 && type <= 23 ? 1 : 0;
+      continue;
+    }
+    const unsigned type = head & 0x1F;
+    if (type == 5) return 1;
+    if (type == 1) {
+      BitReader bits(&data[i + 4], data.size() - i - 4);
+      bits.Ue();  // first_mb_in_slice
+      const unsigned slice_type = bits.Ue() % 5;
+      return slice_type == 2 || slice_type == 4 ? 1 : 0;
+    }
+  }
+  return -1;
+}
+
+// Collects PSI sections (PAT, PMT) that may span packets.
+struct Section {
+  std::vector<std::uint8_t> bytes;
+  bool started = false;
+  // Adds a packet's payload; true once a whole section is held.
+  bool Add(const std::uint8_t* p, std::size_t n, bool unit_start) {
+    if (unit_start) {
+      if (n == 0 || p[0] + 1u > n) return false;
+      bytes.assign(p + 1 + p[0], p + n);
+      started = true;
+    } else if (started) {
+      bytes.insert(bytes.end(), p, p + n);
+    }
+    return started && bytes.size() >= 3 && bytes.size() >= 3 + (((bytes[1] & 0x0Fu) << 8) | bytes[2]);
+  }
+  std::size_t Length() const { return 3 + (((bytes[1] & 0x0Fu) << 8) | bytes[2]); }
+};
+
+struct VideoPes {
+  bool open = false;
+  bool has_pts = false;
+  std::uint64_t pts = 0;
+  std::uint32_t spn = 0;
+  bool random_access_flag = false;
+  std::vector<std::uint8_t> data;
+};
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+bool IsVideoStreamType(std::uint8_t type) {
+  return type == 0x01 || type == 0x02 || type == 0x1B || type == 0x20 || type == 0x24 || type == 0xEA;
+}
+
+bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
+  out = M2tsInfo{};
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) {
+    error = "Can't read the stream \"" + path + "\".";
+    return false;
+  }
+  Section pat, pmt;
+  bool have_pmt = false;
+  std::uint8_t video_type = 0;
+  VideoPes pes;
+  bool media_before = false;  // a PES packet precedes the current one
+  std::vector<std::uint64_t> video_pts;
+
+  auto close_pes = [&] {
+    if (!pes.open) return;
+    pes.open = false;
+    if (!pes.has_pts) return;
+    video_pts.push_back(pes.pts);
+    int rap = video_type == 0x1B || video_type == 0x24 ? RandomAccessPicture(video_type, pes.data) : -1;
+    if (rap < 0) rap = pes.random_access_flag ? 1 : 0;
+    if (rap == 1) out.entry_points.push_back({pes.pts, pes.spn});
+  };
+
+  std::vector<std::uint8_t> block(kSourcePacket * 2048);
+  std::size_t got = 0;
+  std::uint32_t spn = 0;
+  while ((got = std::fread(block.data(), 1, block.size(), file.get())) > 0) {
+    if (got % kSourcePacket != 0) {
+      error = Format("\"%s\" does not end on a whole 192-byte source packet.", path.c_str());
+      return false;
+    }
+    for (std::size_t off = 0; off < got; off += kSourcePacket, ++spn) {
+      const std::uint8_t* p = &block[off + 4];
+      if (p[0] != 0x47) {
+        error = Format("\"%s\" has no transport packet in source packet %u.", path.c_str(), spn);
+        return false;
+      }
+      const unsigned pid = ((p[1] & 0x1Fu) << 8) | p[2];
+      const bool unit_start = (p[1] & 0x40) != 0;
+      const unsigned control = (p[3] >> 4) & 3;
+      std::size_t start = 4;
+      bool random_access = false;
+      if (control & 2) {
+        random_access = p[4] > 0 && (p[5] & 0x40) != 0;
+        start = 5 + p[4];
+      }
+      if (!(control & 1) || start >= 188) continue;
+      const std::uint8_t* payload = p + start;
+      const std::size_t size = 188 - start;
+
+      if (pid == 0 && out.pmt_pid == 0 && pat.Add(payload, size, unit_start)) {
+        const std::vector<std::uint8_t>& s = pat.bytes;
+        for (std::size_t i = 8; i + 4 <= pat.Length() - 4; i += 4)
+          if (((s[i] << 8) | s[i + 1]) != 0) {
+            out.pmt_pid = ((s[i + 2] & 0x1Fu) << 8) | s[i + 3];
+            break;
+          }
+        continue;
+      }
+      if (!have_pmt && out.pmt_pid != 0 && pid == out.pmt_pid && pmt.Add(payload, size, unit_start)) {
+        const std::vector<std::uint8_t>& s = pmt.bytes;
+        const std::size_t end = pmt.Length() - 4;  // before the CRC
+        if (s[0] != 2 || end < 12) continue;
+        out.pcr_pid = ((s[8] & 0x1Fu) << 8) | s[9];
+        std::size_t i = 12 + (((s[10] & 0x0Fu) << 8) | s[11]);
+        while (i + 5 <= end) {
+          M2tsStream st;
+          st.stream_type = s[i];
+          st.pid = ((s[i + 1] & 0x1Fu) << 8) | s[i + 2];
+          const std::size_t info_end = i + 5 + (((s[i + 3] & 0x0Fu) << 8) | s[i + 4]);
+          for (std::size_t d = i + 5; d + 2 <= info_end && d + 2 + s[d + 1] <= end; d += 2 + s[d + 1])
+            if (s[d] == 0x0A && s[d + 1] >= 3)
+              st.language.assign(reinterpret_cast<const char*>(&s[d + 2]), 3);
+          out.streams.push_back(st);
+          if (out.video_pid == 0 && IsVideoStreamType(st.stream_type) && st.stream_type != 0x20) {
+            out.video_pid = st.pid;
+            video_type = st.stream_type;
+          }
+          i = info_end;
+        }
+        have_pmt = true;
+        continue;
+      }
+      if (!have_pmt || pid != out.video_pid) {
+        media_before = media_before || (have_pmt && pid != out.pmt_pid && pid != 0x1F && pid != 0x1FFF);
+        continue;
+      }
+      if (unit_start) {
+        close_pes();
+        pes = VideoPes{};
+        pes.open = true;
+        // Playback from the first picture starts at packet 0 when only the
+        // tables come before it: a player needs them first.
+        pes.spn = out.entry_points.empty() && !media_before ? 0 : spn;
+        media_before = true;
+        pes.random_access_flag = random_access;
+        if (size >= 14 && payload[0] == 0 && payload[1] == 0 && payload[2] == 1 && (payload[7] & 0x80)) {
+          const std::uint8_t* t = payload + 9;
+          pes.pts = (std::uint64_t{t[0] & 0x0Eu} << 29) | (std::uint64_t{t[1]} << 22) |
+                    (std::uint64_t{t[2] & 0xFEu} << 14) | (std::uint64_t{t[3]} << 7) | (t[4] >> 1);
+          pes.has_pts = true;
+        }
+        const std::size_t header = size >= 9 ? 9u + payload[8] : size;
+        if (header < size) pes.data.assign(payload + header, payload + size);
+      } else if (pes.open && pes.data.size() < kPictureProbe) {
+        pes.data.insert(pes.data.end(), payload, payload + size);
+      }
+    }
+  }
+  close_pes();
+  out.packets = spn;
+  if (!have_pmt) {
+    error = Format("\"%s\" has no program map.", path.c_str());
+    return false;
+  }
+  if (out.video_pid == 0 || video_pts.empty()) {
+    error = Format("\"%s\" has no video stream.", path.c_str());
+    return false;
+  }
+  if (out.entry_points.empty()) {
+    error = Format("\"%s\" has no I picture to start playback from.", path.c_str());
+    return false;
+  }
+  std::sort(video_pts.begin(), video_pts.end());
+  std::uint64_t frame = 0;
+  for (std::size_t i = 1; i < video_pts.size(); ++i) {
+    const std::uint64_t d = video_pts[i] - video_pts[i - 1];
+    if (d > 0 && (frame == 0 || d < frame)) frame = d;
+  }
+  if (frame == 0) frame = 3754;  // a lone picture: one frame at 23.976
+  out.start_pts = video_pts.front();
+  out.end_pts = video_pts.back() + frame;
+  return true;
+}
+
+}  // namespace dp::tools

@@ -1,0 +1,47 @@
+// Reads a finished Blu-ray transport stream (192-byte source packets) for
+// what the clip information file describes: the packet count, the program
+// map, the presentation times and the video's entry points.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dp::tools {
+
+struct M2tsStream {
+  unsigned pid = 0;
+  std::uint8_t stream_type = 0;  // the program map's stream_type
+  std::string language;          // from the ISO 639 descriptor, "" when none
+};
+
+// A random access point of the video: an I picture whose PES starts in the
+// source packet `spn`.
+struct EntryPoint {
+  std::uint64_t pts = 0;  // 90 kHz, 33 bits
+  std::uint32_t spn = 0;
+};
+
+struct M2tsInfo {
+  std::uint32_t packets = 0;
+  unsigned pmt_pid = 0;
+  unsigned pcr_pid = 0x1FFF;
+  std::vector<M2tsStream> streams;  // in program map order
+  unsigned video_pid = 0;           // the first video stream, 0 when none
+  // PTS range of the video (90 kHz); the end is the last frame's PTS plus
+  // one frame.
+  std::uint64_t start_pts = 0;
+  std::uint64_t end_pts = 0;
+  std::vector<EntryPoint> entry_points;
+};
+
+// False with a reason in `error` when the file can't be read, is not a
+// stream of 192-byte packets, or lacks a program map, a video stream or an
+// I picture.
+bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error);
+
+// True for the video stream types of a Blu-ray program map (MPEG-2, H.264,
+// MVC, HEVC, VC-1).
+bool IsVideoStreamType(std::uint8_t type);
+
+}  // namespace dp::tools
