@@ -14,6 +14,45 @@ bool Has(const std::vector<std::uint8_t>& b, std::size_t pos, std::size_t len) {
   return pos <= b.size() && len <= b.size() - pos;
 }
 
+// The video, audio and subtitle entries of the stream table of the play item
+// at [item, end).
+bool ParseStreamTable(const std::vector<std::uint8_t>& b, std::size_t item, std::size_t end,
+                      std::vector<PlaylistStream>& out) {
+  std::size_t pos = item + 32;  // clip, times, masks and still mode
+  if (!Has(b, item, 32) || pos > end) return false;
+  if (b[item + 10] & 0x10) {  // multi-angle: the other angles' clips come first
+    if (!Has(b, pos, 2)) return false;
+    pos += 2 + 10 * (b[pos] > 0 ? b[pos] - 1u : 0u);
+  }
+  if (!Has(b, pos, 16) || pos + 2 + Be16(&b[pos]) > end) return false;
+  const unsigned counts[] = {b[pos + 4], b[pos + 5], b[pos + 6]};
+  pos += 16;
+  for (PlaylistStream::Kind kind :
+       {PlaylistStream::kVideo, PlaylistStream::kAudio, PlaylistStream::kSubtitle}) {
+    for (unsigned k = 0; k < counts[kind]; ++k) {
+      if (!Has(b, pos, 1) || !Has(b, pos + 1 + b[pos], 1)) return false;
+      const std::size_t attr = pos + 1 + b[pos];
+      if (!Has(b, attr + 1, b[attr]) || b[attr] < 1) return false;
+      PlaylistStream s;
+      s.kind = kind;
+      if (b[pos] >= 3 && b[pos + 1] == 1) s.pid = Be16(&b[pos + 2]);  // a stream of the clip itself
+      s.coding_type = b[attr + 1];
+      const std::uint8_t* a = &b[attr + 2];
+      const unsigned size = b[attr] - 1u;  // attribute bytes after the coding type
+      if (kind != PlaylistStream::kSubtitle && size >= 1) {
+        s.format = a[0] >> 4;
+        s.rate = a[0] & 0x0F;
+      }
+      const std::size_t lang = kind == PlaylistStream::kAudio ? 1 : 0;
+      if (kind != PlaylistStream::kVideo && size >= lang + 3)
+        s.language.assign(reinterpret_cast<const char*>(a + lang), 3);
+      out.push_back(s);
+      pos = attr + 1 + b[attr];
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 double Playlist::Duration() const {
@@ -43,6 +82,9 @@ bool ParsePlaylist(const std::vector<std::uint8_t>& b, Playlist& out) {
     item.out_time = Be32(&b[pos + 18]);
     item_start.push_back(elapsed);
     elapsed += static_cast<std::int32_t>(item.out_time - item.in_time) / kTicks;
+    // A stream table this reader can't follow leaves the streams unknown,
+    // not the playlist unread.
+    if (out.items.empty() && !ParseStreamTable(b, pos + 2, pos + 2 + len, out.streams)) out.streams.clear();
     out.items.push_back(item);
     pos += 2 + len;
   }
@@ -83,10 +125,11 @@ std::vector<std::uint8_t> BuildPlaylist(const std::string& clip, double duration
       stn.push_back(5);
       stn.push_back(s.coding_type);
       std::string lang = s.language.size() == 3 ? s.language : "und";
+      const auto format_rate = static_cast<std::uint8_t>((s.format << 4) | (s.rate & 0x0F));
       if (kind == PlaylistStream::kVideo) {
-        stn.insert(stn.end(), {0x61, 0, 0, 0});  // 1080p, 23.976
+        stn.insert(stn.end(), {format_rate, 0, 0, 0});
       } else if (kind == PlaylistStream::kAudio) {
-        stn.push_back(0x61);  // multi-channel, 48 kHz
+        stn.push_back(format_rate);
         stn.insert(stn.end(), lang.begin(), lang.end());
       } else {
         stn.insert(stn.end(), lang.begin(), lang.end());

@@ -14,23 +14,29 @@ struct PlayItem {
   std::uint32_t out_time = 0;  // 45 kHz
 };
 
-struct Playlist {
-  std::vector<PlayItem> items;
-  std::vector<double> chapters;  // entry marks, seconds from the playlist start
-  double Duration() const;
-};
-
-// Parses a playlist image; false when it is not one or a table runs past
-// the end of the bytes.
-bool ParsePlaylist(const std::vector<std::uint8_t>& bytes, Playlist& out);
-
 // One stream of the playlist's stream table.
 struct PlaylistStream {
   enum Kind { kVideo, kAudio, kSubtitle } kind = kVideo;
   unsigned pid = 0;
   std::uint8_t coding_type = 0;  // 0x1B AVC, 0x20 MVC, 0x81 AC-3, 0x90 PGS, ...
   std::string language = "und";
+  // The clip information's attribute codes (video: format 6 1080p, 5 720p...,
+  // rate 1 23.976 ... 7 59.94; audio: format 3 stereo, 6 multi-channel,
+  // rate 1 48 kHz...); 0 when the stream has no such code.
+  std::uint8_t format = 0;
+  std::uint8_t rate = 0;
 };
+
+struct Playlist {
+  std::vector<PlayItem> items;
+  std::vector<PlaylistStream> streams;  // the first play item's video, audio and subtitle streams
+  std::vector<double> chapters;         // entry marks, seconds from the playlist start
+  double Duration() const;
+};
+
+// Parses a playlist image; false when it is not one or a table runs past
+// the end of the bytes.
+bool ParsePlaylist(const std::vector<std::uint8_t>& bytes, Playlist& out);
 
 // A playlist of one play item naming `clip` for `duration` seconds from
 // `in_time` (45 kHz: the clip's presentation start, where players look the

@@ -94,6 +94,29 @@ struct VideoPes {
   std::vector<std::uint8_t> data;
 };
 
+// The PTS of a PES packet whose header starts `payload`, when it has one.
+bool PesPts(const std::uint8_t* payload, std::size_t size, std::uint64_t& pts) {
+  if (size < 14 || payload[0] != 0 || payload[1] != 0 || payload[2] != 1 || !(payload[7] & 0x80))
+    return false;
+  const std::uint8_t* t = payload + 9;
+  pts = (std::uint64_t{t[0] & 0x0Eu} << 29) | (std::uint64_t{t[1]} << 22) |
+        (std::uint64_t{t[2] & 0xFEu} << 14) | (std::uint64_t{t[3]} << 7) | (t[4] >> 1);
+  return true;
+}
+
+// Where the last frame of a stream ends: one frame after its latest PTS, a
+// frame lasting the smallest step between two of its PTS (sorted, as video
+// pictures arrive out of presentation order).
+std::uint64_t EndOfLastFrame(std::vector<std::uint64_t>& pts, std::uint64_t lone_frame) {
+  std::sort(pts.begin(), pts.end());
+  std::uint64_t frame = 0;
+  for (std::size_t i = 1; i < pts.size(); ++i) {
+    const std::uint64_t d = pts[i] - pts[i - 1];
+    if (d > 0 && (frame == 0 || d < frame)) frame = d;
+  }
+  return pts.back() + (frame != 0 ? frame : lone_frame);
+}
+
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -102,6 +125,11 @@ struct FileCloser {
 
 bool IsVideoStreamType(std::uint8_t type) {
   return type == 0x01 || type == 0x02 || type == 0x1B || type == 0x20 || type == 0x24 || type == 0xEA;
+}
+
+bool IsAudioStreamType(std::uint8_t type) {
+  return type == 0x03 || type == 0x04 || type == 0x0F || type == 0x11 || (type >= 0x80 && type <= 0x86) ||
+         type == 0xA1 || type == 0xA2;
 }
 
 bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
@@ -117,6 +145,7 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
   VideoPes pes;
   bool media_before = false;  // a PES packet precedes the current one
   std::vector<std::uint64_t> video_pts;
+  std::vector<std::pair<unsigned, std::vector<std::uint64_t>>> audio_pts;  // by PID
 
   auto close_pes = [&] {
     if (!pes.open) return;
@@ -171,7 +200,7 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
         out.pcr_pid = ((s[8] & 0x1Fu) << 8) | s[9];
         std::size_t i = 12 + (((s[10] & 0x0Fu) << 8) | s[11]);
         while (i + 5 <= end) {
-          M2tsStream st;
+          MappedStream st;
           st.stream_type = s[i];
           st.pid = ((s[i + 1] & 0x1Fu) << 8) | s[i + 2];
           const std::size_t info_end = i + 5 + (((s[i + 3] & 0x0Fu) << 8) | s[i + 4]);
@@ -179,6 +208,7 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
             if (s[d] == 0x0A && s[d + 1] >= 3)
               st.language.assign(reinterpret_cast<const char*>(&s[d + 2]), 3);
           out.streams.push_back(st);
+          if (IsAudioStreamType(st.stream_type)) audio_pts.push_back({st.pid, {}});
           if (out.video_pid == 0 && IsVideoStreamType(st.stream_type) && st.stream_type != 0x20) {
             out.video_pid = st.pid;
             video_type = st.stream_type;
@@ -187,6 +217,11 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
         }
         have_pmt = true;
         continue;
+      }
+      if (have_pmt && unit_start && pid != out.video_pid) {
+        std::uint64_t pts = 0;
+        for (auto& [audio_pid, list] : audio_pts)
+          if (audio_pid == pid && PesPts(payload, size, pts)) list.push_back(pts);
       }
       if (!have_pmt || pid != out.video_pid) {
         media_before = media_before || (have_pmt && pid != out.pmt_pid && pid != 0x1F && pid != 0x1FFF);
@@ -201,12 +236,7 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
         pes.spn = out.entry_points.empty() && !media_before ? 0 : spn;
         media_before = true;
         pes.random_access_flag = random_access;
-        if (size >= 14 && payload[0] == 0 && payload[1] == 0 && payload[2] == 1 && (payload[7] & 0x80)) {
-          const std::uint8_t* t = payload + 9;
-          pes.pts = (std::uint64_t{t[0] & 0x0Eu} << 29) | (std::uint64_t{t[1]} << 22) |
-                    (std::uint64_t{t[2] & 0xFEu} << 14) | (std::uint64_t{t[3]} << 7) | (t[4] >> 1);
-          pes.has_pts = true;
-        }
+        pes.has_pts = PesPts(payload, size, pes.pts);
         const std::size_t header = size >= 9 ? 9u + payload[8] : size;
         if (header < size) pes.data.assign(payload + header, payload + size);
       } else if (pes.open && pes.data.size() < kPictureProbe) {
@@ -228,15 +258,10 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
     error = Format("\"%s\" has no I picture to start playback from.", path.c_str());
     return false;
   }
-  std::sort(video_pts.begin(), video_pts.end());
-  std::uint64_t frame = 0;
-  for (std::size_t i = 1; i < video_pts.size(); ++i) {
-    const std::uint64_t d = video_pts[i] - video_pts[i - 1];
-    if (d > 0 && (frame == 0 || d < frame)) frame = d;
-  }
-  if (frame == 0) frame = 3754;  // a lone picture: one frame at 23.976
-  out.start_pts = video_pts.front();
-  out.end_pts = video_pts.back() + frame;
+  out.start_pts = *std::min_element(video_pts.begin(), video_pts.end());
+  out.end_pts = EndOfLastFrame(video_pts, 3754);  // a lone picture: one frame at 23.976
+  for (auto& [audio_pid, list] : audio_pts)
+    if (!list.empty()) out.end_pts = std::max(out.end_pts, EndOfLastFrame(list, 0));
   return true;
 }
 

@@ -9,7 +9,9 @@
 
 namespace dp::tools {
 
-struct M2tsStream {
+// A stream of the program map. (Named apart from the muxer's own stream
+// description: both live in the muxer binary.)
+struct MappedStream {
   unsigned pid = 0;
   std::uint8_t stream_type = 0;  // the program map's stream_type
   std::string language;          // from the ISO 639 descriptor, "" when none
@@ -26,10 +28,11 @@ struct M2tsInfo {
   std::uint32_t packets = 0;
   unsigned pmt_pid = 0;
   unsigned pcr_pid = 0x1FFF;
-  std::vector<M2tsStream> streams;  // in program map order
-  unsigned video_pid = 0;           // the first video stream, 0 when none
-  // PTS range of the video (90 kHz); the end is the last frame's PTS plus
-  // one frame.
+  std::vector<MappedStream> streams;  // in program map order
+  unsigned video_pid = 0;             // the first video stream, 0 when none
+  // Presentation range (90 kHz): from the first video picture to the end
+  // of the last video or audio frame, whichever ends later — a frame lasts
+  // the smallest step between its stream's PES timestamps.
   std::uint64_t start_pts = 0;
   std::uint64_t end_pts = 0;
   std::vector<EntryPoint> entry_points;
@@ -43,5 +46,6 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error);
 // True for the video stream types of a Blu-ray program map (MPEG-2, H.264,
 // MVC, HEVC, VC-1).
 bool IsVideoStreamType(std::uint8_t type);
+bool IsAudioStreamType(std::uint8_t type);
 
 }  // namespace dp::tools

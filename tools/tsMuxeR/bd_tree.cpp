@@ -69,7 +69,7 @@ bool DescribeClip(const std::string& stream, const std::vector<PlaylistStream>& 
   }
   for (const PlaylistStream& t : table) {
     const bool found = std::any_of(ts.streams.begin(), ts.streams.end(),
-                                   [&t](const M2tsStream& s) { return s.pid == t.pid; });
+                                   [&t](const MappedStream& s) { return s.pid == t.pid; });
     if (!found) {
       error = Format("The stream PID 0x%04X is missing from \"%s\".", t.pid, stream.c_str());
       return false;
@@ -82,7 +82,7 @@ bool DescribeClip(const std::string& stream, const std::vector<PlaylistStream>& 
   clip.end_pts = ts.end_pts;
   clip.video_pid = ts.video_pid;
   clip.entry_points = ts.entry_points;
-  for (const M2tsStream& s : ts.streams) {
+  for (const MappedStream& s : ts.streams) {
     ClipStream c;
     c.pid = s.pid;
     c.coding_type = s.stream_type;
@@ -130,11 +130,21 @@ bool WriteDiscFiles(const std::string& root, double duration, const std::vector<
   ClipInfo clip;
   std::string error;
   if (!DescribeClip(root + "/BDMV/STREAM/00000.m2ts", streams, clip, error)) return Refuse(error);
-  // The play item covers the video as muxed, from its first picture; a cut
-  // or a shorter stream than the source shortens it.
+  // The play item covers the clip as muxed, from its first picture to the
+  // end of its last video or audio frame; a cut or a shorter stream than the
+  // source shortens it.
   const double muxed = static_cast<double>(clip.end_pts - clip.start_pts) / 90000;
   if (duration <= 0 || muxed < duration) duration = muxed;
-  const std::vector<std::uint8_t> mpls = BuildPlaylist("00000", duration, streams, chapters, right_eye_base,
+  // The stream table carries the attributes the clip information read from
+  // the stream itself.
+  std::vector<PlaylistStream> table = streams;
+  for (PlaylistStream& t : table)
+    for (const ClipStream& c : clip.streams)
+      if (c.pid == t.pid) {
+        t.format = c.format;
+        t.rate = c.rate;
+      }
+  const std::vector<std::uint8_t> mpls = BuildPlaylist("00000", duration, table, chapters, right_eye_base,
                                                        static_cast<std::uint32_t>(clip.start_pts / 2));
   const std::vector<std::uint8_t> clpi = BuildClipInfo(clip);
   const std::vector<std::uint8_t> index = BuildIndex();
