@@ -17,6 +17,7 @@
 
 #include "platform/instance_lock.h"
 #include "platform/store.h"
+#include "support/files.h"
 #include "support/temp_dir.h"
 
 namespace dp {
@@ -29,13 +30,6 @@ struct Result {
   int code = -1;
   std::string out, err;
 };
-
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 pid_t Start(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
   posix_spawn_file_actions_t actions;
@@ -86,8 +80,8 @@ class OneWriterTest : public ::testing::Test {
     const pid_t pid = Start(args, dir / "cli.out", dir / "cli.err");
     if (pid <= 0) return r;
     r.code = WaitExit(pid, std::chrono::seconds(60)).value_or(-1);
-    r.out = ReadText(dir / "cli.out");
-    r.err = ReadText(dir / "cli.err");
+    r.out = test::ReadText(dir / "cli.out");
+    r.err = test::ReadText(dir / "cli.err");
     return r;
   }
 
@@ -105,7 +99,7 @@ class OneWriterTest : public ::testing::Test {
     const std::string holder = std::string(kWindowHolder) + " " + std::to_string(window_) + "\n";
     const auto end = Clock::now() + std::chrono::seconds(60);
     while (Clock::now() < end) {
-      if (ReadText(lock_file) == holder) return true;
+      if (test::ReadText(lock_file) == holder) return true;
       int status = 0;
       if (::waitpid(window_, &status, WNOHANG) == window_) {
         window_ = 0;
@@ -128,7 +122,7 @@ TEST_F(OneWriterTest, TheCliChangesNothingWhileTheWindowRuns) {
   ASSERT_EQ(Cli({"job", "put", "0", "--json", job}).code, 0);
   ASSERT_EQ(Cli({"settings", "show"}).code, 0);  // the defaults are stored now, not by the window
 
-  ASSERT_TRUE(StartWindow(program)) << ReadText(dir / "window.err");
+  ASSERT_TRUE(StartWindow(program)) << test::ReadText(dir / "window.err");
   InstanceLock probe(InstanceLockFile(dir / "config" / "DiscPress"));
   ASSERT_EQ(probe.TryAcquire(kCliHolder), LockState::kBusy);
   const auto before = Stored();

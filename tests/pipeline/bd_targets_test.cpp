@@ -18,7 +18,9 @@
 #include "pipeline/worker.h"
 #include "platform/store.h"
 #include "queue/queue_control.h"
+#include "support/files.h"
 #include "support/media_gen.h"
+#include "support/run_doubles.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -37,22 +39,6 @@ struct QuietFrontend : QueueFrontend {
   void ResetProgress() override {}
   void StepStarted(std::string_view) override {}
 };
-
-struct NoPower : PowerControl {
-  void KeepAwake(bool) override {}
-  bool PowerOff() override { return false; }
-};
-
-struct YesPrompter : Prompter {
-  Answer Ask(std::string_view, std::string_view, Buttons b) override {
-    return b == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
-  }
-};
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A source of kSeconds: two seconds of encoded picture repeated (cheap to
 // make and to decode), with the `audio` options (inputs, maps, codecs) after
@@ -185,7 +171,7 @@ class BdTargets : public ::testing::Test {
     }
     const std::int32_t status = queue_.Status(slot);
     if (status != kStatusFinished)
-      ADD_FAILURE() << "error_log.txt:\n" << ReadText(dir_.path() / "temp" / "error_log.txt");
+      ADD_FAILURE() << "error_log.txt:\n" << test::ReadText(dir_.path() / "temp" / "error_log.txt");
     return status;
   }
 
@@ -196,8 +182,8 @@ class BdTargets : public ::testing::Test {
   RunState run_state_;
   Settings settings_{};
   QuietFrontend frontend_;
-  NoPower power_;
-  YesPrompter prompter_;
+  test::NoPower power_;
+  test::YesPrompter prompter_;
   std::unique_ptr<QueueControl> control_;
   std::unique_ptr<PipelineRunner> runner_;
 };

@@ -31,6 +31,7 @@
 #include "platform/store.h"
 #include "queue/job_queue.h"
 #include "queue/queue_store.h"
+#include "support/files.h"
 #include "support/planted_job.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
@@ -45,13 +46,6 @@ using Clock = std::chrono::steady_clock;
 
 bool OnPath(const char* program) {
   return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // A finished child's wait status, or nothing after `limit`.
@@ -223,7 +217,7 @@ class CrashResumeTest : public ::testing::Test {
     const auto status = WaitFor(pid, std::chrono::seconds(120));
     EXPECT_TRUE(status) << "discpress-cli " << args.at(0) << " did not end";
     if (exit_code) *exit_code = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
-    return ReadText(out);
+    return test::ReadText(out);
   }
 
   // Waits until the running program stored `status` for the job, and
@@ -282,7 +276,7 @@ TEST_F(CrashResumeTest, KilledDuringPassTwoLeavesNoToolAndEncodesAgain) {
   const pid_t cli = StartCli({"queue", "run"}, root_ / "run1.txt");
   ASSERT_GT(cli, 0);
   const pid_t x264 = WaitForX264(cli, kStatusX264Pass2);
-  ASSERT_GT(x264, 0) << ReadText(root_ / "run1.txt");
+  ASSERT_GT(x264, 0) << test::ReadText(root_ / "run1.txt");
   EXPECT_EQ(::getpgid(x264), x264) << "the tool leads a process group of its own";
   EXPECT_TRUE(Killed(KillExpectingNoOrphan(cli), x264)) << "x264 dies with the program";
   EXPECT_TRUE(GroupGone(x264));
@@ -297,7 +291,7 @@ TEST_F(CrashResumeTest, KilledDuringPassTwoLeavesNoToolAndEncodesAgain) {
   // demux and pass 1 are recognised by their files.
   int code = -1;
   const std::string run = RunCli({"queue", "run"}, &code);
-  EXPECT_EQ(code, 0) << run << ReadText(Temp() / "error_log.txt");
+  EXPECT_EQ(code, 0) << run << test::ReadText(Temp() / "error_log.txt");
   EXPECT_EQ(run.find("[STEP 1/4"), std::string::npos) << run;
   EXPECT_EQ(run.find("[STEP 2/4"), std::string::npos) << run;
   EXPECT_NE(run.find("[STEP 3/4 - X264 PASS 2]"), std::string::npos) << run;
@@ -314,7 +308,7 @@ TEST_F(CrashResumeTest, KilledDuringPassTwoLeavesNoToolAndEncodesAgain) {
       "stream=nb_read_frames -of csv=p=0 '" +
       stream.string() + "' > '" + (root_ / "frames.txt").string() + "' 2>&1";
   EXPECT_EQ(std::system(probe.c_str()), 0);
-  const std::string frames = ReadText(root_ / "frames.txt");
+  const std::string frames = test::ReadText(root_ / "frames.txt");
   EXPECT_EQ(frames.substr(0, frames.find('\n')), "120") << frames;
   EXPECT_FALSE(fs::exists(TempFile(".264.lock")));
   EXPECT_FALSE(fs::exists(TempFile(".stats")));
@@ -328,7 +322,7 @@ TEST_F(CrashResumeTest, KilledDuringDemuxExtractsAgain) {
   fakes.Block("eac3to");
   const pid_t cli = StartCli({"queue", "run"}, root_ / "run1.txt", (root_ / "fakes").string());
   ASSERT_GT(cli, 0);
-  ASSERT_TRUE(fakes.WaitBlocked("eac3to")) << ReadText(root_ / "run1.txt");
+  ASSERT_TRUE(fakes.WaitBlocked("eac3to")) << test::ReadText(root_ / "run1.txt");
   const pid_t eac3to = fakes.GroupOf("eac3to");
   EXPECT_TRUE(Killed(KillExpectingNoOrphan(cli), eac3to)) << "eac3to dies with the program";
   ASSERT_TRUE(fs::exists(TempFile(".ac3")));
@@ -360,8 +354,8 @@ TEST_F(CrashResumeTest, KilledWhileAStandInRunsFfmpegLeavesNothing) {
   const auto end = Clock::now() + std::chrono::seconds(30);
   while (!fs::exists(pid_file) && Clock::now() < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_TRUE(fs::exists(pid_file)) << ReadText(root_ / "run1.txt");
-  const pid_t helper = std::stoi(ReadText(pid_file));
+  ASSERT_TRUE(fs::exists(pid_file)) << test::ReadText(root_ / "run1.txt");
+  const pid_t helper = std::stoi(test::ReadText(pid_file));
   EXPECT_TRUE(Killed(KillExpectingNoOrphan(cli), helper)) << "the stand-in's ffmpeg dies too";
 }
 
@@ -370,11 +364,11 @@ TEST_F(CrashResumeTest, SigintStopsTheJobAndLeavesNoTool) {
   const pid_t cli = StartCli({"queue", "run"}, out);
   ASSERT_GT(cli, 0);
   const pid_t x264 = WaitForX264(cli, kStatusX264Pass1);
-  ASSERT_GT(x264, 0) << ReadText(out);
+  ASSERT_GT(x264, 0) << test::ReadText(out);
   ASSERT_EQ(::kill(cli, SIGINT), 0);
   const auto status = WaitFor(cli, std::chrono::seconds(30));
-  ASSERT_TRUE(status) << ReadText(out);
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << ReadText(out);
+  ASSERT_TRUE(status) << test::ReadText(out);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test::ReadText(out);
   EXPECT_TRUE(GroupGone(x264));
   // Nothing was orphaned to this test either.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);

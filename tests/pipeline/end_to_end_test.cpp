@@ -18,7 +18,9 @@
 #include "queue/queue_control.h"
 #include "queue/queue_store.h"
 #include "source/mediainfo.h"
+#include "support/files.h"
 #include "support/media_gen.h"
+#include "support/run_doubles.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -39,22 +41,6 @@ struct LabelFrontend : QueueFrontend {
     if (!label.empty()) labels.emplace_back(label);
   }
 };
-
-struct NoPower : PowerControl {
-  void KeepAwake(bool) override {}
-  bool PowerOff() override { return false; }
-};
-
-struct YesPrompter : Prompter {
-  Answer Ask(std::string_view, std::string_view, Buttons b) override {
-    return b == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
-  }
-};
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 double Milliseconds(const MediaInfoFile& mi, K kind) { return LeadingDouble(mi.Get(kind, 0, "Duration")); }
 
@@ -137,7 +123,8 @@ class EndToEndTest : public ::testing::Test {
       control_->WaitIdle();
     }
     const std::int32_t status = queue_.Status(slot);
-    if (status != kStatusFinished) ADD_FAILURE() << "error_log.txt:\n" << ReadText(Temp() / "error_log.txt");
+    if (status != kStatusFinished)
+      ADD_FAILURE() << "error_log.txt:\n" << test::ReadText(Temp() / "error_log.txt");
     // A restart must not run a finished job again: the store drops it.
     JobQueue stored;
     LlegeixCuaRegistre(*store_, stored);
@@ -187,8 +174,8 @@ class EndToEndTest : public ::testing::Test {
   RunState run_state_;
   Settings settings_{};
   LabelFrontend frontend_;
-  NoPower power_;
-  YesPrompter prompter_;
+  test::NoPower power_;
+  test::YesPrompter prompter_;
   std::unique_ptr<QueueControl> control_;
   std::unique_ptr<PipelineRunner> runner_;
 };

@@ -30,6 +30,7 @@
 #include "queue/job_queue.h"
 #include "queue/queue_control.h"
 #include "queue/queue_store.h"
+#include "support/files.h"
 #include "support/planted_job.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
@@ -153,10 +154,10 @@ class WindowKillTest : public QObject {
     if (!blocked || !fs::exists(root / "record" / "inhibit")) {
       ::kill(window, SIGKILL);
       ReapAll(std::chrono::seconds(3), ended);
-      QFAIL(("the window never reached x264: " + ReadText(log)).c_str());
+      QFAIL(("the window never reached x264: " + test::ReadText(log)).c_str());
     }
     const pid_t x264 = fakes.GroupOf("x264");
-    const pid_t helper = std::stoi(ReadText(root / "record" / "inhibit"));
+    const pid_t helper = std::stoi(test::ReadText(root / "record" / "inhibit"));
     QCOMPARE(::kill(window, SIGKILL), 0);
     const bool none_left = ReapAll(std::chrono::seconds(3), ended);
     if (!none_left) {
@@ -169,14 +170,6 @@ class WindowKillTest : public QObject {
     QVERIFY(Killed(ended, window));
     QVERIFY2(Killed(ended, x264), "the encoder dies with the window");
     QVERIFY2(Killed(ended, helper), "the keep-awake helper dies with the window");
-  }
-
- private:
-  static std::string ReadText(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
   }
 };
 
