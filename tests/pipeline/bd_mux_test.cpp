@@ -183,6 +183,57 @@ TEST_F(BdMux, StreamFileIsAVariableRateBlurayTransportStream) {
   }
 }
 
+TEST_F(BdMux, ARemuxKeepsEveryTracksTimestamps) {
+  // A source whose clock starts at 11.4 s, with B-frames (the first picture
+  // shown after the first decoded) and the audio starting before the video;
+  // a remux names the file once per track.
+  const fs::path source = tmp_ / "source.m2ts";
+  ASSERT_TRUE(test::Ffmpeg({"-f",
+                            "lavfi",
+                            "-i",
+                            "testsrc2=size=320x240:rate=24000/1001",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "sine=sample_rate=48000",
+                            "-t",
+                            "1",
+                            "-c:v",
+                            "libx264",
+                            "-preset",
+                            "ultrafast",
+                            "-bf",
+                            "2",
+                            "-c:a",
+                            "ac3",
+                            "-streamid",
+                            "0:0x1011",
+                            "-streamid",
+                            "1:0x1100",
+                            "-output_ts_offset",
+                            "10",
+                            "-mpegts_m2ts_mode",
+                            "1",
+                            source.string()}));
+  const fs::path meta = tmp_ / "tsmuxer.job_3.meta";
+  std::ofstream(meta) << "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr --vbv-len=500\n"
+                      << "V_MPEG4/ISO/AVC, \"" << source.string() << "\", track=4113, fps=23.976\n"
+                      << "A_AC3, \"" << source.string() << "\", track=4352, lang=eng\n";
+  const fs::path out = tmp_ / "OUT";
+  const test::ProgramResult r = test::RunProgram(
+      {std::string(DP_TOOLS_BUILD_DIR) + "/tsMuxeR/1.10.6/tsMuxeR", meta.string(), out.string()});
+  ASSERT_EQ(r.code, 0) << r.out;
+  // The first video and audio PTS, in 90 kHz ticks.
+  auto starts = [](const fs::path& file) {
+    return test::RunProgram({"ffprobe", "-v", "error", "-show_entries", "stream=start_pts", "-of", "csv=p=0",
+                             file.string()})
+        .out;
+  };
+  const std::string before = starts(source);
+  ASSERT_NE(LeadingInt64(before), 0);
+  EXPECT_EQ(starts(out / "BDMV" / "STREAM" / "00000.m2ts"), before);
+}
+
 TEST_F(BdMux, ATrackTheDiscCannotCarryFailsTheStep) {
   ASSERT_TRUE(made_);
   // MPEG-4 Part 2 video has no Blu-ray stream type: the mux fails and says why.

@@ -250,5 +250,52 @@ TEST_F(BdTargets, EveryCodecAndTargetMakesATreeThatLibblurayOpensAndPlays) {
   }
 }
 
+TEST_F(BdTargets, TheMvcTargetMakesAnImageThatLibblurayOpens) {
+  // The 1080p source with its video again on 0x1012, as a 3D disc carries
+  // the dependent view; the demuxer splits the views and the muxer writes
+  // the base view into a UDF image.
+  const fs::path mvc = dir_.path() / "mvc.m2ts";
+  ASSERT_TRUE(test::Ffmpeg({"-i",
+                            Hd().string(),
+                            "-map",
+                            "0:v",
+                            "-map",
+                            "0:v",
+                            "-map",
+                            "0:a:0",
+                            "-c",
+                            "copy",
+                            "-streamid",
+                            "0:0x1011",
+                            "-streamid",
+                            "1:0x1012",
+                            "-streamid",
+                            "2:0x1100",
+                            "-f",
+                            "mpegts",
+                            "-mpegts_m2ts_mode",
+                            "1",
+                            mvc.string()}));
+  JobRecord j = Job({"MVC remux", true, kMediaBd25, 0x1100, "A_AC3", false, ""}, 0);
+  j.mode_3d = 11;
+  j.audio_eac3to_track = 3;  // after the two views
+  CopyText(j.source_path, mvc.string());
+  const fs::path iso = dir_.path() / "Disc 0.iso";
+  CopyText(j.output_path, iso.string());
+  ASSERT_EQ(RunJob(0, j), kStatusFinished);
+
+  const std::string info = RunProgram({"bd_info", iso.string()}).out;
+  EXPECT_NE(info.find("First Play supported: yes"), npos) << info;
+  EXPECT_NE(info.find("HDMV titles         : 1"), npos) << info;
+  const std::string bluray = "bluray:" + iso.string();
+  EXPECT_EQ(Probe({"-show_entries", "program_stream=codec_name,id"}, bluray), "h264,0x1011\nac3,0x1100");
+  // The whole source, with the job's two chapter marks.
+  const std::string titles = RunProgram({"bd_list_titles", "-l", iso.string()}).out;
+  EXPECT_NE(
+      titles.find("duration: 00:03:01 chapters:   2 angles:  1 clips:   1 (playlist: 00000.mpls) V:1 A:1"),
+      npos)
+      << titles;
+}
+
 }  // namespace
 }  // namespace dp

@@ -67,6 +67,8 @@ struct Input {
   std::string encode;  // output codec when the stream is converted, else copied
   std::string bsf;
   double duration = 0;
+  double start = 0;      // the file's first timestamp, seconds
+  double timeshift = 0;  // the .meta's delay of the track, seconds
 };
 
 }  // namespace
@@ -124,9 +126,7 @@ int main(int argc, char** argv) {
       wrappers.push_back(wrapped);
       in.file = wrapped;
     }
-    if (t.Has("timeshift"))
-      in.options.insert(in.options.end(),
-                        {"-itsoffset", Format("%.3f", LeadingInt(t.Get("timeshift")) / 1000.0)});
+    if (t.Has("timeshift")) in.timeshift = LeadingInt(t.Get("timeshift")) / 1000.0;
     ProbeResult probe;
     if (!Probe(in.file, probe)) return Fail("Can't recognise the stream of \"" + in.file + "\".");
     const StreamInfo* chosen = nullptr;
@@ -143,6 +143,10 @@ int main(int argc, char** argv) {
     in.info = *chosen;
     in.language = t.Has("lang") ? t.Get("lang") : "und";
     in.duration = probe.duration;
+    in.start = INFINITY;
+    for (const StreamInfo& s : probe.streams)
+      if (s.has_start) in.start = std::fmin(in.start, s.start_time);
+    if (!std::isfinite(in.start)) in.start = 0;
     if (kind == "audio") {
       const std::string& c = chosen->codec;
       if (t.Has("down-to-ac3") && (c == "eac3" || c == "truehd"))
@@ -165,6 +169,22 @@ int main(int argc, char** argv) {
   if (!have_video) return Fail("The control file names no video track.");
   if (meta.Has("--cut-end")) duration = std::fmin(duration, LeadingDouble(meta.Get("--cut-end")));
 
+  // ffmpeg would move each input to its own first packet, and two inputs of
+  // one file (a remux names the source once per track) then move apart by the
+  // distance between their tracks' starts. So the stand-in keeps the clock
+  // itself (-copyts) and moves every track of a file alike: not at all when
+  // all tracks come from one container whose clock starts late enough for the
+  // decoder's lead, else each file's start to a common origin.
+  constexpr double kOrigin = 1.4;
+  bool one_file = IsContainer(inputs.front().file);
+  for (const Input& in : inputs) one_file = one_file && in.file == inputs.front().file;
+  const bool keep_clock = one_file && inputs.front().start >= 0.5;
+  const double title_start = keep_clock ? inputs.front().start : kOrigin;
+  for (Input& in : inputs) {
+    const double shift = (keep_clock ? 0 : kOrigin - in.start) + in.timeshift;
+    if (shift != 0) in.options.insert(in.options.end(), {"-itsoffset", Format("%.6f", shift)});
+  }
+
   std::error_code ec;
   const bool iso = IEndsWith(output, ".iso");
   const std::string root = iso ? output + ".tree" : output;
@@ -177,6 +197,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> cmd = FfmpegCommand();
   const std::vector<std::string> progress_options = ProgressOptions();
   cmd.insert(cmd.end(), progress_options.begin(), progress_options.end());
+  cmd.push_back("-copyts");
   for (const Input& in : inputs) {
     cmd.insert(cmd.end(), in.options.begin(), in.options.end());
     cmd.insert(cmd.end(), {"-i", in.file});
@@ -207,12 +228,14 @@ int main(int argc, char** argv) {
     cmd.insert(cmd.end(), {Format("-metadata:s:%zu", k), "language=" + in.language});
     table.push_back(ps);
   }
-  if (meta.Has("--cut-end")) cmd.insert(cmd.end(), {"-t", Format("%.3f", duration)});
+  // With the clock kept, -t ends at that time on the clock.
+  if (meta.Has("--cut-end")) cmd.insert(cmd.end(), {"-t", Format("%.6f", title_start + duration)});
   // ffmpeg reads the inputs and frames their PES packets; the stand-in then
   // packs those into the stream file on its own variable-rate schedule.
   const std::string framed = stream_file + Format(".standin-%d.ts", static_cast<int>(::getpid()));
   scratch.files.push_back(framed);
-  cmd.insert(cmd.end(), {"-f", "mpegts", "-mpegts_m2ts_mode", "1", framed});
+  cmd.insert(cmd.end(),
+             {"-muxdelay", "0", "-muxpreload", "0", "-f", "mpegts", "-mpegts_m2ts_mode", "1", framed});
 
   std::printf("Muxing %zu track%s into \"%s\"\r\n", inputs.size(), inputs.size() == 1 ? "" : "s",
               output.c_str());
