@@ -112,19 +112,7 @@ class EndToEndTest : public ::testing::Test {
 
   // Runs the job in `slot` to its end; the error log tells why one failed.
   std::int32_t RunJob(int slot, const JobRecord& job) {
-    queue_.Put(slot, job);
-    control_->ActivaJob(false);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (!control_->Idle() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!control_->Idle()) {
-      ADD_FAILURE() << "the job did not end in time";
-      control_->StopJob();
-      control_->WaitIdle();
-    }
-    const std::int32_t status = queue_.Status(slot);
-    if (status != kStatusFinished)
-      ADD_FAILURE() << "error_log.txt:\n" << test::ReadText(Temp() / "error_log.txt");
+    const std::int32_t status = test::RunJobToEnd(*control_, queue_, slot, job, Temp() / "error_log.txt");
     // A restart must not run a finished job again: the store drops it.
     JobQueue stored;
     LlegeixCuaRegistre(*store_, stored);
