@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,12 @@ std::string LocalPath(std::string_view given);
 // The last component of a path and everything before it ("" when none).
 std::string BaseName(std::string_view path);
 std::string DirName(std::string_view path);
+
+// A C file closed when it goes out of scope.
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 bool IsFile(const std::string& path);
 bool IsDirectory(const std::string& path);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "toolkit/files.h"
 #include "util/text.h"
 
 namespace dp::tools {
@@ -98,9 +99,7 @@ struct VideoPes {
 bool PesPts(const std::uint8_t* payload, std::size_t size, std::uint64_t& pts) {
   if (size < 14 || payload[0] != 0 || payload[1] != 0 || payload[2] != 1 || !(payload[7] & 0x80))
     return false;
-  const std::uint8_t* t = payload + 9;
-  pts = (std::uint64_t{t[0] & 0x0Eu} << 29) | (std::uint64_t{t[1]} << 22) |
-        (std::uint64_t{t[2] & 0xFEu} << 14) | (std::uint64_t{t[3]} << 7) | (t[4] >> 1);
+  pts = static_cast<std::uint64_t>(PesTimestamp(payload + 9));
   return true;
 }
 
@@ -117,11 +116,12 @@ std::uint64_t EndOfLastFrame(std::vector<std::uint64_t>& pts, std::uint64_t lone
   return pts.back() + (frame != 0 ? frame : lone_frame);
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
+
+std::int64_t PesTimestamp(const std::uint8_t* p) {
+  return (std::int64_t{(p[0] >> 1) & 7} << 30) | (std::int64_t{p[1]} << 22) |
+         (std::int64_t{p[2] >> 1} << 15) | (std::int64_t{p[3]} << 7) | (p[4] >> 1);
+}
 
 bool IsVideoStreamType(std::uint8_t type) {
   return type == 0x01 || type == 0x02 || type == 0x1B || type == 0x20 || type == 0x24 || type == 0xEA;
@@ -134,7 +134,7 @@ bool IsAudioStreamType(std::uint8_t type) {
 
 bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
   out = M2tsInfo{};
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  FilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file) {
     error = "Can't read the stream \"" + path + "\".";
     return false;

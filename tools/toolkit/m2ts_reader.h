@@ -46,6 +46,9 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error);
 // True for the video stream types of a Blu-ray program map (MPEG-2, H.264,
 // MVC, HEVC, VC-1).
 bool IsVideoStreamType(std::uint8_t type);
+
+// The 33-bit timestamp of a PES header's PTS or DTS field at `p`.
+std::int64_t PesTimestamp(const std::uint8_t* p);
 bool IsAudioStreamType(std::uint8_t type);
 
 }  // namespace dp::tools

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <iterator>
-#include <memory>
 #include <system_error>
 
 #include "toolkit/bd_clipinfo.h"
@@ -26,42 +24,12 @@ bool Refuse(const std::string& message) {
   return false;
 }
 
-// Players read a clip in aligned units of 32 source packets (6144 bytes);
-// a stream that ends inside one is completed with null packets carrying the
-// last packet's arrival time.
-bool PadToAlignedUnits(const std::string& stream, std::string& error) {
-  constexpr std::uintmax_t kUnit = 6144;
-  std::error_code ec;
-  const std::uintmax_t size = fs::file_size(stream, ec);
-  if (ec || size == 0 || size % 192 != 0) {
-    error = "\"" + stream + "\" is not a stream of 192-byte source packets.";
-    return false;
-  }
-  if (size % kUnit == 0) return true;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(stream.c_str(), "r+b"), &std::fclose);
-  std::uint8_t packet[192];
-  if (!f || std::fseek(f.get(), static_cast<long>(size - 192), SEEK_SET) != 0 ||
-      std::fread(packet, 1, 4, f.get()) != 4 || std::fseek(f.get(), 0, SEEK_END) != 0) {
-    error = "Can't complete the last aligned unit of \"" + stream + "\".";
-    return false;
-  }
-  const std::uint8_t null_header[] = {0x47, 0x1F, 0xFF, 0x10};
-  std::copy(std::begin(null_header), std::end(null_header), packet + 4);
-  std::fill(packet + 8, packet + 192, 0xFF);
-  for (std::uintmax_t n = (kUnit - size % kUnit) / 192; n > 0; --n)
-    if (std::fwrite(packet, 1, 192, f.get()) != 192) {
-      error = "Can't complete the last aligned unit of \"" + stream + "\".";
-      return false;
-    }
-  return true;
-}
-
 // The clip's streams as its program map lists them, with the coding type
 // and language the muxer's table gives and the attributes ffprobe reads.
 bool DescribeClip(const std::string& stream, const std::vector<PlaylistStream>& table, ClipInfo& clip,
                   std::string& error) {
   M2tsInfo ts;
-  if (!PadToAlignedUnits(stream, error) || !ReadM2ts(stream, ts, error)) return false;
+  if (!ReadM2ts(stream, ts, error)) return false;
   ProbeResult probe;
   if (!Probe(stream, probe)) {
     error = "Can't read the stream attributes of \"" + stream + "\".";

@@ -52,6 +52,13 @@ bool M2tsWriter::Open(const std::string& path) {
 
 bool M2tsWriter::Close() {
   if (!file_) return false;
+  // Players read a clip in aligned units of 32 source packets (6144 bytes):
+  // the last one is completed with null packets.
+  std::uint8_t null_packet[188];
+  std::memset(null_packet, 0xFF, sizeof null_packet);
+  const std::uint8_t null_header[] = {0x47, 0x1F, 0xFF, 0x10};
+  std::memcpy(null_packet, null_header, sizeof null_header);
+  while (packets_ % 32 != 0) Emit(null_packet);
   ok_ = std::fflush(file_.get()) == 0 && ok_;
   ok_ = std::fclose(file_.release()) == 0 && ok_;
   return ok_;

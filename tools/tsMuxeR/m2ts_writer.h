@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/files.h"
 #include "tsMuxeR/ts_reader.h"
 
 namespace dp::tools {
@@ -46,10 +47,7 @@ class M2tsWriter {
   void Emit(const std::uint8_t* ts);  // stamps and writes one packet at the current time
   void Section(unsigned pid, const std::vector<std::uint8_t>& section);
 
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
+  FilePtr file_;
   std::vector<M2tsStream> streams_;
   M2tsSettings settings_;
   std::int64_t packet_time_ = 0;  // 27 MHz ticks one packet takes at the peak rate

@@ -7,11 +7,6 @@
 
 namespace dp::tools {
 
-std::int64_t PesTimestamp(const std::uint8_t* p) {
-  return (std::int64_t{(p[0] >> 1) & 7} << 30) | (std::int64_t{p[1]} << 22) |
-         (std::int64_t{p[2] >> 1} << 15) | (std::int64_t{p[3]} << 7) | (p[4] >> 1);
-}
-
 bool TsReader::Open(const std::string& path, std::string& error) {
   file_.reset(std::fopen(path.c_str(), "rb"));
   std::error_code ec;

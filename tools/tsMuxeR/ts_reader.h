@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/files.h"
+#include "toolkit/m2ts_reader.h"
+
 namespace dp::tools {
 
 struct Pes {
@@ -40,10 +43,7 @@ class TsReader {
   bool ReadPacket(std::uint8_t* ts, std::string& error);
   void Finish(unsigned pid);
 
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
+  FilePtr file_;
   int packet_size_ = 188;
   std::int64_t position_ = 0, size_ = 0, packets_ = 0;
   bool eof_ = false;
@@ -51,8 +51,5 @@ class TsReader {
   std::map<unsigned, Partial> open_;   // PES being collected, by PID
   std::map<std::int64_t, Pes> done_;   // complete PES by first packet number
 };
-
-// The 33-bit timestamp of a PES header field at `p`.
-std::int64_t PesTimestamp(const std::uint8_t* p);
 
 }  // namespace dp::tools
