@@ -183,15 +183,20 @@ int Store::Prepare() {
   return SQLITE_OK;
 }
 
+int Store::OpenChecked(const fs::path& file, std::chrono::milliseconds busy_wait) {
+  int rc = OpenFile(file, busy_wait);
+  if (rc == SQLITE_OK) rc = Check();
+  if (rc == SQLITE_OK) rc = Prepare();
+  return rc;
+}
+
 std::unique_ptr<Store> Store::Open(const fs::path& file, std::chrono::milliseconds busy_wait) {
   std::unique_ptr<Store> store(new Store());
   store->file_ = file;
   std::error_code ec;
   if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
 
-  int rc = store->OpenFile(file, busy_wait);
-  if (rc == SQLITE_OK) rc = store->Check();
-  if (rc == SQLITE_OK) rc = store->Prepare();
+  int rc = store->OpenChecked(file, busy_wait);
   const bool read_only_file = rc == SQLITE_OK && sqlite3_db_readonly(store->db_, "main") == 1;
   if (rc == SQLITE_OK && !read_only_file) return store;
   const bool exists = fs::exists(file, ec);
@@ -230,9 +235,7 @@ std::unique_ptr<Store> Store::Open(const fs::path& file, std::chrono::millisecon
           "The settings and queue store '%s' was damaged and has been kept aside as '%s'.\n\n"
           "DiscPress starts with default settings and an empty queue.",
           file.c_str(), aside.c_str());
-      rc = store->OpenFile(file, busy_wait);
-      if (rc == SQLITE_OK) rc = store->Check();
-      if (rc == SQLITE_OK) rc = store->Prepare();
+      rc = store->OpenChecked(file, busy_wait);
       if (rc == SQLITE_OK) return store;
       store->Close();
     }

@@ -123,6 +123,8 @@ class Store {
   void Close();
   int Check();
   int Prepare();
+  // OpenFile, Check and Prepare: the SQLite result of the first that failed.
+  int OpenChecked(const std::filesystem::path& file, std::chrono::milliseconds busy_wait);
   // Called with every write's SQLite result; latches the first failure.
   bool Wrote(int rc);
   void TellWriteFailure();
