@@ -135,7 +135,7 @@ int QueueControlCommand(const std::string& verb, Args args) {
   const JobSlots start = queue.Snapshot();
   for (int i = 0; i < kQueueSlots; ++i) {
     const auto s = start[i].status;
-    if (s == kStatusPending || s == kStatusStopped || (all && s == kStatusFailed)) runnable.insert(i);
+    if (IsRunnableStatus(s, all)) runnable.insert(i);
   }
   struct sigaction sa {};
   sa.sa_handler = OnStopSignal;

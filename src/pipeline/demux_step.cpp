@@ -64,7 +64,7 @@ bool DemuxExtractsAudio(const JobRecord& job) {
   if (job.audio_eac3to_track == 0) return false;
   // Otherwise the muxer reads the audio straight from the source.
   const bool from_source = job.target_audio == 0 && job.join_playlist == 0 &&
-                           job.target_media != kMediaMkvCrf && !job.source_is_mkv && !IsMvcMode(job);
+                           job.target_media != kMediaMkvCrf && !job.source_is_mkv && !IsMvc(job);
   return !from_source;
 }
 

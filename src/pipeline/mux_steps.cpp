@@ -38,8 +38,6 @@ bool Exists(const std::string& path) {
 
 bool HasAudio(const JobRecord& job) { return job.audio_eac3to_track != 0; }
 
-bool ForcedSubtitleWork(const JobRecord& job) { return job.subtitle_mode == 2 || job.subtitle_mode == 3; }
-
 bool IsPgs(const JobRecord& job) { return FieldText(job.subtitle_codec_id) == kPgsCodec; }
 
 bool RemuxFromSource(const JobRecord& job) {
@@ -68,7 +66,7 @@ std::string ChapterOption(const JobRecord& job) {
 
 std::string MuxOptLine(const JobRecord& job, const StepContext& ctx) {
   const std::string chapters = ChapterOption(job);
-  if (IsMvcMode(job)) {
+  if (IsMvc(job)) {
     const auto start = static_cast<unsigned>(GetStartMuxTime(Temp(job, ctx, kSuffixDependentView)));
     return Format(
         "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --label=\"%s\" --vbr %s --vbv-len=500%s "
@@ -85,7 +83,7 @@ std::string MuxOptLine(const JobRecord& job, const StepContext& ctx) {
 }
 
 std::string VideoLines(const JobRecord& job, const StepContext& ctx) {
-  if (IsMvcMode(job)) {
+  if (IsMvc(job)) {
     if (job.video_untouched == 0) {
       const std::string encoded = Temp(job, ctx, kSuffix264);
       return Format(
@@ -129,7 +127,7 @@ std::string AudioLine(const JobRecord& job, const StepContext& ctx) {
 std::string SubtitleLine(const JobRecord& job, const StepContext& ctx) {
   // Half side-by-side and top-and-bottom pictures carry their subtitles
   // burned in.
-  if (job.subtitle_mode == 0 || !(job.mode_3d == 0 || IsMvcMode(job))) return {};
+  if (job.subtitle_mode == 0 || !(job.mode_3d == 0 || IsMvc(job))) return {};
   const std::string file = TsMuxerSubtitleFile(job, ctx);
   if (!Exists(file)) return {};
   const std::string codec = Str(job.subtitle_codec_id);
@@ -138,7 +136,7 @@ std::string SubtitleLine(const JobRecord& job, const StepContext& ctx) {
   const std::string fps = Str(job.fps_text);
   const std::string language = Str(job.subtitle_language);
   if (codec != kTextSubtitleCodec) {
-    const std::string plane = (IsMvcMode(job) && job.subtitle_3d_plane != -1)
+    const std::string plane = (IsMvc(job) && job.subtitle_3d_plane != -1)
                                   ? Format("3d-plane=%d, ", job.subtitle_3d_plane)
                                   : std::string();
     return Format("%s, \"%s\", fps=%s, %s%slang=%s\n", codec.c_str(), file.c_str(), fps.c_str(),
@@ -172,17 +170,17 @@ double JobFrameRate(const JobRecord& job) {
 
 std::string MuxVideoFile(const JobRecord& job, const StepContext& ctx) {
   if (job.video_untouched == 0) {
-    if (IsMvcMode(job)) return Temp(job, ctx, kSuffix264);
+    if (IsMvc(job)) return Temp(job, ctx, kSuffix264);
     return Temp(job, ctx, job.use_x265 ? kSuffix265 : kSuffix264);
   }
-  if (IsMvcMode(job)) return Temp(job, ctx, kSuffixBaseView);
+  if (IsMvc(job)) return Temp(job, ctx, kSuffixBaseView);
   if (job.join_playlist != 0 || job.target_media == kMediaMkvCrf) return DemuxedVideoFile(job, ctx);
   return Str(job.source_path);
 }
 
 bool AudioFromDemux(const JobRecord& job) {
   return HasAudio(job) && (job.target_audio != 0 || job.join_playlist != 0 ||
-                           job.target_media == kMediaMkvCrf || job.source_is_mkv || IsMvcMode(job));
+                           job.target_media == kMediaMkvCrf || job.source_is_mkv || IsMvc(job));
 }
 
 std::string MuxAudioFile(const JobRecord& job, const StepContext& ctx) {
@@ -195,13 +193,13 @@ std::string MuxAudioFile(const JobRecord& job, const StepContext& ctx) {
 
 bool TsMuxerSubtitleFromSource(const JobRecord& job) {
   return (job.subtitle_mode == 0 || job.subtitle_mode == 1) && job.join_playlist == 0 && !job.source_is_mkv &&
-         job.resize_720p != 2 && !IsMvcMode(job);
+         job.resize_720p != 2 && !IsMvc(job);
 }
 
 std::string TsMuxerSubtitleFile(const JobRecord& job, const StepContext& ctx) {
   if (TsMuxerSubtitleFromSource(job)) return Str(job.source_path);
   if (job.resize_720p == 2 && IsPgs(job)) return Temp(job, ctx, kSuffixResizedSup);
-  if (ForcedSubtitleWork(job)) return Temp(job, ctx, kSuffixForcedSup);
+  if (HasForcedSubtitleWork(job)) return Temp(job, ctx, kSuffixForcedSup);
   return DemuxedSubtitleFile(job, ctx);
 }
 
@@ -236,7 +234,7 @@ void ApplyTsMuxerRecordCorrections(JobRecord& job) {
 }
 
 PreparedStep BuildTsMuxerStep(const JobRecord& job, const StepContext& ctx, int step, int total) {
-  const bool mvc = IsMvcMode(job);
+  const bool mvc = IsMvc(job);
   PreparedStep out = MuxStep(
       ctx, kStatusTsMuxer,
       Format(mvc ? "[STEP %d/%d - TSMUXER] Muxing audio/video/subs and creating BLU-RAY .ISO file..."
@@ -301,9 +299,9 @@ PreparedStep BuildMkvmergeStep(const JobRecord& job, const StepContext& ctx, int
     char name[64] = {};
     ISO639_2toIdioma(language, name);
     std::string track_name(FieldText(name));
-    if (ForcedSubtitleWork(job)) track_name += " Forced";
+    if (HasForcedSubtitleWork(job)) track_name += " Forced";
     cmd += Format(" --language 0:%s --track-name \"0:%s\" --forced-track 0:%s --compression 0:none \"%s\"",
-                  language.c_str(), track_name.c_str(), ForcedSubtitleWork(job) ? "yes" : "no",
+                  language.c_str(), track_name.c_str(), HasForcedSubtitleWork(job) ? "yes" : "no",
                   subtitle.c_str());
   }
 

@@ -8,10 +8,6 @@ namespace {
 
 bool Untouched(const JobRecord& job) { return job.video_untouched != 0; }
 
-bool HalfPicture3d(const JobRecord& job) { return job.mode_3d >= 1 && job.mode_3d <= 4; }
-
-bool ForcedSubtitleMode(const JobRecord& job) { return job.subtitle_mode == 2 || job.subtitle_mode == 3; }
-
 int VideoStepCount(VideoKind kind) {
   switch (kind) {
     case VideoKind::kNone:
@@ -28,14 +24,10 @@ int VideoStepCount(VideoKind kind) {
 
 }  // namespace
 
-bool IsCrfTarget(const JobRecord& job) {
-  return job.target_media == kMediaAvchdCrf || job.target_media == kMediaMkvCrf;
-}
-
 bool InterlacedAvc(const JobRecord& job) { return job.interlaced_avc || job.reserved_7470 != 0; }
 
 bool DemuxRuns(const JobRecord& job) {
-  const bool direct = job.join_playlist == 0 && job.target_audio == 0 && !ForcedSubtitleMode(job) &&
+  const bool direct = job.join_playlist == 0 && job.target_audio == 0 && !HasForcedSubtitleWork(job) &&
                       job.target_media != kMediaMkvCrf && !job.source_is_mkv && job.resize_720p != 2 &&
                       job.mode_3d == 0 && (!InterlacedAvc(job) || Untouched(job));
   return !direct;
@@ -47,7 +39,7 @@ StepPlan PlanSteps(const JobRecord& job) {
 
   // Side-by-side and top-bottom 3D burn their subtitles into the picture
   // instead, so only 2D and 2D+3D jobs get the forced-caption stream.
-  if (job.mode_3d == 0 || IsMvcMode(job)) {
+  if (job.mode_3d == 0 || IsMvc(job)) {
     if (job.subtitle_mode == 3) plan.forced_captions = ForcedCaptionTask::kExportForced;
     if (job.subtitle_mode == 2) plan.forced_captions = ForcedCaptionTask::kFlagAllForced;
   }
@@ -65,12 +57,12 @@ StepPlan PlanSteps(const JobRecord& job) {
 
   // The script only ever feeds an encoder.
   plan.avisynth_script =
-      !Untouched(job) && (HalfPicture3d(job) || (job.mode_3d == 0 && job.use_x265 &&
-                                                 (job.crop_height != 0 || job.resize_720p != 0)));
+      !Untouched(job) &&
+      (IsHalf3d(job) || (job.mode_3d == 0 && job.use_x265 && (job.crop_height != 0 || job.resize_720p != 0)));
 
   if (Untouched(job))
     plan.video = VideoKind::kNone;
-  else if (IsMvcMode(job))
+  else if (IsMvc(job))
     plan.video = VideoKind::kMvcenc;
   else if (!IsCrfTarget(job))
     plan.video = VideoKind::kX264TwoPass;
@@ -81,7 +73,7 @@ StepPlan PlanSteps(const JobRecord& job) {
 
   if (job.target_media == kMediaMkvCrf)
     plan.mux = MuxKind::kMkvmerge;
-  else if (IsMvcMode(job))
+  else if (IsMvc(job))
     plan.mux = MuxKind::kTsMuxerIso;
   else
     plan.mux = MuxKind::kTsMuxerAvchd;
@@ -99,7 +91,7 @@ StepPlan PlanSteps(const JobRecord& job) {
 std::string CalculaStepEac3to(const JobRecord& job, std::string_view video_arg, std::string_view audio_arg,
                               std::string_view subtitle_arg) {
   // The demux step's own count; it agrees with PlanSteps whenever eac3to runs.
-  const int total = Untouched(job) ? 2 : (IsCrfTarget(job) || IsMvcMode(job)) ? 3 : 4;
+  const int total = Untouched(job) ? 2 : (IsCrfTarget(job) || IsMvc(job)) ? 3 : 4;
   const bool video = !video_arg.empty();
   const bool audio = !audio_arg.empty();
   const bool subtitle = !subtitle_arg.empty();
@@ -117,7 +109,7 @@ std::string CalculaStepEac3to(const JobRecord& job, std::string_view video_arg, 
     else if (audio)
       what += " and audio";
   } else {
-    const std::string subs = ForcedSubtitleMode(job) ? "forced captions" : "subtitles";
+    const std::string subs = HasForcedSubtitleWork(job) ? "forced captions" : "subtitles";
     const bool recode = job.target_audio != 0;
     const std::string audio_name = job.target_audio == 2 ? "FLAC" : Format("AC3 %d", job.target_audio);
     const std::string recode_text = "recode audio to " + audio_name;

@@ -51,7 +51,6 @@ struct StepPlan {
 };
 
 // A CRF target: AVCHD CRF or MKV CRF.
-bool IsCrfTarget(const JobRecord& job);
 // Interlaced AVC that has to be re-encoded through a demuxed file. The
 // spare byte at 7470 counts the same when it is nonzero.
 bool InterlacedAvc(const JobRecord& job);

@@ -13,8 +13,6 @@ namespace {
 
 bool Interlaced(const JobRecord& job) { return job.interlaced_avc || job.reserved_7470 != 0; }
 
-bool HasSubtitleWork(const JobRecord& job) { return job.subtitle_mode == 2 || job.subtitle_mode == 3; }
-
 bool IsPgs(const JobRecord& job) { return FieldText(job.subtitle_codec_id) == "S_HDMV/PGS"; }
 
 // Without a folder the names would land in the root or the working folder;
@@ -91,8 +89,6 @@ std::string_view SubtitleSuffix(std::string_view subtitle_codec_id) {
   return subtitle_codec_id == "S_TEXT/UTF8" ? kSuffixSrt : kSuffixSup;
 }
 
-bool IsMvcMode(const JobRecord& job) { return job.mode_3d == 10 || job.mode_3d == 11; }
-
 bool DemuxInPlan(const JobRecord& job) { return DemuxRuns(job); }
 
 std::vector<std::string> TemporaryFileNames(const JobRecord& job, int slot, bool save_x264_log) {
@@ -102,7 +98,7 @@ std::vector<std::string> TemporaryFileNames(const JobRecord& job, int slot, bool
 std::vector<std::string> TemporaryFileNames(const JobRecord& job, std::string_view tag, bool save_x264_log) {
   const std::string_view output_name = FieldText(job.output_name);
   const bool mkv = job.target_media == kMediaMkvCrf;
-  const bool mvc = IsMvcMode(job);
+  const bool mvc = IsMvc(job);
   const bool encoded = job.video_untouched == 0;
   const std::string_view subtitle_suffix = SubtitleSuffix(FieldText(job.subtitle_codec_id));
 
@@ -115,10 +111,10 @@ std::vector<std::string> TemporaryFileNames(const JobRecord& job, std::string_vi
     suffixes.push_back(VideoSuffix(FieldText(job.video_codec)));
   if (job.target_audio != 0 || job.join_playlist != 0 || mkv || job.source_is_mkv || mvc)
     suffixes.push_back(AudioSuffix(job));
-  if (HasSubtitleWork(job) || job.join_playlist != 0 || mkv || job.source_is_mkv || job.resize_720p == 2 ||
-      (job.mode_3d != 0 && job.subtitle_mode != 0)) {
+  if (HasForcedSubtitleWork(job) || job.join_playlist != 0 || mkv || job.source_is_mkv ||
+      job.resize_720p == 2 || (job.mode_3d != 0 && job.subtitle_mode != 0)) {
     suffixes.push_back(subtitle_suffix);
-    if (HasSubtitleWork(job) && (job.mode_3d == 0 || mvc))
+    if (HasForcedSubtitleWork(job) && (job.mode_3d == 0 || mvc))
       suffixes.insert(suffixes.end(), {kSuffixForcedSup, kSuffixForcedSupLock});
     if (job.resize_720p == 2) suffixes.insert(suffixes.end(), {kSuffixResizedSup, kSuffixResizedSupLock});
   }

@@ -85,7 +85,6 @@ std::string_view AudioSuffix(const JobRecord& job);
 // ".srt" for "S_TEXT/UTF8", ".sup" for anything else.
 std::string_view SubtitleSuffix(std::string_view subtitle_codec_id);
 
-bool IsMvcMode(const JobRecord& job);  // `mode_3d` 10 or 11
 // The demux step is part of the job's plan (the step plan's DemuxRuns).
 bool DemuxInPlan(const JobRecord& job);
 

@@ -41,8 +41,6 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(path, ec);
 }
 
-bool HalfPicture3D(const JobRecord& job) { return job.mode_3d >= 1 && job.mode_3d <= 4; }
-
 int FramePacking(const JobRecord& job) { return job.mode_3d <= 2 ? 3 : 4; }
 
 // An empty tune is no tune: x264 refuses `--tune ""`.
@@ -239,7 +237,7 @@ bool AvisynthScriptDue(const JobRecord& job) { return PlanSteps(job).avisynth_sc
 std::string AvisynthScript(const JobRecord& job, const StepContext& ctx) {
   if (!AvisynthScriptDue(job)) return {};
   std::string out = Format("LoadPlugin(\"%s\")\n", MvcsourcePlugin(ctx).c_str());
-  if (HalfPicture3D(job)) {
+  if (IsHalf3d(job)) {
     std::string subtitle;
     if (job.subtitle_mode != 0) {
       out += Format("LoadPlugin(\"%s\")\n\n", SupTitlePlugin(ctx).c_str());
@@ -309,7 +307,7 @@ PreparedStep BuildX264Pass1Step(const JobRecord& job, const StepContext& ctx, in
   const std::string qpfile = QpfileOption(job, ctx);
   const std::string extra = Str(job.extra_params);
   const std::string null_device(kNullDevice);
-  if (HalfPicture3D(job)) {
+  if (IsHalf3d(job)) {
     out.command_line = Format(
         "\"%s\" --preset \"%s\"%s --bluray-compat --level \"4.1\" --vbv-bufsize %d --vbv-maxrate %d "
         "--bitrate %d "
@@ -362,7 +360,7 @@ PreparedStep BuildX264SecondStep(const JobRecord& job, const StepContext& ctx, i
   const std::string frames = FramesOption(job);
   const std::string demuxer = DemuxerOption(job);
   const std::string output = Temp(job, ctx, kSuffix264);
-  const bool half3d = HalfPicture3D(job);
+  const bool half3d = IsHalf3d(job);
   const std::string input = half3d ? Temp(job, ctx, kSuffixAvs) : X264Input2D(job, ctx);
   const int packing = FramePacking(job);
   const bool divx = SettingsOf(ctx).DivXPlusHD != 0;
@@ -461,7 +459,7 @@ PreparedStep BuildX265Step(const JobRecord& job, const StepContext& ctx, int ste
                   kTitleX265, Temp(job, ctx, kSuffixX265Log));
   AddInputFiles(out, job, ctx);
   const std::string output = Temp(job, ctx, kSuffix265);
-  if (job.crop_height != 0 || job.resize_720p != 0 || HalfPicture3D(job)) {
+  if (job.crop_height != 0 || job.resize_720p != 0 || IsHalf3d(job)) {
     out.feeder_command =
         Format("\"%s\" \"%s\" -", Avs2yuvProgram(ctx).c_str(), Temp(job, ctx, kSuffixAvs).c_str());
   } else {

@@ -25,4 +25,42 @@ JobRecord JobFromImage(const void* image) {
 
 bool IsRunningStatus(std::int32_t status) { return status >= kStatusEac3to && status <= kStatusMkvmerge; }
 
+bool IsRunnableStatus(std::int32_t status, bool start_all) {
+  return status == kStatusPending || status == kStatusStopped || (start_all && status == kStatusFailed);
+}
+
+bool IsWaitingStatus(std::int32_t status) { return IsRunnableStatus(status, true); }
+
+int NextRunnableSlot(const JobSlots& jobs, bool start_all) {
+  for (int i = 0; i < kQueueSlots; ++i)
+    if (IsRunnableStatus(jobs[i].status, start_all)) return i;
+  return -1;
+}
+
+bool IsCrfTarget(const JobRecord& job) {
+  return job.target_media == kMediaAvchdCrf || job.target_media == kMediaMkvCrf;
+}
+
+bool IsMvc(const JobRecord& job) { return job.mode_3d == kModeMvcLeft || job.mode_3d == kModeMvcRight; }
+
+bool IsHalf3d(const JobRecord& job) {
+  return job.mode_3d >= kModeHalfSbsLeft && job.mode_3d <= kModeHalfTabRight;
+}
+
+bool IsHalfSbs(const JobRecord& job) {
+  return job.mode_3d == kModeHalfSbsLeft || job.mode_3d == kModeHalfSbsRight;
+}
+
+bool IsLeftEyeBase(const JobRecord& job) {
+  return job.mode_3d == kModeHalfSbsLeft || job.mode_3d == kModeHalfTabLeft || job.mode_3d == kModeMvcLeft;
+}
+
+bool IsRightEyeBase(const JobRecord& job) {
+  return job.mode_3d == kModeHalfSbsRight || job.mode_3d == kModeHalfTabRight || job.mode_3d == kModeMvcRight;
+}
+
+bool HasForcedSubtitleWork(const JobRecord& job) {
+  return job.subtitle_mode == kSubtitleKeptForced || job.subtitle_mode == kSubtitleForcedOnly;
+}
+
 }  // namespace dp

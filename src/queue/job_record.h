@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "queue/job_codes.h"
+
 namespace dp {
 
 inline constexpr int kQueueSlots = 100;
@@ -173,6 +175,23 @@ JobRecord EmptyJob();
 // a stored image may hold any byte there, and reading 2 as a bool is
 // undefined behaviour. Every record read from outside comes through here.
 JobRecord JobFromImage(const void* image);
+
+// The questions asked of a record, answered in one place.
 bool IsRunningStatus(std::int32_t status);  // 3 .. 10
+// Pending or stopped: the next run picks it up (and failed, when the run
+// starts them all).
+bool IsRunnableStatus(std::int32_t status, bool start_all);
+// Pending, stopped or failed: it waits for a run, may move in the queue, and
+// removing it deletes its temporary files.
+bool IsWaitingStatus(std::int32_t status);
+// The first runnable slot, or -1.
+int NextRunnableSlot(const JobSlots& jobs, bool start_all);
+bool IsCrfTarget(const JobRecord& job);  // AVCHD CRF or MKV CRF (and MKV remux)
+bool IsMvc(const JobRecord& job);        // 2D+3D MVC
+bool IsHalf3d(const JobRecord& job);     // half side-by-side or top-and-bottom
+bool IsHalfSbs(const JobRecord& job);
+bool IsLeftEyeBase(const JobRecord& job);          // 1, 3, 10
+bool IsRightEyeBase(const JobRecord& job);         // 2, 4, 11
+bool HasForcedSubtitleWork(const JobRecord& job);  // kept-and-flagged or forced-only
 
 }  // namespace dp

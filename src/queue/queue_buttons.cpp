@@ -3,22 +3,17 @@
 namespace dp {
 
 bool IsDeletableStatus(std::int32_t s) {
-  return s == kStatusPending || s == kStatusStopped || s == kStatusFinished || s == kStatusCanceled ||
-         s == kStatusFailed;
-}
-
-bool IsMovableStatus(std::int32_t s) {
-  return s == kStatusPending || s == kStatusStopped || s == kStatusFailed;
+  return IsWaitingStatus(s) || s == kStatusFinished || s == kStatusCanceled;
 }
 
 bool CanMoveUp(const JobSlots& jobs, int s) {
-  if (s <= 0 || s >= kQueueSlots || !IsMovableStatus(jobs[s].status)) return false;
+  if (s <= 0 || s >= kQueueSlots || !IsWaitingStatus(jobs[s].status)) return false;
   const std::int32_t above = jobs[s - 1].status;
   return above == kStatusEmpty || IsDeletableStatus(above);
 }
 
 bool CanMoveDown(const JobSlots& jobs, int s) {
-  if (s < 0 || s + 1 >= kQueueSlots || !IsMovableStatus(jobs[s].status)) return false;
+  if (s < 0 || s + 1 >= kQueueSlots || !IsWaitingStatus(jobs[s].status)) return false;
   return IsDeletableStatus(jobs[s + 1].status);
 }
 

@@ -9,7 +9,6 @@
 namespace dp {
 
 bool IsDeletableStatus(std::int32_t status);  // 1, 2, 11, 12, 13
-bool IsMovableStatus(std::int32_t status);    // 1, 2, 13
 // The job in slot s may move up: it is waiting or failed, and the slot above
 // holds no running job (an empty slot above is fine).
 bool CanMoveUp(const JobSlots& jobs, int s);

@@ -9,14 +9,6 @@
 
 namespace dp {
 
-int NextJob(const JobSlots& jobs, bool start_all) {
-  for (int i = 0; i < kQueueSlots; ++i) {
-    const std::int32_t s = jobs[i].status;
-    if (s == kStatusPending || s == kStatusStopped || (start_all && s == kStatusFailed)) return i;
-  }
-  return -1;
-}
-
 QueueControl::QueueControl(Store& store, JobQueue& queue, RunState& run, Settings& settings,
                            QueueFrontend& frontend, PowerControl& power, Prompter& prompter)
     : store_(store),
@@ -49,7 +41,7 @@ void QueueControl::ActivaJob(bool start_all, const RunControl* finished) {
     // A run that was stopped or cancelled hands nothing on.
     if (finished && (run_.get() != finished || finished->cancel_request() != kCancelNone)) return;
     run_state_.cancel_request = kCancelNone;
-    const int slot = NextJob(queue_.Snapshot(), start_all);
+    const int slot = NextRunnableSlot(queue_.Snapshot(), start_all);
     if (slot >= 0 && runner_) {
       started = std::make_shared<RunControl>(slot);
       run_ = started;
@@ -130,7 +122,7 @@ void QueueControl::DeleteJob(int slot, bool ask) {
   if (!ValidSlot(slot)) return;
   const JobRecord job = queue_.Get(slot);
   const std::int32_t s = job.status;
-  const bool waiting = s == kStatusPending || s == kStatusStopped || s == kStatusFailed;
+  const bool waiting = IsWaitingStatus(s);
   if (!waiting && s != kStatusFinished && s != kStatusCanceled) return;
   if (waiting && ask && prompter_.Ask(kConfirmTitle, kRemoveQuestion, Buttons::kYesNo) != Answer::kYes)
     return;

@@ -60,9 +60,6 @@ inline constexpr char kAreYouSure[] = "Are you sure?";
 inline constexpr char kRemoveQuestion[] =
     "This will remove the selected job and TEMP files.\n\nAre you sure?";
 
-// The lowest slot with status 1 or 2, or 13 when start_all; -1 for none.
-int NextJob(const JobSlots& jobs, bool start_all);
-
 class QueueControl {
  public:
   QueueControl(Store& store, JobQueue& queue, RunState& run, Settings& settings, QueueFrontend& frontend,

@@ -27,10 +27,6 @@ std::string StatusLabel(std::int32_t status) {
 
 namespace {
 
-bool IsCrfTarget(const JobRecord& j) {
-  return j.target_media == kMediaAvchdCrf || j.target_media == kMediaMkvCrf;
-}
-
 std::string RateText(const JobRecord& j) {
   return IsCrfTarget(j) ? Format("CRF %d", j.video_rate) : Format("%d Kbps", j.video_rate);
 }
@@ -39,8 +35,6 @@ template <std::size_t N>
 std::string Str(const char (&buf)[N]) {
   return std::string(FieldText(buf));
 }
-
-bool IsMvc(const JobRecord& j) { return j.mode_3d == 10 || j.mode_3d == 11; }
 
 std::string EyeText(std::uint8_t mode) {
   if (mode == 1 || mode == 3 || mode == 10) return " / 3D MVC  (left->AVC, right->MVC)";
@@ -130,8 +124,7 @@ QueueView BuildQueueView(const JobSlots& jobs) {
     view.items.push_back(BuildQueueItem(i, jobs[i]));
     if (s == kStatusFinished || s == kStatusCanceled) view.clear_enabled = true;
     if (IsRunningStatus(s)) view.cancel_enabled = true;
-    if (IsRunningStatus(s) || s == kStatusPending || s == kStatusStopped || s == kStatusFailed)
-      view.go_enabled = true;
+    if (IsRunningStatus(s) || IsWaitingStatus(s)) view.go_enabled = true;
   }
   return view;
 }

@@ -118,12 +118,12 @@ class QueueControlTest : public ::testing::Test {
 TEST(NextJob, LowestRunnableSlotFailedOnlyOnAUserStart) {
   JobSlots jobs;
   jobs.fill(EmptyJob());
-  EXPECT_EQ(NextJob(jobs, true), -1);
+  EXPECT_EQ(NextRunnableSlot(jobs, true), -1);
   jobs[3].status = kStatusFailed;
   jobs[7].status = kStatusStopped;
   jobs[9].status = kStatusPending;
-  EXPECT_EQ(NextJob(jobs, true), 3);
-  EXPECT_EQ(NextJob(jobs, false), 7);
+  EXPECT_EQ(NextRunnableSlot(jobs, true), 3);
+  EXPECT_EQ(NextRunnableSlot(jobs, false), 7);
 }
 
 TEST_F(QueueControlTest, RunGoesThroughTheQueueInSlotOrderAndSkipsFailures) {
