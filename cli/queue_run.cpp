@@ -94,7 +94,7 @@ bool ParseSlotArg(const Args& args, int& slot) {
 }  // namespace
 
 int QueueControlCommand(const std::string& verb, Args args) {
-  const bool all = verb == "run" && TakeFlag(args, "--all");
+  const StartAll all = verb == "run" && TakeFlag(args, "--all") ? StartAll::kYes : StartAll::kNo;
   int slot = -1;
   if (verb == "run" || verb == "clear") {
     if (!args.empty()) return Usage("queue");

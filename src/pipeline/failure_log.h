@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace dp {
+#include "queue/error_log_name.h"
 
-inline constexpr std::string_view kErrorLogName = "error_log.txt";
+namespace dp {
 
 std::string ErrorLogPath(std::string_view temp_path);
 

@@ -125,7 +125,7 @@ void PipelineRunner::FailJob(RunControl& run, std::string_view command_line, int
   if (!control_.SetRunStatus(run, kStatusFailed)) return;
   frontend_.ResetProgress();
   LogToolFailure(TempPath(), command_line, exit_code, std::time(nullptr));
-  control_.ActivaJob(false, &run);
+  control_.ActivaJob(StartAll::kNo, &run);
 }
 
 void PipelineRunner::Finish(RunControl& run) {
@@ -133,7 +133,7 @@ void PipelineRunner::Finish(RunControl& run) {
   frontend_.JobDone();
   if (!control_.SetRunStatus(run, kStatusFinished)) return;
   if (run_state_.sound_when_done.load()) frontend_.PlaySound(std::string(FieldText(settings_.SoundPath)));
-  control_.ActivaJob(false, &run);
+  control_.ActivaJob(StartAll::kNo, &run);
 }
 
 PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord& job,

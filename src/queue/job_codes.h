@@ -40,4 +40,13 @@ enum Resize720p : std::int32_t {
   kResize720WithPgs = 2,  // and the PGS subtitles are rescaled too
 };
 
+// `video_untouched`: the source's video is copied, not encoded.
+enum VideoUntouched : std::int32_t {
+  kVideoEncoded = 0,
+  kVideoUntouched = 1,
+};
+
+// `subtitle_3d_plane` of an MVC job whose playlist names no plane.
+inline constexpr std::int8_t kSubtitlePlaneUndefined = -1;
+
 }  // namespace dp

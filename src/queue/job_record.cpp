@@ -25,13 +25,18 @@ JobRecord JobFromImage(const void* image) {
 
 bool IsRunningStatus(std::int32_t status) { return status >= kStatusEac3to && status <= kStatusMkvmerge; }
 
-bool IsRunnableStatus(std::int32_t status, bool start_all) {
-  return status == kStatusPending || status == kStatusStopped || (start_all && status == kStatusFailed);
+bool IsRunnableStatus(std::int32_t status, StartAll start_all) {
+  return status == kStatusPending || status == kStatusStopped ||
+         (start_all == StartAll::kYes && status == kStatusFailed);
 }
 
-bool IsWaitingStatus(std::int32_t status) { return IsRunnableStatus(status, true); }
+bool IsWaitingStatus(std::int32_t status) { return IsRunnableStatus(status, StartAll::kYes); }
 
-int NextRunnableSlot(const JobSlots& jobs, bool start_all) {
+bool IsDoneStatus(std::int32_t status) { return status == kStatusFinished || status == kStatusCanceled; }
+
+bool IsDeletableStatus(std::int32_t status) { return IsWaitingStatus(status) || IsDoneStatus(status); }
+
+int NextRunnableSlot(const JobSlots& jobs, StartAll start_all) {
   for (int i = 0; i < kQueueSlots; ++i)
     if (IsRunnableStatus(jobs[i].status, start_all)) return i;
   return -1;

@@ -178,14 +178,22 @@ JobRecord JobFromImage(const void* image);
 
 // The questions asked of a record, answered in one place.
 bool IsRunningStatus(std::int32_t status);  // 3 .. 10
+// Whether a run also starts the failed jobs: a start by the user does, the
+// run handing on to the next job does not.
+enum class StartAll : bool { kNo = false, kYes = true };
 // Pending or stopped: the next run picks it up (and failed, when the run
 // starts them all).
-bool IsRunnableStatus(std::int32_t status, bool start_all);
+bool IsRunnableStatus(std::int32_t status, StartAll start_all);
 // Pending, stopped or failed: it waits for a run, may move in the queue, and
 // removing it deletes its temporary files.
 bool IsWaitingStatus(std::int32_t status);
+// Finished or cancelled: Clear empties the slot and the store keeps no value
+// for it.
+bool IsDoneStatus(std::int32_t status);
+// Waiting or done: the user may remove the job.
+bool IsDeletableStatus(std::int32_t status);
 // The first runnable slot, or -1.
-int NextRunnableSlot(const JobSlots& jobs, bool start_all);
+int NextRunnableSlot(const JobSlots& jobs, StartAll start_all);
 bool IsCrfTarget(const JobRecord& job);  // AVCHD CRF or MKV CRF (and MKV remux)
 bool IsMvc(const JobRecord& job);        // 2D+3D MVC
 bool IsHalf3d(const JobRecord& job);     // half side-by-side or top-and-bottom

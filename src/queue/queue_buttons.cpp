@@ -2,10 +2,6 @@
 
 namespace dp {
 
-bool IsDeletableStatus(std::int32_t s) {
-  return IsWaitingStatus(s) || s == kStatusFinished || s == kStatusCanceled;
-}
-
 bool CanMoveUp(const JobSlots& jobs, int s) {
   if (s <= 0 || s >= kQueueSlots || !IsWaitingStatus(jobs[s].status)) return false;
   const std::int32_t above = jobs[s - 1].status;

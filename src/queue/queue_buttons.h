@@ -1,14 +1,12 @@
 // Which queue buttons the selected job allows: Remove, Up and Down.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 
 #include "queue/job_record.h"
 
 namespace dp {
 
-bool IsDeletableStatus(std::int32_t status);  // 1, 2, 11, 12, 13
 // The job in slot s may move up: it is waiting or failed, and the slot above
 // holds no running job (an empty slot above is fine).
 bool CanMoveUp(const JobSlots& jobs, int s);

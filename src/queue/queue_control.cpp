@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/shell.h"
+#include "queue/error_log_name.h"
 #include "queue/queue_buttons.h"
 #include "queue/queue_store.h"
 #include "util/text.h"
@@ -34,7 +35,7 @@ void QueueControl::Shutdown() {
 
 void QueueControl::Persist() { EscriuCuaRegistre(store_, queue_); }
 
-void QueueControl::ActivaJob(bool start_all, const RunControl* finished) {
+void QueueControl::ActivaJob(StartAll start_all, const RunControl* finished) {
   std::shared_ptr<RunControl> started;
   {
     std::lock_guard lock(mutex_);
@@ -97,7 +98,7 @@ void QueueControl::CancelJob() { StopRun(kCancelCancel, kStatusCanceled); }
 
 void QueueControl::CallGo() {
   if (!CurrentRun()) {
-    ActivaJob(true);
+    ActivaJob(StartAll::kYes);
     return;
   }
   if (prompter_.Ask(kConfirmTitle, kAreYouSure, Buttons::kYesNo) == Answer::kYes) StopJob();
@@ -113,7 +114,7 @@ void QueueControl::CallClear() {
     std::lock_guard lock(mutex_);
     auto q = queue_.Lock();
     for (auto& job : queue_.records())
-      if (job.status == kStatusFinished || job.status == kStatusCanceled) job = EmptyJob();
+      if (IsDoneStatus(job.status)) job = EmptyJob();
   }
   frontend_.QueueChanged();
 }
@@ -122,8 +123,8 @@ void QueueControl::DeleteJob(int slot, bool ask) {
   if (!ValidSlot(slot)) return;
   const JobRecord job = queue_.Get(slot);
   const std::int32_t s = job.status;
+  if (!IsDeletableStatus(s)) return;
   const bool waiting = IsWaitingStatus(s);
-  if (!waiting && s != kStatusFinished && s != kStatusCanceled) return;
   if (waiting && ask && prompter_.Ask(kConfirmTitle, kRemoveQuestion, Buttons::kYesNo) != Answer::kYes)
     return;
   {
@@ -209,7 +210,7 @@ void QueueControl::OpenOutputFolder(int slot) {
 
 void QueueControl::ViewErrorLog() {
   frontend_.OpenPath(
-      (std::filesystem::path(std::string(FieldText(settings_.TempPath))) / "error_log.txt").string());
+      (std::filesystem::path(std::string(FieldText(settings_.TempPath))) / kErrorLogName).string());
 }
 
 bool QueueControl::SetRunStatus(const RunControl& run, std::int32_t status) {

@@ -76,7 +76,7 @@ class QueueControl {
   // Starts the next runnable job, or ends the run. From a finished run
   // (`finished` is the run that just ended) nothing starts when that run was
   // stopped meanwhile.
-  void ActivaJob(bool start_all, const RunControl* finished = nullptr);
+  void ActivaJob(StartAll start_all, const RunControl* finished = nullptr);
   void StopJob();
   void CancelJob();
   // The Start/Stop button: idle starts the queue; running asks, then stops.

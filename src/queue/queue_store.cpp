@@ -38,8 +38,7 @@ bool EscriuCuaRegistre(Store& store, const JobQueue& queue) {
     for (int i = 0; i < kQueueSlots; ++i) {
       const JobRecord& r = snapshot[i];
       const std::string name = JobValueName(i);
-      const bool drop =
-          r.status == kStatusEmpty || r.status == kStatusFinished || r.status == kStatusCanceled;
+      const bool drop = r.status == kStatusEmpty || IsDoneStatus(r.status);
       if (!(drop ? store.Delete(name) : store.SetBinary(name, &r, kJobRecordSize))) return false;
     }
     return true;

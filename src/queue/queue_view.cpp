@@ -21,7 +21,7 @@ std::string StatusLabel(std::int32_t status) {
       "[CANCELED]",
       "[FAILED]",
   };
-  if (status <= 0 || status > kStatusFailed) return "";
+  if (status <= kStatusEmpty || status > kStatusFailed) return "";
   return Format("%-14s", kLabels[status]);
 }
 
@@ -36,28 +36,28 @@ std::string Str(const char (&buf)[N]) {
   return std::string(FieldText(buf));
 }
 
-std::string EyeText(std::uint8_t mode) {
-  if (mode == 1 || mode == 3 || mode == 10) return " / 3D MVC  (left->AVC, right->MVC)";
-  if (mode == 2 || mode == 4 || mode == 11) return " / 3D MVC  (left->MVC, right->AVC)";
+std::string EyeText(const JobRecord& j) {
+  if (IsLeftEyeBase(j)) return " / 3D MVC  (left->AVC, right->MVC)";
+  if (IsRightEyeBase(j)) return " / 3D MVC  (left->MVC, right->AVC)";
   return "";
 }
 
 std::string PictureText(const JobRecord& j) {
-  if (j.resize_720p != 0)
+  if (j.resize_720p != kResizeNone)
     return j.crop_height != 0 ? Format(" / crop %d + resize 720p", j.crop_height) : " / resize 720p";
   return j.crop_height != 0 ? Format(" / crop %d", j.crop_height) : "";
 }
 
-std::string ThreeDText(std::uint8_t mode) {
-  if (mode == 1 || mode == 2) return " / 3D-HSBS";
-  if (mode == 3 || mode == 4) return " / 3D-HTAB";
-  if (mode == 10 || mode == 11) return " / 3D MVC";
+std::string ThreeDText(const JobRecord& j) {
+  if (IsHalfSbs(j)) return " / 3D-HSBS";
+  if (IsHalf3d(j)) return " / 3D-HTAB";
+  if (IsMvc(j)) return " / 3D MVC";
   return "";
 }
 
 std::string TargetVideoLine(const JobRecord& j) {
   const std::string target = Str(j.target_label);
-  if (j.video_untouched == 1) return "Target video: untouched / " + target;
+  if (j.video_untouched == kVideoUntouched) return "Target video: untouched / " + target;
   const char* codec = (j.use_x265 && j.target_media == kMediaMkvCrf) ? "HEVC" : "AVC";
   const std::string tune =
       (!j.use_x265 && !IsMvc(j)) ? Format(" / tune %s", Str(j.x264_tune).c_str()) : std::string();
@@ -66,13 +66,13 @@ std::string TargetVideoLine(const JobRecord& j) {
   return Format("Target video: %s / %s / %s%s%s / preset %s%s%s%s", codec, target.c_str(),
                 RateText(j).c_str(), tune.c_str(), noise.c_str(), Str(j.x264_preset).c_str(),
                 params.empty() ? "" : (" / " + params).c_str(), PictureText(j).c_str(),
-                ThreeDText(j.mode_3d).c_str());
+                ThreeDText(j).c_str());
 }
 
 std::string TargetAudioLine(const JobRecord& j) {
   const std::string rate = Str(j.audio_bitrate_text);
-  if (j.target_audio == 2) return "Target audio: recode to FLAC (lossless)";
-  if (j.target_audio != 0) return Format("Target audio: recode to AC3 %d Kbps", j.target_audio);
+  if (j.target_audio == kAudioFlac) return "Target audio: recode to FLAC (lossless)";
+  if (j.target_audio != kAudioCopy) return Format("Target audio: recode to AC3 %d Kbps", j.target_audio);
   if (j.audio_untouched_hd)
     return LeadingInt(rate) != 0 ? "Target audio: untouched HD track ~" + rate + " Kbps"
                                  : "Target audio: untouched HD track";
@@ -83,10 +83,10 @@ std::string TargetAudioLine(const JobRecord& j) {
 std::string SubtitleLine(const JobRecord& j) {
   std::string plane;
   if (IsMvc(j))
-    plane =
-        j.subtitle_3d_plane == -1 ? " / 3D-plane undefined" : Format(" / 3D-plane %d", j.subtitle_3d_plane);
+    plane = j.subtitle_3d_plane == kSubtitlePlaneUndefined ? " / 3D-plane undefined"
+                                                           : Format(" / 3D-plane %d", j.subtitle_3d_plane);
   static const char* const kTail[] = {"", "", " / flagged forced", " / extract only forced captions"};
-  if (j.subtitle_mode < 1 || j.subtitle_mode > 3) return "Subtitle: none";
+  if (j.subtitle_mode < kSubtitleKept || j.subtitle_mode > kSubtitleForcedOnly) return "Subtitle: none";
   return Format("Subtitle: %s / track %d / %s%s%s", Str(j.subtitle_codec_id).c_str(), j.subtitle_track_id,
                 Str(j.subtitle_language).c_str(), plane.c_str(), kTail[j.subtitle_mode]);
 }
@@ -98,14 +98,15 @@ QueueViewItem BuildQueueItem(int slot, const JobRecord& j) {
   item.slot = slot;
   const std::string target = Str(j.target_label);
   item.label = StatusLabel(j.status) + Str(j.output_path);
-  item.label += j.video_untouched == 1 ? Format(" (%s)", target.c_str())
-                                       : Format(" (%s / %s / %s)", target.c_str(), RateText(j).c_str(),
-                                                Str(j.x264_preset).c_str());
+  item.label +=
+      j.video_untouched == kVideoUntouched
+          ? Format(" (%s)", target.c_str())
+          : Format(" (%s / %s / %s)", target.c_str(), RateText(j).c_str(), Str(j.x264_preset).c_str());
   const std::string source = j.join_playlist != 0 ? Str(j.source_root) : Str(j.source_path);
   item.details.push_back(Format("Source: %s  [%s]", source.c_str(), Str(j.playlist_name).c_str()));
   if (j.join_playlist != 0) item.details.push_back("Join parts: " + Str(j.join_parts));
   item.details.push_back(Format("Video: %s / %s fps / %d frames%s", Str(j.video_codec).c_str(),
-                                Str(j.fps_text).c_str(), j.frame_count, EyeText(j.mode_3d).c_str()));
+                                Str(j.fps_text).c_str(), j.frame_count, EyeText(j).c_str()));
   item.details.push_back(TargetVideoLine(j));
   item.details.push_back(Format("Audio: %s / track %d / %s", Str(j.audio_codec_id).c_str(), j.audio_track_id,
                                 Str(j.audio_language).c_str()));
@@ -122,7 +123,7 @@ QueueView BuildQueueView(const JobSlots& jobs) {
     const std::int32_t s = jobs[i].status;
     if (s == kStatusEmpty) continue;
     view.items.push_back(BuildQueueItem(i, jobs[i]));
-    if (s == kStatusFinished || s == kStatusCanceled) view.clear_enabled = true;
+    if (IsDoneStatus(s)) view.clear_enabled = true;
     if (IsRunningStatus(s)) view.cancel_enabled = true;
     if (IsRunningStatus(s) || IsWaitingStatus(s)) view.go_enabled = true;
   }

@@ -69,7 +69,7 @@ struct Runner : JobRunner {
       return;  // stopped: no status of its own, nothing handed on
     }
     control->SetRunStatus(run, o == Outcome::kFail ? kStatusFailed : kStatusFinished);
-    control->ActivaJob(false, &run);
+    control->ActivaJob(StartAll::kNo, &run);
   }
   void DeleteTemporaries(const JobRecord&, int slot, bool force) override {
     EXPECT_TRUE(force);
@@ -118,12 +118,12 @@ class QueueControlTest : public ::testing::Test {
 TEST(NextJob, LowestRunnableSlotFailedOnlyOnAUserStart) {
   JobSlots jobs;
   jobs.fill(EmptyJob());
-  EXPECT_EQ(NextRunnableSlot(jobs, true), -1);
+  EXPECT_EQ(NextRunnableSlot(jobs, StartAll::kYes), -1);
   jobs[3].status = kStatusFailed;
   jobs[7].status = kStatusStopped;
   jobs[9].status = kStatusPending;
-  EXPECT_EQ(NextRunnableSlot(jobs, true), 3);
-  EXPECT_EQ(NextRunnableSlot(jobs, false), 7);
+  EXPECT_EQ(NextRunnableSlot(jobs, StartAll::kYes), 3);
+  EXPECT_EQ(NextRunnableSlot(jobs, StartAll::kNo), 7);
 }
 
 TEST_F(QueueControlTest, RunGoesThroughTheQueueInSlotOrderAndSkipsFailures) {

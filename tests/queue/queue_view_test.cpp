@@ -102,6 +102,32 @@ TEST(QueueView, CrfJoinAndMvcVariants) {
             "Target video: AVC / AVCHD BD5 / 4500 Kbps / tune  / preset medium / resize 720p / 3D-HTAB");
 }
 
+TEST(QueueView, EveryThreeDModeNamesItsEyesAndPicture) {
+  const struct {
+    std::uint8_t mode;
+    const char* eyes;
+    const char* picture;
+  } kCases[] = {
+      {kMode2d, "", ""},
+      {kModeHalfSbsLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D-HSBS"},
+      {kModeHalfSbsRight, " / 3D MVC  (left->MVC, right->AVC)", " / 3D-HSBS"},
+      {kModeHalfTabLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D-HTAB"},
+      {kModeHalfTabRight, " / 3D MVC  (left->MVC, right->AVC)", " / 3D-HTAB"},
+      {kModeMvcLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D MVC"},
+      {kModeMvcRight, " / 3D MVC  (left->MVC, right->AVC)", " / 3D MVC"},
+      {5, "", ""},
+  };
+  for (const auto& c : kCases) {
+    JobRecord j = SampleJob();
+    j.mode_3d = c.mode;
+    CopyText(j.x264_tune, "film");
+    const QueueViewItem item = BuildQueueItem(0, j);
+    EXPECT_EQ(item.details[1], std::string("Video: AVC / 23.976 fps / 123456 frames") + c.eyes)
+        << int(c.mode);
+    EXPECT_EQ(item.details[2].substr(item.details[2].find("preset medium") + 13), c.picture) << int(c.mode);
+  }
+}
+
 TEST(QueueView, UntouchedVideoAndEveryAudioTarget) {
   JobRecord j = SampleJob();
   j.video_untouched = 1;

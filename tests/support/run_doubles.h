@@ -33,7 +33,7 @@ struct YesPrompter : Prompter {
 inline std::int32_t RunJobToEnd(QueueControl& control, JobQueue& queue, int slot, const JobRecord& job,
                                 const std::filesystem::path& error_log) {
   queue.Put(slot, job);
-  control.ActivaJob(false);
+  control.ActivaJob(StartAll::kNo);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   while (!control.Idle() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

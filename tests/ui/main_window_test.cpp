@@ -64,7 +64,7 @@ struct ScriptedRunner : JobRunner {
       return;
     }
     control->SetRunStatus(run, kStatusFinished);
-    control->ActivaJob(false, &run);
+    control->ActivaJob(StartAll::kNo, &run);
   }
   void DeleteTemporaries(const JobRecord&, int slot, bool) override { deleted.push_back(slot); }
 };
