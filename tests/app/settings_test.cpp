@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,19 @@
 #include "app/prompter.h"
 #include "app/settings_ui.h"
 #include "platform/paths.h"
+#include "support/temp_dir.h"
 #include "util/text.h"
 
 namespace dp {
 namespace {
 
 namespace fs = std::filesystem;
+
+RegValue Sz(std::string_view text) {
+  RegValue v{kRegSz, {text.begin(), text.end()}};
+  v.data.push_back(0);
+  return v;
+}
 
 struct Shown {
   std::string title;
@@ -42,13 +50,8 @@ class RecordingPrompter : public Prompter {
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "dp_settings_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    for (const char* name : {"HOME", "TMPDIR", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-      const char* v = getenv(name);
-      if (v) saved_env_[name] = v;
-    }
+    for (const char* name : kEnv)
+      if (const char* v = getenv(name)) saved_env_[name] = v;
     fs::create_directory(root_ / "home");
     fs::create_directory(root_ / "tmp");
     setenv("HOME", (root_ / "home").c_str(), 1);
@@ -62,16 +65,8 @@ class SettingsTest : public ::testing::Test {
 
   void TearDown() override {
     store_.reset();
-    for (const char* name : {"HOME", "TMPDIR", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-      auto it = saved_env_.find(name);
-      if (it != saved_env_.end()) {
-        setenv(name, it->second.c_str(), 1);
-      } else {
-        unsetenv(name);
-      }
-    }
-    std::error_code ec;
-    fs::remove_all(root_, ec);
+    for (const char* name : kEnv)
+      saved_env_.count(name) ? setenv(name, saved_env_[name].c_str(), 1) : unsetenv(name);
   }
 
   Settings Read() {
@@ -80,21 +75,20 @@ class SettingsTest : public ::testing::Test {
     return s;
   }
 
-  std::string StoredText(const char* name) {
+  // A stored text as it is (NUL-terminated or not), a DWORD in decimal.
+  std::string Stored(const char* name) {
     auto v = store_->Get(name);
-    if (!v || v->type != kRegSz || v->data.empty() || v->data.back() != 0) return "<not a text>";
-    return std::string(reinterpret_cast<const char*>(v->data.data()));
-  }
-
-  long long StoredDword(const char* name) {
-    auto v = store_->Get(name);
-    if (!v || v->type != kRegDword || v->data.size() != 4) return -1;
+    if (v && v->type == kRegSz && !v->data.empty())
+      return std::string(v->data.begin(), v->data.end() - (v->data.back() == 0 ? 1 : 0));
+    if (!v || v->type != kRegDword || v->data.size() != 4) return "<none>";
     std::uint32_t x;
     std::memcpy(&x, v->data.data(), 4);
-    return x;
+    return std::to_string(x);
   }
 
-  fs::path root_;
+  static constexpr const char* kEnv[] = {"HOME", "TMPDIR", "LC_ALL", "LC_MESSAGES", "LANG"};
+  test::TempDir dir_;
+  const fs::path root_ = dir_.path();
   std::map<std::string, std::string> saved_env_;
   std::unique_ptr<Store> store_;
   RecordingPrompter prompter_;
@@ -108,59 +102,33 @@ const char* const kWriteOrder[] = {
 
 TEST_F(SettingsTest, FirstStartStoresEveryDefaultAndFollowsTheLocale) {
   setenv("LANG", "es_ES.UTF-8", 1);
-  const Settings s = Read();
-
+  Read();
+  const std::string temp = (root_ / "tmp" / "DiscPress").string(),
+                    out = (root_ / "home" / "DiscPress").string();
+  const std::string sound = (ProgramDir() / "Finish.wav").string(), exe = fs::read_symlink("/proc/self/exe");
+  const std::string kDefaults[] = {temp,  out,     "spa", "spa",      "1", "0",  "0",     "10000", "medium",
+                                   sound, "Arial", "65",  "16777215", "2", "24", "3.3.0", "0",     "0",
+                                   "0",   "20",    "1",   "0",        "0", "0",  exe};
+  static_assert(std::size(kDefaults) == std::size(kWriteOrder));
   EXPECT_EQ(store_->List().size(), std::size(kWriteOrder));
-  EXPECT_EQ(StoredText("TempPath"), (root_ / "tmp" / "DiscPress").string());
-  EXPECT_EQ(StoredText("OutPath"), (root_ / "home" / "DiscPress").string());
+  for (std::size_t i = 0; i < std::size(kWriteOrder); ++i)
+    EXPECT_EQ(Stored(kWriteOrder[i]), kDefaults[i]) << i;
   EXPECT_TRUE(fs::is_directory(root_ / "tmp" / "DiscPress"));
   EXPECT_TRUE(fs::is_directory(root_ / "home" / "DiscPress"));
-  EXPECT_EQ(StoredText("AudioLang"), "spa");
-  EXPECT_EQ(StoredText("SubtitleLang"), "spa");
-  EXPECT_EQ(StoredDword("ForcedSubtitle"), 1);
-  EXPECT_EQ(StoredDword("NoSubtitle"), 0);
-  EXPECT_EQ(StoredDword("Media"), 0);
-  EXPECT_EQ(StoredDword("CustomMedia"), 10000);
-  EXPECT_EQ(StoredText("Preset"), "medium");
-  EXPECT_EQ(StoredText("SoundPath"), (ProgramDir() / "Finish.wav").string());
-  EXPECT_EQ(StoredText("FontName"), "Arial");
-  EXPECT_EQ(StoredDword("FontSize"), 65);
-  EXPECT_EQ(StoredDword("FontColor"), 0xFFFFFF);
-  EXPECT_EQ(StoredDword("FontBorder"), 2);
-  EXPECT_EQ(StoredDword("FontBottomOffset"), 24);
-  EXPECT_EQ(StoredText("Version"), "3.3.0");
-  EXPECT_EQ(StoredDword("CRF"), 20);
-  EXPECT_EQ(StoredDword("Scrape"), 1);
-  for (const char* off : {"Down16", "Down6", "UseFlac", "SaveX264Log", "UseX265", "DivXPlusHD"})
-    EXPECT_EQ(StoredDword(off), 0) << off;
-  EXPECT_EQ(StoredText("InstallPath"), fs::read_symlink("/proc/self/exe").string());
-  EXPECT_STREQ(s.AudioLang, "spa");
-  EXPECT_STREQ(s.SubtitleLang, "spa");
   EXPECT_TRUE(prompter_.shown.empty());
 }
 
-TEST_F(SettingsTest, FirstStartWithoutAMappedLanguageKeepsEnglish) {
-  setenv("LANG", "C.UTF-8", 1);
-  const Settings s = Read();
-  EXPECT_STREQ(s.AudioLang, "eng");
-  EXPECT_EQ(StoredText("SubtitleLang"), "eng");
-}
-
 TEST_F(SettingsTest, SystemLanguageComesFromTheFirstSetLocaleVariable) {
-  struct Case {
-    const char* lc_all;
-    const char* lc_messages;
-    const char* lang;
-    const char* expected;
-  };
-  const Case cases[] = {
+  const struct {
+    const char *lc_all, *lc_messages, *lang, *expected;
+  } kCases[] = {
       {"de_DE.UTF-8", "fr_FR", "it_IT", "deu"}, {"", "pt_BR.UTF-8", "it_IT", "por"},
       {nullptr, nullptr, "hy_AM", "arm"},       {nullptr, nullptr, "nl", "nld"},
       {nullptr, nullptr, "sr_RS@latin", "srp"}, {"C", nullptr, "fr_FR", ""},
       {"POSIX", nullptr, "fr_FR", ""},          {nullptr, nullptr, "fil_PH", ""},  // not Finnish
       {nullptr, nullptr, "EN_US", ""},          {nullptr, nullptr, nullptr, ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : kCases) {
     auto set = [](const char* name, const char* v) { v ? setenv(name, v, 1) : unsetenv(name); };
     set("LC_ALL", c.lc_all);
     set("LC_MESSAGES", c.lc_messages);
@@ -175,86 +143,53 @@ TEST_F(SettingsTest, SystemLanguageComesFromTheFirstSetLocaleVariable) {
   }
 }
 
-TEST_F(SettingsTest, MissingValuesGetDefaultsAndAreStored) {
-  Read();
-  store_->SetDword("Media", 7);
-  store_->SetSz("Preset", "slower");
-  store_->Delete("CRF");
-  store_->Delete("FontName");
-
-  const Settings s = Read();
-  EXPECT_EQ(s.Media, 7);
-  EXPECT_STREQ(s.Preset, "slower");
-  EXPECT_EQ(s.CRF, 20);
-  EXPECT_STREQ(s.FontName, "Arial");
-  EXPECT_EQ(StoredDword("CRF"), 20);
-  EXPECT_EQ(StoredText("FontName"), "Arial");
-  EXPECT_EQ(StoredDword("Media"), 7);
-}
-
-TEST_F(SettingsTest, AMissingLanguageFollowsTheSystemAndLeavesTheOtherOne) {
-  setenv("LANG", "es_ES.UTF-8", 1);
-  Read();
-  store_->SetSz("AudioLang", "jpn");
-  store_->Delete("SubtitleLang");
-  Settings s = Read();
-  EXPECT_STREQ(s.AudioLang, "jpn");
-  EXPECT_STREQ(s.SubtitleLang, "spa");
-  EXPECT_EQ(StoredText("AudioLang"), "jpn");
-
-  store_->Delete("AudioLang");
-  store_->SetSz("SubtitleLang", "fre/fra");
-  s = Read();
-  EXPECT_STREQ(s.AudioLang, "spa");
-  EXPECT_STREQ(s.SubtitleLang, "fre/fra");
-
-  setenv("LANG", "C", 1);
-  store_->Delete("AudioLang");
-  s = Read();
-  EXPECT_STREQ(s.AudioLang, "eng");
-}
-
-TEST_F(SettingsTest, ValuesOfTheWrongTypeOrSizeGetTheirDefaultStored) {
-  Read();
-  store_->SetSz("CRF", "18");
+// One value planted over a stored default: what the next start reads, and
+// what the store holds after it (a missing or mistyped value is stored
+// again; a text too long for its buffer is a read error, but nothing was
+// missing, so nothing is rewritten).
+TEST_F(SettingsTest, MissingOrDamagedValuesReadTheirDefault) {
   const std::uint8_t eight[8] = {3, 0, 0, 0, 0, 0, 0, 0};
-  store_->Set("Scrape", RegValue{kRegDword, {eight, eight + 8}});
-  store_->Set("FontSize", RegValue{kRegDword, {40, 0}});
-  store_->SetBinary("Media", "\x05\x00\x00\x00", 4);
-  store_->SetDword("TempPath", 1);
-
-  const Settings s = Read();
-  EXPECT_EQ(s.CRF, 20);
-  EXPECT_EQ(s.Scrape, 1);
-  EXPECT_EQ(s.FontSize, 65);
-  EXPECT_EQ(s.Media, 0);
-  EXPECT_EQ(FieldText(s.TempPath), (root_ / "tmp" / "DiscPress").string());
-  EXPECT_EQ(StoredDword("CRF"), 20);
-  EXPECT_EQ(StoredDword("Scrape"), 1);
-  EXPECT_EQ(StoredDword("FontSize"), 65);
-  EXPECT_EQ(StoredDword("Media"), 0);
-  EXPECT_EQ(StoredText("TempPath"), (root_ / "tmp" / "DiscPress").string());
-}
-
-TEST_F(SettingsTest, TextsTooLongForTheirBufferAreReadErrors) {
-  Read();
-  store_->SetSz("Preset", "veryveryslowslow");  // 16 characters + NUL > 16
-  store_->SetSz("FontName", "Some Font");
-  store_->Set("AudioLang",
-              RegValue{kRegSz, {'g', 'e', 'r', '/', 'd', 'e', 'u', 'x'}});  // no room for the NUL
-
-  Settings s = Read();
-  EXPECT_STREQ(s.Preset, "medium");
-  EXPECT_STREQ(s.FontName, "Some Font");
-  EXPECT_STREQ(s.AudioLang, "eng");
-  // Nothing was missing, so nothing was rewritten.
-  EXPECT_EQ(StoredText("Preset"), "veryveryslowslow");
-
-  store_->SetSz("Preset", "123456789012345");  // exactly fills the buffer
-  store_->SetSz("AudioLang", "ger/deu");
-  s = Read();
-  EXPECT_STREQ(s.Preset, "123456789012345");
-  EXPECT_STREQ(s.AudioLang, "ger/deu");
+  const std::string temp = (root_ / "tmp" / "DiscPress").string();
+  const struct {
+    const char* lang;
+    const char* name;
+    std::optional<RegValue> planted;  // none: deleted
+    std::string read, stored;
+  } kCases[] = {
+      {"C", "Media", RegValue{kRegDword, {7, 0, 0, 0}}, "7", "7"},
+      {"C", "CRF", std::nullopt, "20", "20"},
+      {"C", "FontName", std::nullopt, "Arial", "Arial"},
+      {"C", "AudioLang", std::nullopt, "eng", "eng"},
+      {"es_ES.UTF-8", "SubtitleLang", std::nullopt, "spa", "spa"},
+      {"C", "CRF", RegValue{kRegSz, {'1', '8', 0}}, "20", "20"},
+      {"C", "Scrape", RegValue{kRegDword, {eight, eight + 8}}, "1", "1"},
+      {"C", "FontSize", RegValue{kRegDword, {40, 0}}, "65", "65"},
+      {"C", "Media", RegValue{kRegBinary, {5, 0, 0, 0}}, "0", "0"},
+      {"C", "TempPath", RegValue{kRegDword, {1, 0, 0, 0}}, temp, temp},
+      {"C", "Preset", Sz("veryveryslowslow"), "medium", "veryveryslowslow"},  // 16 + NUL > 16
+      {"C", "Preset", Sz("123456789012345"), "123456789012345", "123456789012345"},
+      {"C", "AudioLang", RegValue{kRegSz, {'g', 'e', 'r', '/', 'd', 'e', 'u', 'x'}}, "eng", "ger/deux"},
+      {"C", "AudioLang", Sz("ger/deu"), "ger/deu", "ger/deu"},
+  };
+  for (const auto& c : kCases) {
+    setenv("LANG", "C", 1);
+    Read();
+    store_->SetSz("AudioLang", "jpn");
+    setenv("LANG", c.lang, 1);
+    if (c.planted)
+      store_->Set(c.name, *c.planted);
+    else
+      store_->Delete(c.name);
+    const Settings s = Read();
+    const SettingInfo& info = *FindSetting(c.name);
+    const std::string read =
+        info.type == kRegSz ? std::string(SettingText(s, info)) : std::to_string(SettingDword(s, info));
+    EXPECT_EQ(read, c.read) << c.name;
+    EXPECT_EQ(Stored(c.name), c.stored) << c.name;
+    if (std::string_view(c.name) != "AudioLang") {
+      EXPECT_STREQ(s.AudioLang, "jpn") << c.name;
+    }
+  }
 }
 
 TEST_F(SettingsTest, FoldersThatCannotBeCreatedFallBackWithAWarning) {
@@ -270,7 +205,7 @@ TEST_F(SettingsTest, FoldersThatCannotBeCreatedFallBackWithAWarning) {
   EXPECT_EQ(FieldText(s.TempPath), failsafe_temp);
   EXPECT_TRUE(fs::is_directory(failsafe_temp));
   EXPECT_FALSE(fs::exists(root_ / "no"));  // only the last level is ever created
-  EXPECT_EQ(StoredText("TempPath"), failsafe_temp);
+  EXPECT_EQ(Stored("TempPath"), failsafe_temp);
   EXPECT_EQ(FieldText(s.OutPath), new_out);
   EXPECT_TRUE(fs::is_directory(new_out));
   ASSERT_EQ(prompter_.shown.size(), 1u);
@@ -287,7 +222,7 @@ TEST_F(SettingsTest, FoldersThatCannotBeCreatedFallBackWithAWarning) {
   s = Read();
   const std::string failsafe_out = (root_ / "home" / "DiscPress Output").string();
   EXPECT_EQ(FieldText(s.TempPath), failsafe_temp);
-  EXPECT_EQ(StoredText("OutPath"), failsafe_out);
+  EXPECT_EQ(Stored("OutPath"), failsafe_out);
   ASSERT_EQ(prompter_.shown.size(), 2u);
   EXPECT_NE(prompter_.shown[0].text.find("TEMP folder '" + file_not_folder.string() + "'"),
             std::string::npos);
@@ -302,11 +237,11 @@ TEST_F(SettingsTest, AnOlderVersionIsReadAsItIsAndRewrittenAtTheNextWrite) {
   store_->SetSz("InstallPath", "/opt/old/DiscPress");
   Settings s = Read();
   EXPECT_STREQ(s.Version, "3.1.2");
-  EXPECT_EQ(StoredText("Version"), "3.1.2");
+  EXPECT_EQ(Stored("Version"), "3.1.2");
   EscriuRegistre(*store_, s);
   EXPECT_STREQ(s.Version, "3.3.0");
-  EXPECT_EQ(StoredText("Version"), "3.3.0");
-  EXPECT_EQ(StoredText("InstallPath"), ProgramPath().string());
+  EXPECT_EQ(Stored("Version"), "3.3.0");
+  EXPECT_EQ(Stored("InstallPath"), ProgramPath().string());
 }
 
 // One value the store refuses (here a trigger stands for a disk that fills
@@ -324,8 +259,8 @@ TEST_F(SettingsTest, TheBlockIsWrittenWholeOrNotAtAll) {
   s.CRF = 18;    // written before Scrape
   s.Scrape = 3;  // refused
   EscriuRegistre(*store_, s);
-  EXPECT_EQ(StoredDword("CRF"), 20);
-  EXPECT_EQ(StoredDword("Scrape"), 1);
+  EXPECT_EQ(Stored("CRF"), "20");
+  EXPECT_EQ(Stored("Scrape"), "1");
   EXPECT_TRUE(store_->write_failed());
 }
 
@@ -363,43 +298,38 @@ TEST(SettingsTable, LookupIgnoresCaseAndTextsMustFit) {
 }
 
 TEST(AplicaSettingsUI, WhatTheMainWindowShows) {
-  Settings s;
-  LoadDefaults(s);
-  s.CustomMedia = 12000;
-  CopyText(s.Preset, "veryslow");
-  MainWindowSettings ui = AplicaSettingsUI(s);
-  EXPECT_EQ(ui.custom_media_label, "12000 MB");
-  EXPECT_DOUBLE_EQ(ui.custom_media_value, 12e9);
-  EXPECT_EQ(ui.media_index, 0);
-  EXPECT_EQ(ui.preset, "veryslow");
-  EXPECT_EQ(ui.bitrate_field, BitrateField::kUnchanged);
-  EXPECT_EQ(ui.scrape_checked, 1);
-  EXPECT_FALSE(ui.save_x264_log);
-
-  s.CRF = 18;
-  for (int media : {5, 7}) {
-    s.Media = media;
-    ui = AplicaSettingsUI(s);
-    EXPECT_EQ(ui.media_index, media);
-    EXPECT_EQ(ui.bitrate_field, BitrateField::kCrf);
-    EXPECT_EQ(ui.bitrate_value, 18);
+  const struct {
+    int media, scrape;
+    int media_index;
+    BitrateField field;
+    int value, scrape_checked;
+  } kCases[] = {
+      {0, 1, 0, BitrateField::kUnchanged, 0, 1}, {5, 3, 5, BitrateField::kCrf, 18, 3},
+      {7, 6, 7, BitrateField::kCrf, 18, -1},     {8, -1, 8, BitrateField::kDisabled, 1, -1},
+      {9, 0, 0, BitrateField::kUnchanged, 0, 0},
+  };
+  for (const auto& c : kCases) {
+    Settings s;
+    LoadDefaults(s);
+    s.CustomMedia = 12000;
+    CopyText(s.Preset, "veryslow");
+    s.CRF = 18;
+    s.Media = c.media;
+    s.Scrape = c.scrape;
+    s.SaveX264Log = c.media == 5;
+    const MainWindowSettings ui = AplicaSettingsUI(s);
+    EXPECT_EQ(ui.custom_media_label, "12000 MB");
+    EXPECT_DOUBLE_EQ(ui.custom_media_value, 12e9);
+    EXPECT_EQ(ui.preset, "veryslow");
+    EXPECT_EQ(ui.media_index, c.media_index) << c.media;
+    EXPECT_EQ(ui.bitrate_field, c.field) << c.media;
+    if (c.field != BitrateField::kUnchanged) {
+      EXPECT_EQ(ui.bitrate_value, c.value) << c.media;
+    }
+    EXPECT_EQ(ui.scrape_checked, c.scrape_checked) << c.scrape;
+    EXPECT_EQ(ui.save_x264_log, c.media == 5);
   }
-  s.Media = 8;
-  ui = AplicaSettingsUI(s);
-  EXPECT_EQ(ui.bitrate_field, BitrateField::kDisabled);
-  EXPECT_EQ(ui.bitrate_value, 1);
-  s.Media = 9;
-  EXPECT_EQ(AplicaSettingsUI(s).media_index, 0);
-
-  s.Scrape = 3;
-  s.SaveX264Log = 1;
-  ui = AplicaSettingsUI(s);
-  EXPECT_STREQ(kScrapeItems[static_cast<std::size_t>(ui.scrape_checked)], "Local Title (year)");
-  EXPECT_TRUE(ui.save_x264_log);
-  for (int bad : {6, -1}) {
-    s.Scrape = bad;
-    EXPECT_EQ(AplicaSettingsUI(s).scrape_checked, -1);
-  }
+  EXPECT_STREQ(kScrapeItems[3], "Local Title (year)");
 }
 
 TEST_F(SettingsTest, MachineIdFromTheIdFileElseTheVolume) {
