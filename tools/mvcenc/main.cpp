@@ -1,7 +1,9 @@
 // Stand-in for the MVCenc 3D encoder. It encodes the base view to H.264 at
-// the given bitrate and peak limits (the dependent view must exist but is not
-// coded: the output is a plain 2D stream), printing "MVCenc [N.N%] n/N frames"
-// lines whose shape the progress reader takes from the encoder's console title.
+// the given bitrate and peak limits and writes a stereo stream whose
+// dependent view repeats the base view picture for picture (the dependent
+// view file must exist but is not coded), printing "MVCenc [N.N%] n/N
+// frames" lines whose shape the progress reader takes from the encoder's
+// console title.
 //
 //   MVCenc <base view> <dependent view> <frames> <output> <kbps> <quality 1-7> <max kbps> <buffer kbit>
 
@@ -10,6 +12,8 @@
 #include <string>
 
 #include "toolkit/files.h"
+#include "toolkit/h264_views.h"
+#include "toolkit/mapped_file.h"
 #include "toolkit/run.h"
 #include "util/text.h"
 
@@ -66,6 +70,27 @@ int main(int argc, char** argv) {
   if (rc != 0) {
     std::remove(output.c_str());
     return Fail(Format("encoding failed (ffmpeg exit code %d)", rc));
+  }
+  // The base view stream gets its dependent view beside it.
+  const std::string stereo = output + ".views";
+  bool ok = false;
+  {
+    MappedFile base_view;
+    FilePtr out(std::fopen(stereo.c_str(), "wb"));
+    if (base_view.Open(output) && out) {
+      bool written = true;
+      ok = RepeatBaseAsDependentView(base_view.data(), base_view.size(),
+                                     [&](const std::uint8_t* p, std::size_t n) {
+                                       written = written && std::fwrite(p, 1, n, out.get()) == n;
+                                     }) &&
+           written;
+      ok = std::fclose(out.release()) == 0 && ok;
+    }
+  }
+  if (!ok || std::rename(stereo.c_str(), output.c_str()) != 0) {
+    std::remove(stereo.c_str());
+    std::remove(output.c_str());
+    return Fail("can't write the dependent view into \"" + output + "\"");
   }
   return 0;
 }

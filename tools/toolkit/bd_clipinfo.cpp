@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "toolkit/bd_extension.h"
 #include "toolkit/files.h"
 
 namespace dp::tools {
@@ -78,9 +79,34 @@ std::vector<std::uint8_t> EntryPointMap(const ClipInfo& clip) {
   return b;
 }
 
+void AppendProgramInfo(std::vector<std::uint8_t>& b, const ClipInfo& clip) {
+  const std::size_t start = b.size();
+  PutBe32(b, 0);
+  b.push_back(0);
+  b.push_back(1);  // one program from packet 0
+  PutBe32(b, 0);
+  PutBe16(b, clip.pmt_pid);
+  b.push_back(static_cast<std::uint8_t>(clip.streams.size()));
+  b.push_back(0);
+  for (const ClipStream& s : clip.streams) {
+    PutBe16(b, s.pid);
+    PutAttributes(b, s);
+  }
+  PutLength(b, start);
+}
+
+void AppendCpi(std::vector<std::uint8_t>& b, const ClipInfo& clip) {
+  const std::size_t start = b.size();
+  PutBe32(b, 0);
+  PutBe16(b, 1);  // CPI type: EP map
+  const std::vector<std::uint8_t> map = EntryPointMap(clip);
+  b.insert(b.end(), map.begin(), map.end());
+  PutLength(b, start);
+}
+
 }  // namespace
 
-std::vector<std::uint8_t> BuildClipInfo(const ClipInfo& clip) {
+std::vector<std::uint8_t> BuildClipInfo(const ClipInfo& clip, const ClipInfo* dependent) {
   std::vector<std::uint8_t> b;
   for (char c : std::string("HDMV0200")) b.push_back(static_cast<std::uint8_t>(c));
   b.resize(40, 0);  // section addresses, filled in below
@@ -89,8 +115,8 @@ std::vector<std::uint8_t> BuildClipInfo(const ClipInfo& clip) {
   PutBe32(b, 0);
   PutBe16(b, 0);
   b.push_back(1);  // clip stream type: AV stream
-  b.push_back(1);  // application type: main TS of a movie
-  PutBe32(b, 0);   // no ATC delta
+  b.push_back(clip.application_type);
+  PutBe32(b, 0);  // no ATC delta
   PutBe32(b, kRecordingRate);
   PutBe32(b, clip.packets);
   b.resize(b.size() + 128, 0);
@@ -114,28 +140,28 @@ std::vector<std::uint8_t> BuildClipInfo(const ClipInfo& clip) {
   PutLength(b, sequence);
 
   const std::size_t program = b.size();
-  PutBe32(b, 0);
-  b.push_back(0);
-  b.push_back(1);  // one program from packet 0
-  PutBe32(b, 0);
-  PutBe16(b, clip.pmt_pid);
-  b.push_back(static_cast<std::uint8_t>(clip.streams.size()));
-  b.push_back(0);
-  for (const ClipStream& s : clip.streams) {
-    PutBe16(b, s.pid);
-    PutAttributes(b, s);
-  }
-  PutLength(b, program);
-
+  AppendProgramInfo(b, clip);
   const std::size_t cpi = b.size();
-  PutBe32(b, 0);
-  PutBe16(b, 1);  // CPI type: EP map
-  const std::vector<std::uint8_t> map = EntryPointMap(clip);
-  b.insert(b.end(), map.begin(), map.end());
-  PutLength(b, cpi);
+  AppendCpi(b, clip);
 
   const std::size_t marks = b.size();
   PutBe32(b, 0);  // no clip marks
+
+  std::vector<ExtensionEntry> extensions;
+  if (!clip.extent_starts.empty()) {
+    ExtensionEntry e{2, 4, {}};
+    PutBe32(e.data, static_cast<std::uint32_t>(4 + 4 * clip.extent_starts.size()));
+    PutBe32(e.data, static_cast<std::uint32_t>(clip.extent_starts.size()));
+    for (std::uint32_t spn : clip.extent_starts) PutBe32(e.data, spn);
+    extensions.push_back(std::move(e));
+  }
+  if (dependent) {
+    extensions.push_back({2, 5, {}});
+    AppendProgramInfo(extensions.back().data, *dependent);
+    extensions.push_back({2, 6, {}});
+    AppendCpi(extensions.back().data, *dependent);
+  }
+  if (!extensions.empty()) SetBe32(&b[24], AppendExtensionData(b, extensions));
 
   SetBe32(&b[8], static_cast<std::uint32_t>(sequence));
   SetBe32(&b[12], static_cast<std::uint32_t>(program));

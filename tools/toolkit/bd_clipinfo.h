@@ -29,9 +29,15 @@ struct ClipInfo {
   std::vector<ClipStream> streams;
   unsigned video_pid = 0;
   std::vector<EntryPoint> entry_points;
+  std::uint8_t application_type = 1;  // 1 a movie's main stream, 8 the dependent view of a 3D one
+  // Source packets where the clip's extents in the interleaved 3D file
+  // start; none for a 2D clip.
+  std::vector<std::uint32_t> extent_starts;
 };
 
-std::vector<std::uint8_t> BuildClipInfo(const ClipInfo& clip);
+// With `dependent`, the main clip of a 3D movie: its extension data adds the
+// dependent view clip's program and EP map.
+std::vector<std::uint8_t> BuildClipInfo(const ClipInfo& clip, const ClipInfo* dependent = nullptr);
 
 // Attribute codes of the clip and playlist stream tables; 0 when the value
 // has no code.

@@ -25,11 +25,18 @@ void PutHdmvEntry(std::vector<std::uint8_t>& b, unsigned object) {
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildIndex() {
+std::vector<std::uint8_t> BuildIndex(bool stereo, std::uint8_t format, std::uint8_t rate) {
   std::vector<std::uint8_t> b = Header("INDX0200");
   b.resize(40, 0);  // index start at 8, no extension data
-  PutBe32(b, 34);   // AppInfoBDMV: no flags, no preferred format, no user data
-  b.resize(b.size() + 34, 0);
+  PutBe32(b, 34);   // AppInfoBDMV: flags, preferred format, no user data
+  if (stereo) {
+    // 3D output preferred, stereoscopic content present.
+    b.push_back(0x60);
+    b.push_back(static_cast<std::uint8_t>((format << 4) | (rate & 0x0F)));
+    b.resize(b.size() + 32, 0);
+  } else {
+    b.resize(b.size() + 34, 0);
+  }
   const std::size_t index = b.size();
   PutBe32(b, 0);
   PutHdmvEntry(b, 0);          // First Playback

@@ -7,8 +7,10 @@
 
 namespace dp::tools {
 
-// First Playback and title 1 both run movie object 0; no top menu.
-std::vector<std::uint8_t> BuildIndex();
+// First Playback and title 1 both run movie object 0; no top menu. A 3D
+// disc says it holds stereoscopic content, prefers 3D output and names its
+// video's format and rate (the clip information's codes).
+std::vector<std::uint8_t> BuildIndex(bool stereo = false, std::uint8_t format = 0, std::uint8_t rate = 0);
 
 // One movie object that plays playlist `playlist` (PlayPL) and ends.
 std::vector<std::uint8_t> BuildMovieObject(unsigned playlist);

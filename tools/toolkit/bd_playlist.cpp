@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "toolkit/bd_extension.h"
 #include "toolkit/files.h"
 
 namespace dp::tools {
@@ -53,6 +54,69 @@ bool ParseStreamTable(const std::vector<std::uint8_t>& b, std::size_t item, std:
   return true;
 }
 
+// The clips of the 3D sub-paths in the extension data at `ext`.
+void ParseDependentViewClips(const std::vector<std::uint8_t>& b, std::size_t ext,
+                             std::vector<std::string>& out) {
+  if (ext == 0 || !Has(b, ext, 12)) return;
+  for (unsigned k = 0; k < b[ext + 11] && Has(b, ext + 12 + 12 * k, 12); ++k) {
+    const std::uint8_t* e = &b[ext + 12 + 12 * k];
+    std::size_t pos = ext + Be32(e + 4);
+    if (Be16(e) != 2 || Be16(e + 2) != 2 || !Has(b, pos, 6)) continue;
+    const unsigned paths = Be16(&b[pos + 4]);
+    pos += 6;
+    for (unsigned p = 0; p < paths && Has(b, pos, 10); ++p) {
+      const std::size_t next = pos + 4 + Be32(&b[pos]);
+      std::size_t item = pos + 10;
+      for (unsigned i = 0; b[pos + 5] == 8 && i < b[pos + 9] && Has(b, item, 7); ++i) {
+        out.emplace_back(reinterpret_cast<const char*>(&b[item + 2]), 5);
+        item += 2 + Be16(&b[item]);
+      }
+      pos = next;
+    }
+  }
+}
+
+// The extension data of a 3D playlist of one play item from `in_time` to
+// `out_time`: sub-path 0 plays the dependent view's clip in sync with it,
+// and the stereoscopic stream table finds the view there.
+std::vector<ExtensionEntry> StereoExtensions(const PlaylistStream& dependent, const std::string& clip,
+                                             std::uint32_t in_time, std::uint32_t out_time,
+                                             const std::vector<PlaylistStream>& streams) {
+  std::vector<std::uint8_t> stn;
+  PutBe16(stn, 0);                      // no fixed offset during pop-ups
+  stn.insert(stn.end(), {9, 2, 0, 0});  // entry of sub-path 0, sub-clip 0
+  PutBe16(stn, dependent.pid);
+  stn.insert(stn.end(), 4, 0);
+  stn.insert(stn.end(),
+             {5, dependent.coding_type,
+              static_cast<std::uint8_t>((dependent.format << 4) | (dependent.rate & 0x0F)), 0, 0, 0});
+  PutBe16(stn, 0);  // no offset sequences
+  for (const PlaylistStream& s : streams)
+    if (s.kind == PlaylistStream::kSubtitle) stn.insert(stn.end(), {0xFF, 0});  // flat captions
+  std::vector<std::uint8_t> table;
+  PutBe16(table, static_cast<unsigned>(stn.size()));
+  table.insert(table.end(), stn.begin(), stn.end());
+
+  std::vector<std::uint8_t> item;
+  item.insert(item.end(), clip.begin(), clip.end());
+  item.resize(5, '0');
+  for (char c : std::string("M2TS")) item.push_back(static_cast<std::uint8_t>(c));
+  item.insert(item.end(), {0, 0, 0, 0x02, 0});  // connection condition 1, one clip; STC 0
+  PutBe32(item, in_time);
+  PutBe32(item, out_time);
+  PutBe16(item, 0);                                     // in sync with play item 0 ...
+  PutBe32(item, in_time);                               // ... from its start
+  std::vector<std::uint8_t> path = {0, 8, 0, 0, 0, 1};  // type 8: the dependent view, not repeated; one item
+  PutBe16(path, static_cast<unsigned>(item.size()));
+  path.insert(path.end(), item.begin(), item.end());
+  std::vector<std::uint8_t> paths;
+  PutBe32(paths, static_cast<std::uint32_t>(2 + 4 + path.size()));
+  PutBe16(paths, 1);
+  PutBe32(paths, static_cast<std::uint32_t>(path.size()));
+  paths.insert(paths.end(), path.begin(), path.end());
+  return {{2, 1, table}, {2, 2, paths}};
+}
+
 }  // namespace
 
 double Playlist::Duration() const {
@@ -98,13 +162,15 @@ bool ParsePlaylist(const std::vector<std::uint8_t>& b, Playlist& out) {
       out.chapters.push_back(item_start[item] + std::max(0.0, offset));
     }
   }
+  ParseDependentViewClips(b, Be32(&b[16]), out.dependent_view_clips);
   return !out.items.empty();
 }
 
 std::vector<std::uint8_t> BuildPlaylist(const std::string& clip, double duration,
                                         const std::vector<PlaylistStream>& streams,
                                         const std::vector<double>& chapters, bool right_eye_base,
-                                        std::uint32_t in_time) {
+                                        std::uint32_t in_time, const PlaylistStream* dependent,
+                                        const std::string& dependent_clip) {
   std::vector<std::uint8_t> stn;  // stream table after its length field
   auto count = [&streams](PlaylistStream::Kind k) {
     return static_cast<std::uint8_t>(
@@ -179,6 +245,9 @@ std::vector<std::uint8_t> BuildPlaylist(const std::string& clip, double duration
   }
   SetBe32(&b[8], static_cast<std::uint32_t>(list));
   SetBe32(&b[12], static_cast<std::uint32_t>(marks));
+  if (dependent)
+    SetBe32(&b[16],
+            AppendExtensionData(b, StereoExtensions(*dependent, dependent_clip, in_time, out_time, streams)));
   return b;
 }
 

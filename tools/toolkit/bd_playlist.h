@@ -31,6 +31,8 @@ struct Playlist {
   std::vector<PlayItem> items;
   std::vector<PlaylistStream> streams;  // the first play item's video, audio and subtitle streams
   std::vector<double> chapters;         // entry marks, seconds from the playlist start
+  // Clips of the extension's 3D sub-paths (type 8: the dependent view).
+  std::vector<std::string> dependent_view_clips;
   double Duration() const;
 };
 
@@ -41,9 +43,13 @@ bool ParsePlaylist(const std::vector<std::uint8_t>& bytes, Playlist& out);
 // A playlist of one play item naming `clip` for `duration` seconds from
 // `in_time` (45 kHz: the clip's presentation start, where players look the
 // first packet up), its stream table and one entry mark per chapter time.
+// A `dependent` view (MVC, in clip `dependent_clip`) adds the extension data
+// of a 3D playlist: the sub-path that plays that clip alongside, and the
+// stereoscopic stream table naming the view in it.
 std::vector<std::uint8_t> BuildPlaylist(const std::string& clip, double duration,
                                         const std::vector<PlaylistStream>& streams,
                                         const std::vector<double>& chapters, bool right_eye_base,
-                                        std::uint32_t in_time = 0);
+                                        std::uint32_t in_time = 0, const PlaylistStream* dependent = nullptr,
+                                        const std::string& dependent_clip = "");
 
 }  // namespace dp::tools

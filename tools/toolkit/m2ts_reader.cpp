@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "toolkit/bit_reader.h"
 #include "toolkit/files.h"
 #include "util/text.h"
 
@@ -14,34 +15,6 @@ constexpr std::size_t kSourcePacket = 192;
 // The start of a video PES is enough to tell its picture type: the slice
 // header follows the parameter sets and SEI within a few kilobytes.
 constexpr std::size_t kPictureProbe = 64 * 1024;
-
-// Exp-Golomb reader over a NAL unit's payload, emulation bytes dropped.
-class BitReader {
- public:
-  BitReader(const std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i < n && rbsp_.size() < 32; ++i) {
-      if (i >= 2 && p[i] == 3 && p[i - 1] == 0 && p[i - 2] == 0) continue;
-      rbsp_.push_back(p[i]);
-    }
-  }
-  unsigned Bit() {
-    if (pos_ >= rbsp_.size() * 8) return 1;  // past the end reads as the stop bit
-    const unsigned b = (rbsp_[pos_ / 8] >> (7 - pos_ % 8)) & 1;
-    ++pos_;
-    return b;
-  }
-  unsigned Ue() {
-    int zeros = 0;
-    while (Bit() == 0 && zeros < 31) ++zeros;
-    unsigned v = 0;
-    for (int i = 0; i < zeros; ++i) v = (v << 1) | Bit();
-    return (1u << zeros) - 1 + v;
-  }
-
- private:
-  std::vector<std::uint8_t> rbsp_;
-  std::size_t pos_ = 0;
-};
 
 // Whether the picture that starts in `data` can be decoded on its own:
 // for H.264 an IDR or an I/SI slice, for HEVC an IRAP picture. -1 when no
@@ -59,7 +32,7 @@ int RandomAccessPicture(std::uint8_t stream_type, const std::vector<std::uint8_t
     const unsigned type = head & 0x1F;
     if (type == 5) return 1;
     if (type == 1) {
-      BitReader bits(&data[i + 4], data.size() - i - 4);
+      BitReader bits(Unescape(&data[i + 4], std::min<std::size_t>(data.size() - i - 4, 32)));
       bits.Ue();  // first_mb_in_slice
       const unsigned slice_type = bits.Ue() % 5;
       return slice_type == 2 || slice_type == 4 ? 1 : 0;
@@ -209,7 +182,10 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
               st.language.assign(reinterpret_cast<const char*>(&s[d + 2]), 3);
           out.streams.push_back(st);
           if (IsAudioStreamType(st.stream_type)) audio_pts.push_back({st.pid, {}});
-          if (out.video_pid == 0 && IsVideoStreamType(st.stream_type) && st.stream_type != 0x20) {
+          // The base view before a dependent view; a dependent view's own
+          // clip has only that.
+          if (IsVideoStreamType(st.stream_type) && (out.video_pid == 0 || video_type == 0x20) &&
+              st.stream_type != video_type) {
             out.video_pid = st.pid;
             video_type = st.stream_type;
           }

@@ -11,6 +11,7 @@
 #include "toolkit/m2ts_reader.h"
 #include "toolkit/probe.h"
 #include "toolkit/run.h"
+#include "tsMuxeR/ssif.h"
 #include "util/text.h"
 
 namespace dp::tools {
@@ -26,12 +27,13 @@ bool Refuse(const std::string& message) {
 
 // The clip's streams as its program map lists them, with the coding type
 // and language the muxer's table gives and the attributes ffprobe reads.
+// A dependent view's clip is not probed: ffprobe can't read the view alone.
 bool DescribeClip(const std::string& stream, const std::vector<PlaylistStream>& table, ClipInfo& clip,
-                  std::string& error) {
+                  std::string& error, bool probed = true) {
   M2tsInfo ts;
   if (!ReadM2ts(stream, ts, error)) return false;
   ProbeResult probe;
-  if (!Probe(stream, probe)) {
+  if (probed && !Probe(stream, probe)) {
     error = "Can't read the stream attributes of \"" + stream + "\".";
     return false;
   }
@@ -94,10 +96,32 @@ std::string MakeTree(const std::string& root) {
 }
 
 bool WriteDiscFiles(const std::string& root, double duration, const std::vector<PlaylistStream>& streams,
-                    const std::vector<double>& chapters, bool right_eye_base) {
-  ClipInfo clip;
+                    const std::vector<double>& chapters, bool right_eye_base,
+                    const PlaylistStream* dependent) {
+  ClipInfo clip, dependent_clip;
   std::string error;
-  if (!DescribeClip(root + "/BDMV/STREAM/00000.m2ts", streams, clip, error)) return Refuse(error);
+  const std::string stream_dir = root + "/BDMV/STREAM";
+  if (!DescribeClip(stream_dir + "/00000.m2ts", streams, clip, error)) return Refuse(error);
+  PlaylistStream view;
+  if (dependent) {
+    view = *dependent;
+    if (!DescribeClip(stream_dir + "/00001.m2ts", {view}, dependent_clip, error, false)) return Refuse(error);
+    // The dependent view has the base view's picture.
+    for (const ClipStream& c : clip.streams)
+      if (c.pid == clip.video_pid)
+        for (ClipStream& d : dependent_clip.streams) {
+          d.format = view.format = c.format;
+          d.rate = view.rate = c.rate;
+          d.aspect = c.aspect;
+        }
+    dependent_clip.application_type = 8;
+    std::error_code ec;
+    fs::create_directories(stream_dir + "/SSIF", ec);
+    if (ec || !WriteInterleavedFile(stream_dir + "/00000.m2ts", stream_dir + "/00001.m2ts",
+                                    stream_dir + "/SSIF/00000.ssif", clip.extent_starts,
+                                    dependent_clip.extent_starts))
+      return Refuse("Can't write the interleaved 3D file of \"" + root + "\".");
+  }
   // The play item covers the clip as muxed, from its first picture to the
   // end of its last video or audio frame; a cut or a shorter stream than the
   // source shortens it.
@@ -112,15 +136,17 @@ bool WriteDiscFiles(const std::string& root, double duration, const std::vector<
         t.format = c.format;
         t.rate = c.rate;
       }
-  const std::vector<std::uint8_t> mpls = BuildPlaylist("00000", duration, table, chapters, right_eye_base,
-                                                       static_cast<std::uint32_t>(clip.start_pts / 2));
-  const std::vector<std::uint8_t> clpi = BuildClipInfo(clip);
-  const std::vector<std::uint8_t> index = BuildIndex();
+  const std::vector<std::uint8_t> mpls =
+      BuildPlaylist("00000", duration, table, chapters, right_eye_base,
+                    static_cast<std::uint32_t>(clip.start_pts / 2), dependent ? &view : nullptr, "00001");
+  const std::vector<std::uint8_t> clpi = BuildClipInfo(clip, dependent ? &dependent_clip : nullptr);
+  const std::vector<std::uint8_t> index = BuildIndex(dependent != nullptr, view.format, view.rate);
   const std::vector<std::uint8_t> object = BuildMovieObject(0);
   bool ok = true;
   for (const std::string& base : {root + "/BDMV", root + "/BDMV/BACKUP"}) {
     ok = WriteBytes(base + "/PLAYLIST/00000.mpls", mpls) && ok;
     ok = WriteBytes(base + "/CLIPINF/00000.clpi", clpi) && ok;
+    if (dependent) ok = WriteBytes(base + "/CLIPINF/00001.clpi", BuildClipInfo(dependent_clip)) && ok;
     ok = WriteBytes(base + "/index.bdmv", index) && ok;
     ok = WriteBytes(base + "/MovieObject.bdmv", object) && ok;
   }

@@ -6,15 +6,28 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/h264_views.h"
 #include "tsMuxeR/m2ts_writer.h"
 
 namespace dp::tools {
 
+// The dependent view of a 3D video: its access units (in `stream`, a mapped
+// file) go to their own clip, one beside each base view picture with the
+// same timestamps.
+struct DependentView {
+  unsigned base_pid = 0x1011;
+  M2tsStream stream;
+  std::string output;
+  const std::uint8_t* data = nullptr;
+  const std::vector<std::vector<NalSpan>>* units = nullptr;
+};
+
 // `progress` gets the share of the input read so far (0..1). False, with a
-// message, when the input can't be read, a PES belongs to no stream, or a
-// video or audio stream has no packet at all.
+// message, when the input can't be read, a PES belongs to no stream, a
+// video or audio stream has no packet at all, or the dependent view's
+// pictures do not pair with the base view's.
 bool RepackM2ts(const std::string& input, const std::string& output, const std::vector<M2tsStream>& streams,
-                const M2tsSettings& settings, const std::function<void(double)>& progress,
-                std::string& error);
+                const M2tsSettings& settings, const std::function<void(double)>& progress, std::string& error,
+                const DependentView* dependent = nullptr);
 
 }  // namespace dp::tools

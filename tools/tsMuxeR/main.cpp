@@ -1,8 +1,9 @@
 // Stand-in for the tsMuxeR muxer: reads the ".meta" control file and writes a
 // Blu-ray/AVCHD folder tree (BDMV/STREAM/00000.m2ts, its playlist with the
 // chapter marks, ...) or, for an output ending in ".iso", an image of that
-// tree. Progress goes to standard output as "N.N% complete" lines after a
-// first line.
+// tree. An MVC track adds the dependent view of a 3D disc (its own clip and
+// the interleaved file of both). Progress goes to standard output as
+// "N.N% complete" lines after a first line.
 //
 //   tsMuxeR <file.meta> <output folder or file.iso>
 
@@ -18,6 +19,8 @@
 
 #include "toolkit/bd_playlist.h"
 #include "toolkit/files.h"
+#include "toolkit/h264_views.h"
+#include "toolkit/mapped_file.h"
 #include "toolkit/probe.h"
 #include "toolkit/run.h"
 #include "tsMuxeR/bd_tree.h"
@@ -95,9 +98,21 @@ int main(int argc, char** argv) {
   } scratch;
   auto& wrappers = scratch.files;
   int video_pid = 0x1011, audio_pid = 0x1100, pgs_pid = 0x1200;
+  // The dependent view of a 3D video: the file it is read from (the
+  // dependent view alone, or a stream of both views that the base view's
+  // track names too) and where its access units lie in it.
+  std::string mvc_file;
+  MappedFile mvc_stream;
+  ViewSplit mvc;
   for (const MetaTrack& t : meta.tracks) {
     if (t.codec == "V_MPEG4/ISO/MVC") {
-      std::printf("Note: the MVC view of \"%s\" is not muxed by this stand-in.\r\n", t.file.c_str());
+      mvc_file = LocalPath(t.file);
+      if (!IsFile(mvc_file) || !mvc_stream.Open(mvc_file))
+        return Fail("Can't open file \"" + mvc_file + "\".");
+      mvc = SplitViews(mvc_stream.data(), mvc_stream.size());
+      if (mvc.dependent.empty())
+        return Fail("The MVC track of \"" + mvc_file +
+                    "\" holds no dependent view: a 3D disc can't be made.");
       continue;
     }
     if (t.codec.starts_with("S_TEXT")) {
@@ -107,6 +122,14 @@ int main(int argc, char** argv) {
     Input in;
     in.file = LocalPath(t.file);
     if (!IsFile(in.file)) return Fail("Can't open file \"" + in.file + "\".");
+    if (!mvc_file.empty() && in.file == mvc_file && t.codec.starts_with("V_")) {
+      // A stream of both views: the base view goes on alone.
+      const std::string base = in.file + Format(".standin-%d.base.264", static_cast<int>(::getpid()));
+      scratch.files.push_back(base);
+      if (mvc.base_pictures == 0 || !WriteBytes(base, AnnexB(mvc_stream.data(), mvc.base)))
+        return Fail("Can't read the base view of \"" + in.file + "\".");
+      in.file = base;
+    }
     const std::string kind = t.codec.starts_with("V_")   ? "video"
                              : t.codec.starts_with("A_") ? "audio"
                                                          : "subtitle";
@@ -263,9 +286,21 @@ int main(int argc, char** argv) {
       if (it->video) settings.pcr_pid = it->pid;
   if (meta.Has("--vbv-len") && LeadingInt(meta.Get("--vbv-len")) > 0)
     settings.lead_seconds = LeadingInt(meta.Get("--vbv-len")) / 1000.0;
+  DependentView dependent;
+  PlaylistStream dependent_entry;
+  if (!mvc_file.empty()) {
+    dependent.base_pid = static_cast<unsigned>(video_pid - 1);
+    dependent.stream = {static_cast<unsigned>(video_pid), 0x20, "", true};
+    dependent.output = DirName(stream_file) + "/00001.m2ts";
+    dependent.data = mvc_stream.data();
+    dependent.units = &mvc.dependent;
+    dependent_entry.pid = dependent.stream.pid;
+    dependent_entry.coding_type = 0x20;
+  }
   std::string repack_error;
   const bool repacked = RepackM2ts(
-      framed, stream_file, streams, settings, [&](double share) { report(0.9 + 0.1 * share); }, repack_error);
+      framed, stream_file, streams, settings, [&](double share) { report(0.9 + 0.1 * share); }, repack_error,
+      mvc_file.empty() ? nullptr : &dependent);
   std::remove(framed.c_str());
   if (!repacked) {
     discard_tree();
@@ -280,7 +315,8 @@ int main(int argc, char** argv) {
     const int minutes = meta.Has("--auto-chapters") ? LeadingInt(meta.Get("--auto-chapters")) : 5;
     for (double t = 0; t < duration || t == 0; t += std::max(1, minutes) * 60.0) chapters.push_back(t);
   }
-  if (!WriteDiscFiles(root, duration, table, chapters, meta.Has("--right-eye"))) {
+  if (!WriteDiscFiles(root, duration, table, chapters, meta.Has("--right-eye"),
+                      mvc_file.empty() ? nullptr : &dependent_entry)) {
     discard_tree();
     return Fail("Can't write the disc files of \"" + root + "\".");
   }
