@@ -7,6 +7,7 @@
 #include <string>
 
 #include "command.h"
+#include "pipeline/step.h"
 #include "queue/progress.h"
 
 namespace dp::cli {
@@ -36,7 +37,7 @@ int CmdProgress(const Args& in) {
   if (has_frames && !ParseInt32(frames_text, frame_count)) return Usage("progress");
 
   std::string input((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
-  const ProgressReader reader = ProgressReaderFor(status);
+  const ProgressReader reader = ReaderForStatus(status);
   if (ReadsPipe(reader)) {
     input.resize(std::min(input.size(), kProgressPipeChunk));
   } else if (ReadsTitle(reader)) {
@@ -45,7 +46,7 @@ int CmdProgress(const Args& in) {
     if (input.ends_with('\r')) input.pop_back();
     if (input.empty()) return kOk;  // an empty title ends the tick
   }
-  const ProgressRead read = ReadProgress(status, input, frame_count);
+  const ProgressRead read = ReadProgress(reader, input, frame_count);
   if (read.shown) std::printf("p=%d text=%s\n", read.shown->p, read.shown->text.c_str());
   return kOk;
 }

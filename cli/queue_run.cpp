@@ -67,11 +67,7 @@ class CliFrontend : public QueueFrontend, public ProgressDisplay {
     last_progress_ = t;
     Print(t);
   }
-  bool HasTaskbar() override { return false; }
-  void SetTaskbarState(TaskbarState) override {}
-  void SetTaskbarValue(int, int) override {}
-  bool TaskbarProgressPending() override { return false; }
-  void SetTaskbarProgressPending(bool) override {}
+  void Reset() override {}
 
  private:
   void Print(std::string_view text) {

@@ -5,21 +5,13 @@
 #include <system_error>
 
 #include "pipeline/step_plan.h"
+#include "pipeline/step_support.h"
 #include "pipeline/temp_files.h"
 #include "pipeline/tool_paths.h"
 #include "util/text.h"
 
 namespace dp {
 namespace {
-
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::exists(path, ec);
-}
-
-std::string_view TempFolder(const StepContext& ctx) {
-  return ctx.settings ? FieldText(ctx.settings->TempPath) : std::string_view{};
-}
 
 // ` %d: "%s"`: the track and the file eac3to writes it to.
 std::string TrackArg(int track, const std::string& file) {
@@ -35,8 +27,8 @@ std::string RecodeOptions(const JobRecord& job) {
 
 std::string AudioArg(const JobRecord& job, const std::string& file) {
   std::string arg = TrackArg(job.audio_eac3to_track, file);
-  if (job.target_audio == 2) return arg + RecodeOptions(job);
-  if (job.target_audio != 0) return arg + Format(" -%d", job.target_audio) + RecodeOptions(job);
+  if (job.target_audio == kAudioFlac) return arg + RecodeOptions(job);
+  if (RecodesAudio(job)) return arg + Format(" -%d", job.target_audio) + RecodeOptions(job);
   // MKV output can take the DTS core alone.
   if (job.target_media == kMediaMkvCrf && job.audio_core_only != 0 &&
       FieldText(job.audio_codec_id) == "A_DTS")
@@ -55,23 +47,24 @@ std::size_t LastEac3(std::string_view path) {
 }  // namespace
 
 bool DemuxExtractsVideo(const JobRecord& job) {
-  const bool untouched = job.video_untouched != 0;
-  return job.join_playlist != 0 || (untouched && job.target_media == kMediaMkvCrf) || job.mode_3d != 0 ||
-         job.use_x265 || (InterlacedAvc(job) && !untouched);
+  const bool untouched = CopiesVideo(job);
+  return job.join_playlist != 0 || (untouched && job.target_media == kMediaMkvCrf) ||
+         job.mode_3d != kMode2d || job.use_x265 || (InterlacedAvc(job) && !untouched);
 }
 
 bool DemuxExtractsAudio(const JobRecord& job) {
   if (job.audio_eac3to_track == 0) return false;
   // Otherwise the muxer reads the audio straight from the source.
-  const bool from_source = job.target_audio == 0 && job.join_playlist == 0 &&
-                           job.target_media != kMediaMkvCrf && !job.source_is_mkv && !IsMvc(job);
+  const bool from_source = !RecodesAudio(job) && job.join_playlist == 0 && job.target_media != kMediaMkvCrf &&
+                           !job.source_is_mkv && !IsMvc(job);
   return !from_source;
 }
 
 bool DemuxExtractsSubtitle(const JobRecord& job) {
-  if (job.subtitle_mode == 2 || job.subtitle_mode == 3) return true;
-  return job.subtitle_mode != 0 && (job.join_playlist != 0 || job.target_media == kMediaMkvCrf ||
-                                    job.source_is_mkv || job.resize_720p == 2 || job.mode_3d != 0);
+  if (HasForcedSubtitleWork(job)) return true;
+  return job.subtitle_mode != kSubtitleNone &&
+         (job.join_playlist != 0 || job.target_media == kMediaMkvCrf || job.source_is_mkv ||
+          job.resize_720p == kResize720WithPgs || job.mode_3d != kMode2d);
 }
 
 int DemuxTitleNumber(const JobRecord& job) {
@@ -87,7 +80,7 @@ DemuxTracks BuildDemuxTracks(const JobRecord& job, const StepContext& ctx) {
   t.log_file = TempFileName(temp, job, slot, kSuffixEac3toLog);
 
   if (DemuxExtractsVideo(job)) {
-    if (job.mode_3d != 0) {
+    if (job.mode_3d != kMode2d) {
       t.base_view_file = TempFileName(temp, job, slot, kSuffixBaseView);
       t.dependent_view_file = TempFileName(temp, job, slot, kSuffixDependentView);
       if (!Exists(t.base_view_file)) {
@@ -128,7 +121,7 @@ DemuxTracks BuildDemuxTracks(const JobRecord& job, const StepContext& ctx) {
 PreparedStep PrepareDemux(const JobRecord& job, const StepContext& ctx, DemuxTracks* tracks) {
   DemuxTracks t = BuildDemuxTracks(job, ctx);
   PreparedStep step;
-  step.status = kStatusEac3to;
+  step.tool = kEac3toTool;
   step.console_title = kEac3toConsoleTitle;
   step.capture = ctx.debug_mode ? Capture::kNone : Capture::kPipe;
 

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "lang/iso639.h"
+#include "pipeline/step_support.h"
 #include "pipeline/temp_files.h"
 #include "pipeline/tool_paths.h"
 #include "pipeline/video_steps.h"
@@ -16,36 +17,13 @@ namespace dp {
 namespace {
 
 constexpr std::string_view kTextSubtitleCodec = "S_TEXT/UTF8";
-constexpr std::string_view kPgsCodec = "S_HDMV/PGS";
-
-template <std::size_t N>
-std::string Str(const char (&field)[N]) {
-  return std::string(FieldText(field));
-}
-
-const Settings& SettingsOf(const StepContext& ctx) {
-  return ctx.settings ? *ctx.settings : CurrentSettings();
-}
-
-std::string Temp(const JobRecord& job, const StepContext& ctx, std::string_view suffix) {
-  return TempFileName(FieldText(SettingsOf(ctx).TempPath), job, ctx.slot, suffix);
-}
-
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::exists(path, ec);
-}
 
 bool HasAudio(const JobRecord& job) { return job.audio_eac3to_track != 0; }
 
-bool IsPgs(const JobRecord& job) { return FieldText(job.subtitle_codec_id) == kPgsCodec; }
-
 bool RemuxFromSource(const JobRecord& job) {
-  return job.video_untouched != 0 && job.join_playlist == 0 && job.target_media != kMediaMkvCrf &&
-         job.mode_3d == 0;
+  return CopiesVideo(job) && job.join_playlist == 0 && job.target_media != kMediaMkvCrf &&
+         job.mode_3d == kMode2d;
 }
-
-bool LongChapterList(const JobRecord& job) { return FieldText(job.chapters).size() > 10; }
 
 std::string RemuxCodecId(std::string_view video_codec) {
   if (video_codec == "AVC") return "V_MPEG4/ISO/AVC";
@@ -60,7 +38,7 @@ std::string DemuxedSubtitleFile(const JobRecord& job, const StepContext& ctx) {
 
 // Chapter marks: the list itself when there is one, else one every 5 minutes.
 std::string ChapterOption(const JobRecord& job) {
-  if (FieldText(job.chapters).size() >= 11) return "--custom-chapters=" + Str(job.chapters);
+  if (HasChapterList(job)) return "--custom-chapters=" + FieldString(job.chapters);
   return "--auto-chapters=5";
 }
 
@@ -71,7 +49,8 @@ std::string MuxOptLine(const JobRecord& job, const StepContext& ctx) {
     return Format(
         "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --label=\"%s\" --vbr %s --vbv-len=500%s "
         "--start-time=%u\n",
-        Str(job.output_name).c_str(), chapters.c_str(), job.mode_3d == 11 ? " --right-eye" : "", start);
+        FieldString(job.output_name).c_str(), chapters.c_str(), IsRightEyeBase(job) ? " --right-eye" : "",
+        start);
   }
   std::string cut;
   const double rate = JobFrameRate(job);
@@ -84,7 +63,7 @@ std::string MuxOptLine(const JobRecord& job, const StepContext& ctx) {
 
 std::string VideoLines(const JobRecord& job, const StepContext& ctx) {
   if (IsMvc(job)) {
-    if (job.video_untouched == 0) {
+    if (!CopiesVideo(job)) {
       const std::string encoded = Temp(job, ctx, kSuffix264);
       return Format(
           "V_MPEG4/ISO/MVC, \"%s\", forceSEI, contSPS, subTrack=1\nV_MPEG4/ISO/AVC, \"%s\", forceSEI, "
@@ -95,20 +74,19 @@ std::string VideoLines(const JobRecord& job, const StepContext& ctx) {
     return Format("V_MPEG4/ISO/MVC, \"%s\"\nV_MPEG4/ISO/AVC, \"%s\"\n",
                   Temp(job, ctx, kSuffixDependentView).c_str(), Temp(job, ctx, kSuffixBaseView).c_str());
   }
-  const std::string codec =
-      job.video_untouched == 0 ? "V_MPEG4/ISO/AVC" : RemuxCodecId(FieldText(job.video_codec));
+  const std::string codec = !CopiesVideo(job) ? "V_MPEG4/ISO/AVC" : RemuxCodecId(FieldText(job.video_codec));
   const std::string track = RemuxFromSource(job) ? Format("track=%d, ", job.video_track_id) : std::string();
   return Format("%s, \"%s\", %sfps=%s\n", codec.c_str(), MuxVideoFile(job, ctx).c_str(), track.c_str(),
-                Str(job.fps_text).c_str());
+                FieldString(job.fps_text).c_str());
 }
 
 std::string AudioLine(const JobRecord& job, const StepContext& ctx) {
   const std::string file = MuxAudioFile(job, ctx);
   if (!Exists(file)) return {};
-  const std::string id = Str(job.audio_codec_id);
-  const std::string codec = (job.target_audio != 0 || id == "A_EAC3") ? "A_AC3" : id;
+  const std::string id = FieldString(job.audio_codec_id);
+  const std::string codec = (RecodesAudio(job) || id == "A_EAC3") ? "A_AC3" : id;
   std::string down;
-  if (job.audio_core_only != 0 && job.target_audio == 0) {
+  if (job.audio_core_only != 0 && !RecodesAudio(job)) {
     if (id == "A_AC3" || id == "A_EAC3") down = "down-to-ac3, ";
     if (id == "A_DTS") down = "down-to-dts, ";
   }
@@ -121,38 +99,39 @@ std::string AudioLine(const JobRecord& job, const StepContext& ctx) {
     track = Format("track=%d, ", job.audio_track_id);
   }
   return Format("%s, \"%s\", %s%s%slang=%s\n", codec.c_str(), file.c_str(), down.c_str(), shift.c_str(),
-                track.c_str(), Str(job.audio_language).c_str());
+                track.c_str(), FieldString(job.audio_language).c_str());
 }
 
 std::string SubtitleLine(const JobRecord& job, const StepContext& ctx) {
   // Half side-by-side and top-and-bottom pictures carry their subtitles
   // burned in.
-  if (job.subtitle_mode == 0 || !(job.mode_3d == 0 || IsMvc(job))) return {};
+  if (job.subtitle_mode == kSubtitleNone || !(job.mode_3d == kMode2d || IsMvc(job))) return {};
   const std::string file = TsMuxerSubtitleFile(job, ctx);
   if (!Exists(file)) return {};
-  const std::string codec = Str(job.subtitle_codec_id);
+  const std::string codec = FieldString(job.subtitle_codec_id);
   const std::string track =
       TsMuxerSubtitleFromSource(job) ? Format("track=%d, ", job.subtitle_track_id) : std::string();
-  const std::string fps = Str(job.fps_text);
-  const std::string language = Str(job.subtitle_language);
+  const std::string fps = FieldString(job.fps_text);
+  const std::string language = FieldString(job.subtitle_language);
   if (codec != kTextSubtitleCodec) {
-    const std::string plane = (IsMvc(job) && job.subtitle_3d_plane != -1)
+    const std::string plane = (IsMvc(job) && job.subtitle_3d_plane != kSubtitlePlaneUndefined)
                                   ? Format("3d-plane=%d, ", job.subtitle_3d_plane)
                                   : std::string();
     return Format("%s, \"%s\", fps=%s, %s%slang=%s\n", codec.c_str(), file.c_str(), fps.c_str(),
                   plane.c_str(), track.c_str(), language.c_str());
   }
-  const Settings& s = SettingsOf(ctx);
+  const Settings& s = ctx.settings;
   return Format(
       "%s, \"%s\", font-name=\"%s\", font-size=%d, font-color=0x%08x, bottom-offset=%d, font-border=%d, "
       "text-align=center, video-width=%d, video-height=%d, fps=%s, %slang=%s\n",
-      codec.c_str(), file.c_str(), Str(s.FontName).c_str(), s.FontSize, s.FontColor, s.FontBottomOffset,
-      s.FontBorder, job.output_width, job.output_height, fps.c_str(), track.c_str(), language.c_str());
+      codec.c_str(), file.c_str(), FieldString(s.FontName).c_str(), s.FontSize, s.FontColor,
+      s.FontBottomOffset, s.FontBorder, job.output_width, job.output_height, fps.c_str(), track.c_str(),
+      language.c_str());
 }
 
-PreparedStep MuxStep(const StepContext& ctx, std::int32_t status, std::string label, const char* title) {
+PreparedStep MuxStep(const StepContext& ctx, const StepTool& tool, std::string label, const char* title) {
   PreparedStep step;
-  step.status = status;
+  step.tool = tool;
   step.label = std::move(label);
   step.console_title = title;
   step.capture = ctx.debug_mode ? Capture::kNone : Capture::kPipe;
@@ -169,18 +148,18 @@ double JobFrameRate(const JobRecord& job) {
 }
 
 std::string MuxVideoFile(const JobRecord& job, const StepContext& ctx) {
-  if (job.video_untouched == 0) {
+  if (!CopiesVideo(job)) {
     if (IsMvc(job)) return Temp(job, ctx, kSuffix264);
     return Temp(job, ctx, job.use_x265 ? kSuffix265 : kSuffix264);
   }
   if (IsMvc(job)) return Temp(job, ctx, kSuffixBaseView);
   if (job.join_playlist != 0 || job.target_media == kMediaMkvCrf) return DemuxedVideoFile(job, ctx);
-  return Str(job.source_path);
+  return FieldString(job.source_path);
 }
 
 bool AudioFromDemux(const JobRecord& job) {
-  return HasAudio(job) && (job.target_audio != 0 || job.join_playlist != 0 ||
-                           job.target_media == kMediaMkvCrf || job.source_is_mkv || IsMvc(job));
+  return HasAudio(job) && (RecodesAudio(job) || job.join_playlist != 0 || job.target_media == kMediaMkvCrf ||
+                           job.source_is_mkv || IsMvc(job));
 }
 
 std::string MuxAudioFile(const JobRecord& job, const StepContext& ctx) {
@@ -188,24 +167,25 @@ std::string MuxAudioFile(const JobRecord& job, const StepContext& ctx) {
   // be muxed as if it were one.
   if (!HasAudio(job)) return {};
   if (AudioFromDemux(job)) return Temp(job, ctx, AudioSuffix(job));
-  return Str(job.source_path);
+  return FieldString(job.source_path);
 }
 
 bool TsMuxerSubtitleFromSource(const JobRecord& job) {
-  return (job.subtitle_mode == 0 || job.subtitle_mode == 1) && job.join_playlist == 0 && !job.source_is_mkv &&
-         job.resize_720p != 2 && !IsMvc(job);
+  return (job.subtitle_mode == kSubtitleNone || job.subtitle_mode == kSubtitleKept) &&
+         job.join_playlist == 0 && !job.source_is_mkv && job.resize_720p != kResize720WithPgs && !IsMvc(job);
 }
 
 std::string TsMuxerSubtitleFile(const JobRecord& job, const StepContext& ctx) {
-  if (TsMuxerSubtitleFromSource(job)) return Str(job.source_path);
-  if (job.resize_720p == 2 && IsPgs(job)) return Temp(job, ctx, kSuffixResizedSup);
+  if (TsMuxerSubtitleFromSource(job)) return FieldString(job.source_path);
+  if (job.resize_720p == kResize720WithPgs && IsPgs(job)) return Temp(job, ctx, kSuffixResizedSup);
   if (HasForcedSubtitleWork(job)) return Temp(job, ctx, kSuffixForcedSup);
   return DemuxedSubtitleFile(job, ctx);
 }
 
 std::string MkvmergeSubtitleFile(const JobRecord& job, const StepContext& ctx) {
-  if ((job.resize_720p != 0 || job.crop_height != 0) && IsPgs(job)) return Temp(job, ctx, kSuffixResizedSup);
-  if (job.subtitle_mode == 3) return Temp(job, ctx, kSuffixForcedSup);
+  if ((job.resize_720p != kResizeNone || job.crop_height != 0) && IsPgs(job))
+    return Temp(job, ctx, kSuffixResizedSup);
+  if (job.subtitle_mode == kSubtitleForcedOnly) return Temp(job, ctx, kSuffixForcedSup);
   return DemuxedSubtitleFile(job, ctx);
 }
 
@@ -229,20 +209,20 @@ std::string MkvmergeChapters(const JobRecord& job) {
 }
 
 void ApplyTsMuxerRecordCorrections(JobRecord& job) {
-  if (FieldText(job.chapters).size() < 11) CopyText(job.chapters, "5");
-  if (job.target_audio != 0) CopyText(job.audio_codec_id, "A_AC3");
+  if (!HasChapterList(job)) CopyText(job.chapters, "5");
+  if (RecodesAudio(job)) CopyText(job.audio_codec_id, "A_AC3");
 }
 
 PreparedStep BuildTsMuxerStep(const JobRecord& job, const StepContext& ctx, int step, int total) {
   const bool mvc = IsMvc(job);
   PreparedStep out = MuxStep(
-      ctx, kStatusTsMuxer,
+      ctx, kTsMuxerTool,
       Format(mvc ? "[STEP %d/%d - TSMUXER] Muxing audio/video/subs and creating BLU-RAY .ISO file..."
                  : "[STEP %d/%d - TSMUXER] Muxing audio/video/subs and creating AVCHD folders structure...",
              step, total),
       "[TSMUXER PROCESS] Do not close this window!!!");
-  const std::string meta = TsMuxerMetaName(FieldText(SettingsOf(ctx).TempPath), ctx.slot);
-  const std::string output = Str(job.output_path);
+  const std::string meta = TsMuxerMetaName(FieldText(ctx.settings.TempPath), ctx.slot);
+  const std::string output = FieldString(job.output_path);
   const std::string program = ToolPath(mvc ? "tsMuxeR\\2.x\\tsMuxeR.exe" : "tsMuxeR\\1.10.6\\tsMuxeR.exe");
   out.command_line = Format("\"%s\" \"%s\" \"%s\"", program.c_str(), meta.c_str(), output.c_str());
   out.control_files.push_back(ControlFile{meta, TsMuxerMeta(job, ctx), false});
@@ -261,24 +241,25 @@ PreparedStep BuildTsMuxerStep(const JobRecord& job, const StepContext& ctx, int 
 
 PreparedStep BuildMkvmergeStep(const JobRecord& job, const StepContext& ctx, int step, int total) {
   PreparedStep out =
-      MuxStep(ctx, kStatusMkvmerge,
+      MuxStep(ctx, kMkvmergeTool,
               Format("[STEP %d/%d - MKVMERGE] Muxing audio/video/subs and creating MKV file...", step, total),
               "[MKVMERGE PROCESS] Do not close this window!!!");
-  const std::string output = Str(job.output_path);
+  const std::string output = FieldString(job.output_path);
   const std::string program =
       ToolPath(ctx.is_64bit ? "mkvtoolnix\\mkvmerge_x64.exe" : "mkvtoolnix\\mkvmerge.exe");
   const char* stereo = "";
-  if (job.mode_3d == 1 || job.mode_3d == 2) stereo = " --stereo-mode 0:side_by_side_left_first";
-  if (job.mode_3d == 3 || job.mode_3d == 4) stereo = " --stereo-mode 0:top_bottom_left_first";
+  if (IsHalf3d(job))
+    stereo = IsHalfSbs(job) ? " --stereo-mode 0:side_by_side_left_first"
+                            : " --stereo-mode 0:top_bottom_left_first";
   std::string& cmd = out.command_line;
   cmd = Format("\"%s\" --output \"%s\" --forced-track 0:no%s \"%s\"", program.c_str(), output.c_str(), stereo,
                MuxVideoFile(job, ctx).c_str());
 
   const std::string audio = MuxAudioFile(job, ctx);
   if (Exists(audio)) {
-    const std::string language = Str(job.audio_language);
-    const std::string id = Str(job.audio_codec_id);
-    if (id == "A_AC3" && job.audio_untouched_hd && job.target_audio == 0 && job.audio_core_only == 0) {
+    const std::string language = FieldString(job.audio_language);
+    const std::string id = FieldString(job.audio_codec_id);
+    if (id == "A_AC3" && job.audio_untouched_hd && !RecodesAudio(job) && job.audio_core_only == 0) {
       // TrueHD with its AC3 core: one file, two tracks.
       cmd += Format(
           " --language 0:%s --language 1:%s --forced-track 0:no --forced-track 1:no --compression 0:none "
@@ -294,8 +275,8 @@ PreparedStep BuildMkvmergeStep(const JobRecord& job, const StepContext& ctx, int
   }
 
   const std::string subtitle = MkvmergeSubtitleFile(job, ctx);
-  if (job.subtitle_mode != 0 && job.mode_3d == 0 && Exists(subtitle)) {
-    const std::string language = Str(job.subtitle_language);
+  if (job.subtitle_mode != kSubtitleNone && job.mode_3d == kMode2d && Exists(subtitle)) {
+    const std::string language = FieldString(job.subtitle_language);
     char name[64] = {};
     ISO639_2toIdioma(language, name);
     std::string track_name(FieldText(name));
@@ -307,9 +288,9 @@ PreparedStep BuildMkvmergeStep(const JobRecord& job, const StepContext& ctx, int
 
   const double rate = JobFrameRate(job);
   if (job.limit_frames && rate > 0) cmd += Format(" --split %lds", std::lround(job.frame_count / rate));
-  cmd += Format(" --title \"%s\"", Str(job.output_name).c_str());
+  cmd += Format(" --title \"%s\"", FieldString(job.output_name).c_str());
 
-  if (LongChapterList(job)) {
+  if (HasChapterList(job)) {
     const std::string chapters = Temp(job, ctx, kSuffixChapters);
     out.control_files.push_back(ControlFile{chapters, MkvmergeChapters(job), false});
     cmd += Format(" --chapters \"%s\"", chapters.c_str());
@@ -334,7 +315,7 @@ std::string SplitPartName(const std::string& output_path, int part) {
 }
 
 bool KeepFirstSplitPart(const JobRecord& job) {
-  const std::string output = Str(job.output_path);
+  const std::string output = FieldString(job.output_path);
   if (output.empty()) return false;
   std::error_code ec;
   std::filesystem::rename(SplitPartName(output, 1), output, ec);

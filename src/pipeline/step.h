@@ -7,20 +7,45 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "platform/console_title.h"
 #include "queue/job_record.h"
+#include "queue/progress.h"
 
 namespace dp {
 
 // What every step builder needs besides the record.
 struct StepContext {
+  const Settings& settings;  // TempPath, DivXPlusHD, font ...
   int slot = 0;
-  const Settings* settings = nullptr;  // TempPath, SaveX264Log, font, Down16 ...
-  bool is_64bit = true;                // picks the "_x64" tool variants
+  bool is_64bit = true;  // picks the "_x64" tool variants
   bool debug_mode = false;
-  // The installed AviSynth is AviSynth+ (the environment check's result 2):
-  // only then can the 64-bit encoders and plug-ins read a script.
+  // The installed AviSynth is AviSynth+: only then can the 64-bit encoders
+  // and plug-ins read a script.
   bool avisynth_plus = false;
 };
+
+// The tool a step runs, as the worker and the progress monitor know it: the
+// status its step writes into the record and how its progress is read.
+struct StepTool {
+  std::int32_t status = 0;  // 3..10; 0 = the step writes none
+  ProgressReader reader = ProgressReader::kNone;
+  // For a title reader: whose output lines make the console title.
+  TitleSource title_source = TitleSource::kNone;
+
+  bool operator==(const StepTool&) const = default;
+};
+
+inline constexpr StepTool kEac3toTool{kStatusEac3to, ProgressReader::kEac3toPipe, TitleSource::kNone};
+inline constexpr StepTool kMvcencTool{kStatusMvcEncoder, ProgressReader::kMvcencTitle, TitleSource::kMvcenc};
+inline constexpr StepTool kX264Pass1Tool{kStatusX264Pass1, ProgressReader::kEncoderTitle, TitleSource::kX264};
+inline constexpr StepTool kX264Pass2Tool{kStatusX264Pass2, ProgressReader::kEncoderTitle, TitleSource::kX264};
+inline constexpr StepTool kX264CrfTool{kStatusX264Crf, ProgressReader::kEncoderTitle, TitleSource::kX264};
+inline constexpr StepTool kX265Tool{kStatusX265Crf, ProgressReader::kEncoderTitle, TitleSource::kX265};
+inline constexpr StepTool kTsMuxerTool{kStatusTsMuxer, ProgressReader::kTsMuxerPipe, TitleSource::kNone};
+inline constexpr StepTool kMkvmergeTool{kStatusMkvmerge, ProgressReader::kMkvmergePipe, TitleSource::kNone};
+
+// The reader of the tool whose step writes `status`; kNone for any other.
+ProgressReader ReaderForStatus(std::int32_t status);
 
 enum class Capture {
   kPipe,  // standard output to a pipe the progress monitor reads
@@ -48,7 +73,7 @@ struct MuxerOutput {
 
 struct PreparedStep {
   bool skip = false;           // nothing to do (resume rules): no tool runs
-  std::int32_t status = 0;     // 3..10 written into the record at start; 0 = none
+  StepTool tool;               // its status is written into the record at start
   std::string label;           // the progress bar's label, "[STEP n/N - ...]..."
   std::string console_title;   // "[X264 PROCESS] Do not close this window!!!" ...
   std::string command_line;    // the template text, recorded by FailJob

@@ -1,12 +1,11 @@
 #include "pipeline/step_plan.h"
 
+#include "pipeline/step_support.h"
 #include "pipeline/temp_files.h"
 #include "util/text.h"
 
 namespace dp {
 namespace {
-
-bool Untouched(const JobRecord& job) { return job.video_untouched != 0; }
 
 int VideoStepCount(VideoKind kind) {
   switch (kind) {
@@ -27,9 +26,10 @@ int VideoStepCount(VideoKind kind) {
 bool InterlacedAvc(const JobRecord& job) { return job.interlaced_avc || job.reserved_7470 != 0; }
 
 bool DemuxRuns(const JobRecord& job) {
-  const bool direct = job.join_playlist == 0 && job.target_audio == 0 && !HasForcedSubtitleWork(job) &&
-                      job.target_media != kMediaMkvCrf && !job.source_is_mkv && job.resize_720p != 2 &&
-                      job.mode_3d == 0 && (!InterlacedAvc(job) || Untouched(job));
+  const bool direct = job.join_playlist == 0 && !RecodesAudio(job) && !HasForcedSubtitleWork(job) &&
+                      job.target_media != kMediaMkvCrf && !job.source_is_mkv &&
+                      job.resize_720p != kResize720WithPgs && job.mode_3d == kMode2d &&
+                      (!InterlacedAvc(job) || CopiesVideo(job));
   return !direct;
 }
 
@@ -39,28 +39,27 @@ StepPlan PlanSteps(const JobRecord& job) {
 
   // Side-by-side and top-bottom 3D burn their subtitles into the picture
   // instead, so only 2D and 2D+3D jobs get the forced-caption stream.
-  if (job.mode_3d == 0 || IsMvc(job)) {
-    if (job.subtitle_mode == 3) plan.forced_captions = ForcedCaptionTask::kExportForced;
-    if (job.subtitle_mode == 2) plan.forced_captions = ForcedCaptionTask::kFlagAllForced;
+  if (job.mode_3d == kMode2d || IsMvc(job)) {
+    if (job.subtitle_mode == kSubtitleForcedOnly) plan.forced_captions = ForcedCaptionTask::kExportForced;
+    if (job.subtitle_mode == kSubtitleKeptForced) plan.forced_captions = ForcedCaptionTask::kFlagAllForced;
   }
-  const bool pgs = FieldText(job.subtitle_codec_id) == "S_HDMV/PGS";
   plan.subtitle_rescale =
-      job.subtitle_mode != 0 &&
-      (((job.resize_720p != 0 || job.crop_height != 0) && job.target_media == kMediaMkvCrf && pgs) ||
-       job.resize_720p == 2);
+      job.subtitle_mode != kSubtitleNone && (((job.resize_720p != kResizeNone || job.crop_height != 0) &&
+                                              job.target_media == kMediaMkvCrf && IsPgs(job)) ||
+                                             job.resize_720p == kResize720WithPgs);
 
-  plan.chapter_keyframes = !Untouched(job) && FieldText(job.chapters).size() > 10;
+  plan.chapter_keyframes = !CopiesVideo(job) && HasChapterList(job);
 
-  const bool video_demuxed =
-      job.join_playlist != 0 || job.mode_3d != 0 || job.use_x265 || (InterlacedAvc(job) && !Untouched(job));
+  const bool video_demuxed = job.join_playlist != 0 || job.mode_3d != kMode2d || job.use_x265 ||
+                             (InterlacedAvc(job) && !CopiesVideo(job));
   plan.frame_count_refresh = video_demuxed && !job.limit_frames;
 
   // The script only ever feeds an encoder.
   plan.avisynth_script =
-      !Untouched(job) &&
-      (IsHalf3d(job) || (job.mode_3d == 0 && job.use_x265 && (job.crop_height != 0 || job.resize_720p != 0)));
+      !CopiesVideo(job) && (IsHalf3d(job) || (job.mode_3d == kMode2d && job.use_x265 &&
+                                              (job.crop_height != 0 || job.resize_720p != kResizeNone)));
 
-  if (Untouched(job))
+  if (CopiesVideo(job))
     plan.video = VideoKind::kNone;
   else if (IsMvc(job))
     plan.video = VideoKind::kMvcenc;
@@ -91,17 +90,17 @@ StepPlan PlanSteps(const JobRecord& job) {
 std::string CalculaStepEac3to(const JobRecord& job, std::string_view video_arg, std::string_view audio_arg,
                               std::string_view subtitle_arg) {
   // The demux step's own count; it agrees with PlanSteps whenever eac3to runs.
-  const int total = Untouched(job) ? 2 : (IsCrfTarget(job) || IsMvc(job)) ? 3 : 4;
+  const int total = CopiesVideo(job) ? 2 : (IsCrfTarget(job) || IsMvc(job)) ? 3 : 4;
   const bool video = !video_arg.empty();
   const bool audio = !audio_arg.empty();
   const bool subtitle = !subtitle_arg.empty();
 
   std::string what;
-  if (job.mode_3d != 0) {
+  if (job.mode_3d != kMode2d) {
     // Both eyes are always named; the subtitle part follows the job's
     // subtitle choice.
     what = "Extract left/right eye video";
-    const bool subs = job.subtitle_mode != 0;
+    const bool subs = job.subtitle_mode != kSubtitleNone;
     if (subs && audio)
       what += ", audio and subs";
     else if (subs)
@@ -110,8 +109,9 @@ std::string CalculaStepEac3to(const JobRecord& job, std::string_view video_arg, 
       what += " and audio";
   } else {
     const std::string subs = HasForcedSubtitleWork(job) ? "forced captions" : "subtitles";
-    const bool recode = job.target_audio != 0;
-    const std::string audio_name = job.target_audio == 2 ? "FLAC" : Format("AC3 %d", job.target_audio);
+    const bool recode = RecodesAudio(job);
+    const std::string audio_name =
+        job.target_audio == kAudioFlac ? "FLAC" : Format("AC3 %d", job.target_audio);
     const std::string recode_text = "recode audio to " + audio_name;
     const bool join = job.join_playlist != 0;
     const std::string video_text = join ? "Join m2ts parts" : "Extract video";

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "pipeline/pgs_forced.h"
+#include "pipeline/step_support.h"
 #include "pipeline/temp_files.h"
 #include "pipeline/tool_paths.h"
 #include "planning/geometry.h"
@@ -15,11 +16,6 @@ namespace dp {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(path, ec);
-}
 
 void Show(const StatusDisplay& show, std::string_view text) {
   if (show) show(text);
@@ -59,13 +55,12 @@ int RunForcedCaptionTask(ForcedCaptionTask task, const std::string& input, const
 }
 
 SubtitleFiles JobSubtitleFiles(const JobRecord& job, const StepContext& ctx) {
-  const std::string_view temp = ctx.settings ? FieldText(ctx.settings->TempPath) : std::string_view{};
   SubtitleFiles files;
-  files.demuxed = TempFileName(temp, job, ctx.slot, SubtitleSuffix(FieldText(job.subtitle_codec_id)));
-  files.forced = TempFileName(temp, job, ctx.slot, kSuffixForcedSup);
-  files.forced_lock = TempFileName(temp, job, ctx.slot, kSuffixForcedSupLock);
-  files.resized = TempFileName(temp, job, ctx.slot, kSuffixResizedSup);
-  files.resized_lock = TempFileName(temp, job, ctx.slot, kSuffixResizedSupLock);
+  files.demuxed = Temp(job, ctx, SubtitleSuffix(FieldText(job.subtitle_codec_id)));
+  files.forced = Temp(job, ctx, kSuffixForcedSup);
+  files.forced_lock = Temp(job, ctx, kSuffixForcedSupLock);
+  files.resized = Temp(job, ctx, kSuffixResizedSup);
+  files.resized_lock = Temp(job, ctx, kSuffixResizedSupLock);
   return files;
 }
 
@@ -89,7 +84,7 @@ PreparedStep PrepareSubtitleRescale(const JobRecord& job, const StepContext& ctx
 
   std::string options;
   if (job.crop_height != 0) options += Format(" -c %d", CropBand(job.crop_height));
-  if (job.resize_720p != 0) options += " -r 720p -f lanczos3";
+  if (job.resize_720p != kResizeNone) options += " -r 720p -f lanczos3";
   // The forced-caption stream replaces the demuxed one whenever the job
   // made it: rescaling the demuxed stream would drop what that task did.
   const std::string& input = plan.forced_captions != ForcedCaptionTask::kNone ? files.forced : files.demuxed;

@@ -6,14 +6,11 @@
 #include <algorithm>
 
 #include "pipeline/step_plan.h"
+#include "pipeline/step_support.h"
 #include "util/text.h"
 
 namespace dp {
 namespace {
-
-bool Interlaced(const JobRecord& job) { return job.interlaced_avc || job.reserved_7470 != 0; }
-
-bool IsPgs(const JobRecord& job) { return FieldText(job.subtitle_codec_id) == "S_HDMV/PGS"; }
 
 // Without a folder the names would land in the root or the working folder;
 // with a "/" in the output name they would reach outside the folder.
@@ -21,7 +18,8 @@ bool NamesStayInFolder(std::string_view temp_path, const JobRecord& job) {
   return !temp_path.empty() && FieldText(job.output_name).find('/') == npos;
 }
 
-bool Exists(const std::string& path) {
+// A link is moved as a link, even when its target is gone.
+bool EntryExists(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;
 }
@@ -72,8 +70,8 @@ std::string_view VideoSuffix(std::string_view video_codec) {
 }
 
 std::string_view AudioSuffix(const JobRecord& job) {
-  if (job.target_audio == 2) return kSuffixFlac;
-  if (job.target_audio != 0) return kSuffixAc3;
+  if (job.target_audio == kAudioFlac) return kSuffixFlac;
+  if (RecodesAudio(job)) return kSuffixAc3;
   const std::string_view id = FieldText(job.audio_codec_id);
   if (id == "A_AC3") return job.audio_untouched_hd ? kSuffixTrueHdAc3 : kSuffixAc3;
   if (id == "A_DTS") return job.audio_untouched_hd ? kSuffixDtsHd : kSuffixDts;
@@ -99,30 +97,33 @@ std::vector<std::string> TemporaryFileNames(const JobRecord& job, std::string_vi
   const std::string_view output_name = FieldText(job.output_name);
   const bool mkv = job.target_media == kMediaMkvCrf;
   const bool mvc = IsMvc(job);
-  const bool encoded = job.video_untouched == 0;
+  const bool encoded = !CopiesVideo(job);
   const std::string_view subtitle_suffix = SubtitleSuffix(FieldText(job.subtitle_codec_id));
 
   std::vector<std::string_view> suffixes;
-  if (job.mode_3d != 0) {
+  if (job.mode_3d != kMode2d) {
     suffixes.insert(suffixes.end(), {kSuffixBaseView, kSuffixDependentView});
     if (!mvc) suffixes.push_back(kSuffixAvs);
   }
-  if (job.join_playlist != 0 || job.use_x265 || (mkv && job.video_untouched) || (Interlaced(job) && encoded))
+  if (job.join_playlist != 0 || job.use_x265 || (mkv && !encoded) || (InterlacedAvc(job) && encoded))
     suffixes.push_back(VideoSuffix(FieldText(job.video_codec)));
-  if (job.target_audio != 0 || job.join_playlist != 0 || mkv || job.source_is_mkv || mvc)
+  if (RecodesAudio(job) || job.join_playlist != 0 || mkv || job.source_is_mkv || mvc)
     suffixes.push_back(AudioSuffix(job));
   if (HasForcedSubtitleWork(job) || job.join_playlist != 0 || mkv || job.source_is_mkv ||
-      job.resize_720p == 2 || (job.mode_3d != 0 && job.subtitle_mode != 0)) {
+      job.resize_720p == kResize720WithPgs ||
+      (job.mode_3d != kMode2d && job.subtitle_mode != kSubtitleNone)) {
     suffixes.push_back(subtitle_suffix);
-    if (HasForcedSubtitleWork(job) && (job.mode_3d == 0 || mvc))
+    if (HasForcedSubtitleWork(job) && (job.mode_3d == kMode2d || mvc))
       suffixes.insert(suffixes.end(), {kSuffixForcedSup, kSuffixForcedSupLock});
-    if (job.resize_720p == 2) suffixes.insert(suffixes.end(), {kSuffixResizedSup, kSuffixResizedSupLock});
+    if (job.resize_720p == kResize720WithPgs)
+      suffixes.insert(suffixes.end(), {kSuffixResizedSup, kSuffixResizedSupLock});
   }
   if (mkv) {
     suffixes.push_back(kSuffixChapters);
-    if ((job.resize_720p != 0 || job.crop_height != 0) && IsPgs(job))
+    if ((job.resize_720p != kResizeNone || job.crop_height != 0) && IsPgs(job))
       suffixes.insert(suffixes.end(), {kSuffixResizedSup, kSuffixResizedSupLock});
-    if (job.use_x265 && (job.crop_height != 0 || job.resize_720p != 0)) suffixes.push_back(kSuffixAvs);
+    if (job.use_x265 && (job.crop_height != 0 || job.resize_720p != kResizeNone))
+      suffixes.push_back(kSuffixAvs);
   }
   if (DemuxInPlan(job)) suffixes.insert(suffixes.end(), {kSuffixEac3toLog, kSuffixDemuxLock});
 
@@ -185,7 +186,7 @@ int RenameTemporaries(std::string_view temp_path, const JobRecord& job, std::str
   for (std::size_t i = 0; i < from.size() && i < to.size(); ++i) {
     const std::string source = JoinPath(temp_path, from[i]);
     const std::string target = JoinPath(temp_path, to[i]);
-    if (Exists(source)) {
+    if (EntryExists(source)) {
       if (::rename(source.c_str(), target.c_str()) == 0) ++renamed;
     } else {
       ::unlink(target.c_str());

@@ -1,10 +1,9 @@
 #include "pipeline/video_steps.h"
 
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 
 #include "pipeline/step_plan.h"
+#include "pipeline/step_support.h"
 #include "pipeline/temp_files.h"
 #include "pipeline/tool_paths.h"
 #include "planning/geometry.h"
@@ -19,33 +18,12 @@ constexpr const char* kTitleX264Pass1 = "[X264 PASS 1 PROCESS] Do not close this
 constexpr const char* kTitleX264 = "[X264 PROCESS] Do not close this window!!!";
 constexpr const char* kTitleX265 = "[X265 PROCESS] Do not close this window!!!";
 
-// Record fields are fixed buffers that need not end in a NUL; printf wants
-// one.
-template <std::size_t N>
-std::string Str(const char (&field)[N]) {
-  return std::string(FieldText(field));
-}
-
-const Settings& SettingsOf(const StepContext& ctx) {
-  return ctx.settings ? *ctx.settings : CurrentSettings();
-}
-
-std::string TempPathOf(const StepContext& ctx) { return Str(SettingsOf(ctx).TempPath); }
-
-std::string Temp(const JobRecord& job, const StepContext& ctx, std::string_view suffix) {
-  return TempFileName(TempPathOf(ctx), job, ctx.slot, suffix);
-}
-
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::exists(path, ec);
-}
-
-int FramePacking(const JobRecord& job) { return job.mode_3d <= 2 ? 3 : 4; }
+// x264's frame packing: 3 side by side, 4 top and bottom.
+int FramePacking(const JobRecord& job) { return IsHalfSbs(job) ? 3 : 4; }
 
 // An empty tune is no tune: x264 refuses `--tune ""`.
 std::string TuneOption(const JobRecord& job, bool for_x265) {
-  const std::string tune = Str(job.x264_tune);
+  const std::string tune = FieldString(job.x264_tune);
   if (tune.empty() || tune == "none" || (for_x265 && tune == "film")) return {};
   return Format(" --tune \"%s\"", tune.c_str());
 }
@@ -75,7 +53,7 @@ std::string NoiseReductionOption(const JobRecord& job) {
 // extract the video, else the source itself.
 std::string X264Input2D(const JobRecord& job, const StepContext& ctx) {
   if (job.join_playlist != 0 || InterlacedAvc(job)) return DemuxedVideoFile(job, ctx);
-  return Str(job.source_path);
+  return FieldString(job.source_path);
 }
 
 void AddInputFiles(PreparedStep& step, const JobRecord& job, const StepContext& ctx) {
@@ -83,11 +61,11 @@ void AddInputFiles(PreparedStep& step, const JobRecord& job, const StepContext& 
   if (auto avs = AvisynthScriptFile(job, ctx)) step.control_files.push_back(std::move(*avs));
 }
 
-// Fills what every encoder run shares: status, label, title, log, priority.
-PreparedStep EncoderStep(const StepContext& ctx, std::int32_t status, std::string label, const char* title,
+// Fills what every encoder run shares: tool, label, title, log, priority.
+PreparedStep EncoderStep(const StepContext& ctx, const StepTool& tool, std::string label, const char* title,
                          std::string log_file) {
   PreparedStep step;
-  step.status = status;
+  step.tool = tool;
   step.label = std::move(label);
   step.console_title = title;
   step.idle_priority = true;
@@ -110,7 +88,7 @@ void GuardOutput(PreparedStep& step, const std::string& output, const std::strin
 }  // namespace
 
 std::string X264Program(const JobRecord& job, const StepContext& ctx) {
-  const bool x64 = ctx.is_64bit && (job.mode_3d == 0 || ctx.avisynth_plus);
+  const bool x64 = ctx.is_64bit && (job.mode_3d == kMode2d || ctx.avisynth_plus);
   return ToolPath(x64 ? "x264\\x264_x64.exe" : "x264\\x264.exe");
 }
 
@@ -239,23 +217,23 @@ std::string AvisynthScript(const JobRecord& job, const StepContext& ctx) {
   std::string out = Format("LoadPlugin(\"%s\")\n", MvcsourcePlugin(ctx).c_str());
   if (IsHalf3d(job)) {
     std::string subtitle;
-    if (job.subtitle_mode != 0) {
+    if (job.subtitle_mode != kSubtitleNone) {
       out += Format("LoadPlugin(\"%s\")\n\n", SupTitlePlugin(ctx).c_str());
       subtitle = Format(".SupTitle(\"%s\", forcedOnly=%s, swapCbCr=false, relocate=false)",
-                        Temp(job, ctx, kSuffixSup).c_str(), job.subtitle_mode == 3 ? "true" : "false");
+                        Temp(job, ctx, kSuffixSup).c_str(),
+                        job.subtitle_mode == kSubtitleForcedOnly ? "true" : "false");
     } else {
       out += "\n";
     }
-    // Modes 2 and 4 take the right eye as the base view.
-    const int base = (job.mode_3d == 1 || job.mode_3d == 3) ? 2 : -2;
+    // MVCsource's last argument names the base view's eye.
+    const int base = IsLeftEyeBase(job) ? 2 : -2;
     out +=
         Format("Interleaved = MVCsource(\"%s\", \"%s\", %d, %d)\n\n", Temp(job, ctx, kSuffixBaseView).c_str(),
                Temp(job, ctx, kSuffixDependentView).c_str(), job.frame_count, base);
     out += "Right = SelectOdd(Interleaved)" + subtitle + "\n";
     out += "Left = SelectEven(Interleaved)" + subtitle + "\n\n";
-    out += job.mode_3d <= 2
-               ? "return StackHorizontal(HorizontalReduceBy2(Left), HorizontalReduceBy2(Right))\n"
-               : "return StackVertical(VerticalReduceBy2(Left), VerticalReduceBy2(Right))\n";
+    out += IsHalfSbs(job) ? "return StackHorizontal(HorizontalReduceBy2(Left), HorizontalReduceBy2(Right))\n"
+                          : "return StackVertical(VerticalReduceBy2(Left), VerticalReduceBy2(Right))\n";
     return out;
   }
   out += Format("\nMVCsource(\"%s\", \"\", %d, 0)\n", DemuxedVideoFile(job, ctx).c_str(), job.frame_count);
@@ -263,7 +241,7 @@ std::string AvisynthScript(const JobRecord& job, const StepContext& ctx) {
     const int band = CropBand(job.crop_height);
     out += Format("Crop(0,%d,0,-%d)\n", band, band);
   }
-  if (job.resize_720p != 0) {
+  if (job.resize_720p != kResizeNone) {
     out += job.crop_height != 0 ? Format("BicubicResize(1280,%d)\n", CropAndResize(job.crop_height))
                                 : std::string("BicubicResize(1280,720)\n");
   }
@@ -276,10 +254,9 @@ std::optional<ControlFile> AvisynthScriptFile(const JobRecord& job, const StepCo
 }
 
 PreparedStep BuildMvcencStep(const JobRecord& job, const StepContext& ctx, int step, int total) {
-  PreparedStep out =
-      EncoderStep(ctx, kStatusMvcEncoder,
-                  Format("[STEP %d/%d - MVC ENCODER] Recode MVC 3D video using MVCenc...", step, total),
-                  kTitleMvcenc, Temp(job, ctx, kSuffixMvcencLog));
+  PreparedStep out = EncoderStep(
+      ctx, kMvcencTool, Format("[STEP %d/%d - MVC ENCODER] Recode MVC 3D video using MVCenc...", step, total),
+      kTitleMvcenc, Temp(job, ctx, kSuffixMvcencLog));
   const std::string output = Temp(job, ctx, kSuffix264);
   const VbvPair limits = MvcencLimits(job);
   out.command_line =
@@ -293,19 +270,19 @@ PreparedStep BuildMvcencStep(const JobRecord& job, const StepContext& ctx, int s
 
 PreparedStep BuildX264Pass1Step(const JobRecord& job, const StepContext& ctx, int step, int total) {
   PreparedStep out =
-      EncoderStep(ctx, kStatusX264Pass1,
+      EncoderStep(ctx, kX264Pass1Tool,
                   Format("[STEP %d/%d - X264 PASS 1] Recode video using x264, 1st pass...", step, total),
                   kTitleX264Pass1, Temp(job, ctx, kSuffixX264Pass1Log));
   AddInputFiles(out, job, ctx);
   const std::string program = X264Program(job, ctx);
-  const std::string preset = Str(job.x264_preset);
+  const std::string preset = FieldString(job.x264_preset);
   const std::string tune = TuneOption(job, false);
   const VbvPair vbv = BlurayVbv(job);
   const std::string stats = Temp(job, ctx, kSuffixStats);
-  const std::string interlace = Str(job.x264_interlace);
+  const std::string interlace = FieldString(job.x264_interlace);
   const int keyint = KeyintBase(FieldText(job.fps_text));
   const std::string qpfile = QpfileOption(job, ctx);
-  const std::string extra = Str(job.extra_params);
+  const std::string extra = FieldString(job.extra_params);
   const std::string null_device(kNullDevice);
   if (IsHalf3d(job)) {
     out.command_line = Format(
@@ -324,9 +301,10 @@ PreparedStep BuildX264Pass1Step(const JobRecord& job, const StepContext& ctx, in
         "--colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1%s%s --pass 1 -o %s "
         "\"%s\"",
         program.c_str(), preset.c_str(), tune.c_str(), vbv.bufsize, vbv.maxrate, job.video_rate,
-        stats.c_str(), Temp(job, ctx, kSuffixIndex).c_str(), qpfile.c_str(), Str(job.fps_fraction).c_str(),
-        interlace.c_str(), keyint, FramesOption(job).c_str(), extra.c_str(), Str(job.video_filter).c_str(),
-        DemuxerOption(job).c_str(), null_device.c_str(), X264Input2D(job, ctx).c_str());
+        stats.c_str(), Temp(job, ctx, kSuffixIndex).c_str(), qpfile.c_str(),
+        FieldString(job.fps_fraction).c_str(), interlace.c_str(), keyint, FramesOption(job).c_str(),
+        extra.c_str(), FieldString(job.video_filter).c_str(), DemuxerOption(job).c_str(), null_device.c_str(),
+        X264Input2D(job, ctx).c_str());
   }
   // x264 writes ".stats" only when the pass completes.
   out.skip = Exists(stats);
@@ -337,33 +315,33 @@ PreparedStep BuildX264SecondStep(const JobRecord& job, const StepContext& ctx, i
   const bool crf = IsCrfTarget(job);
   PreparedStep out =
       crf ? EncoderStep(
-                ctx, kStatusX264Crf,
+                ctx, kX264CrfTool,
                 Format("[STEP %d/%d - X264 CRF] Recode video using x264, single pass CRF...", step, total),
                 kTitleX264, Temp(job, ctx, kSuffixX264Log))
           : EncoderStep(
-                ctx, kStatusX264Pass2,
+                ctx, kX264Pass2Tool,
                 Format("[STEP %d/%d - X264 PASS 2] Recode video using x264, 2nd pass...", step, total),
                 kTitleX264, Temp(job, ctx, kSuffixX264Pass2Log));
   AddInputFiles(out, job, ctx);
   const std::string program = X264Program(job, ctx);
-  const std::string preset = Str(job.x264_preset);
+  const std::string preset = FieldString(job.x264_preset);
   const std::string tune = TuneOption(job, false);
   const VbvPair vbv = BlurayVbv(job);
   const std::string stats = Temp(job, ctx, kSuffixStats);
   const std::string index = Temp(job, ctx, kSuffixIndex);
-  const std::string interlace = Str(job.x264_interlace);
-  const std::string fps = Str(job.fps_fraction);
+  const std::string interlace = FieldString(job.x264_interlace);
+  const std::string fps = FieldString(job.fps_fraction);
   const int base = KeyintBase(FieldText(job.fps_text));
   const std::string qpfile = QpfileOption(job, ctx);
-  const std::string extra = Str(job.extra_params);
-  const std::string filter = Str(job.video_filter);
+  const std::string extra = FieldString(job.extra_params);
+  const std::string filter = FieldString(job.video_filter);
   const std::string frames = FramesOption(job);
   const std::string demuxer = DemuxerOption(job);
   const std::string output = Temp(job, ctx, kSuffix264);
   const bool half3d = IsHalf3d(job);
   const std::string input = half3d ? Temp(job, ctx, kSuffixAvs) : X264Input2D(job, ctx);
   const int packing = FramePacking(job);
-  const bool divx = SettingsOf(ctx).DivXPlusHD != 0;
+  const bool divx = ctx.settings.DivXPlusHD != 0;
   const int rate = job.video_rate;
 
   std::string& cmd = out.command_line;
@@ -454,12 +432,12 @@ PreparedStep BuildX264SecondStep(const JobRecord& job, const StepContext& ctx, i
 
 PreparedStep BuildX265Step(const JobRecord& job, const StepContext& ctx, int step, int total) {
   PreparedStep out =
-      EncoderStep(ctx, kStatusX265Crf,
+      EncoderStep(ctx, kX265Tool,
                   Format("[STEP %d/%d - X265 CRF] Recode video using x265, single pass CRF...", step, total),
                   kTitleX265, Temp(job, ctx, kSuffixX265Log));
   AddInputFiles(out, job, ctx);
   const std::string output = Temp(job, ctx, kSuffix265);
-  if (job.crop_height != 0 || job.resize_720p != 0 || IsHalf3d(job)) {
+  if (job.crop_height != 0 || job.resize_720p != kResizeNone || IsHalf3d(job)) {
     out.feeder_command =
         Format("\"%s\" \"%s\" -", Avs2yuvProgram(ctx).c_str(), Temp(job, ctx, kSuffixAvs).c_str());
   } else {
@@ -470,9 +448,9 @@ PreparedStep BuildX265Step(const JobRecord& job, const StepContext& ctx, int ste
       "\"%s\" --y4m --frames %d --crf %d --preset \"%s\" --aq-mode 3%s --keyint %d %s%s %s --colorprim "
       "\"bt709\" "
       "--transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --input \"-\" --output \"%s\"",
-      X265Program(ctx).c_str(), job.frame_count, job.video_rate, Str(job.x264_preset).c_str(),
+      X265Program(ctx).c_str(), job.frame_count, job.video_rate, FieldString(job.x264_preset).c_str(),
       TuneOption(job, true).c_str(), KeyintBase(FieldText(job.fps_text)) * 10, QpfileOption(job, ctx).c_str(),
-      NoiseReductionOption(job).c_str(), Str(job.extra_params).c_str(), output.c_str());
+      NoiseReductionOption(job).c_str(), FieldString(job.extra_params).c_str(), output.c_str());
   GuardOutput(out, output, Temp(job, ctx, kSuffix265Lock));
   return out;
 }

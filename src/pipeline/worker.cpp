@@ -49,21 +49,6 @@ void DiscardInterruptedDemux(const std::string& lock, const DemuxTracks& tracks)
   RemoveFile(lock);
 }
 
-TitleSource TitleSourceFor(std::int32_t status) {
-  switch (status) {
-    case kStatusMvcEncoder:
-      return TitleSource::kMvcenc;
-    case kStatusX264Pass1:
-    case kStatusX264Pass2:
-    case kStatusX264Crf:
-      return TitleSource::kX264;
-    case kStatusX265Crf:
-      return TitleSource::kX265;
-    default:
-      return TitleSource::kNone;
-  }
-}
-
 }  // namespace
 
 std::string RefuseJobPaths(const JobRecord& job, std::string_view temp_path) {
@@ -96,13 +81,8 @@ PipelineRunner::PipelineRunner(QueueControl& control, JobQueue& queue, RunState&
 std::string PipelineRunner::TempPath() const { return std::string(FieldText(settings_.TempPath)); }
 
 StepContext PipelineRunner::Context(int slot) const {
-  StepContext ctx;
-  ctx.slot = slot;
-  ctx.settings = &settings_;
-  ctx.is_64bit = run_state_.is_64bit;
-  ctx.debug_mode = run_state_.debug_mode.load();
-  ctx.avisynth_plus = DetectaAvisynth() == 2;
-  return ctx;
+  return StepContext{settings_, slot, run_state_.is_64bit, run_state_.debug_mode.load(),
+                     DetectaAvisynth() == kAvisynthPlus};
 }
 
 std::vector<std::filesystem::path> PipelineRunner::KeptFolders() const {
@@ -140,7 +120,7 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
                                                 const PreparedStep& step, StepKind kind) {
   if (step.skip) return StepEnd::kNext;
   frontend_.StepStarted(step.label);
-  if (step.status != 0 && !control_.SetRunStatus(run, step.status)) return StepEnd::kStop;
+  if (step.tool.status != 0 && !control_.SetRunStatus(run, step.tool.status)) return StepEnd::kStop;
   for (const auto& file : step.control_files) {
     if (!WriteControlFile(file)) {
       FailJob(run, "cannot write the control file " + file.path, -1);

@@ -43,26 +43,6 @@ int BracketPercent(std::string_view inside) {
 
 }  // namespace
 
-ProgressReader ProgressReaderFor(std::int32_t status) {
-  switch (status) {
-    case kStatusEac3to:
-      return ProgressReader::kEac3toPipe;
-    case kStatusMvcEncoder:
-      return ProgressReader::kMvcencTitle;
-    case kStatusX264Pass1:
-    case kStatusX264Pass2:
-    case kStatusX264Crf:
-    case kStatusX265Crf:
-      return ProgressReader::kEncoderTitle;
-    case kStatusTsMuxer:
-      return ProgressReader::kTsMuxerPipe;
-    case kStatusMkvmerge:
-      return ProgressReader::kMkvmergePipe;
-    default:
-      return ProgressReader::kNone;
-  }
-}
-
 bool ReadsPipe(ProgressReader reader) {
   return reader == ProgressReader::kEac3toPipe || reader == ProgressReader::kTsMuxerPipe ||
          reader == ProgressReader::kMkvmergePipe;
@@ -160,9 +140,9 @@ std::optional<ProgressShown> ReadEncoderTitle(std::string_view title, std::int32
   return Shown(p, std::string(title));
 }
 
-ProgressRead ReadProgress(std::int32_t status, std::string_view input, std::int32_t frame_count) {
+ProgressRead ReadProgress(ProgressReader reader, std::string_view input, std::int32_t frame_count) {
   ProgressRead read;
-  switch (ProgressReaderFor(status)) {
+  switch (reader) {
     case ProgressReader::kNone:
       break;
     case ProgressReader::kEac3toPipe:
@@ -191,19 +171,18 @@ void ProgressTick(ProgressSource& source, ProgressDisplay& display) {
   }
   const int slot = source.CurrentJob();
   if (slot < 0 || slot >= kQueueSlots) return;
-  const std::int32_t status = source.JobStatus(slot);
-  const ProgressReader reader = ProgressReaderFor(status);
+  const ProgressReader reader = source.StepReader();
   if (reader == ProgressReader::kNone) return;
 
   ProgressRead read;
   if (ReadsPipe(reader)) {
     const std::string bytes = source.ReadPipe(kProgressPipeChunk);
     if (bytes.empty()) return;
-    read = ReadProgress(status, bytes, 0);
+    read = ReadProgress(reader, bytes, 0);
   } else {
     const std::string title = source.ConsoleTitle();
     if (title.empty()) return;
-    read = ReadProgress(status, title, source.JobFrameCount(slot));
+    read = ReadProgress(reader, title, source.JobFrameCount(slot));
   }
 
   if (read.second_pass) {
@@ -214,19 +193,6 @@ void ProgressTick(ProgressSource& source, ProgressDisplay& display) {
   if (!read.shown) return;
   display.SetStatusText(read.shown->text);
   display.SetBarValue(read.shown->p);
-  if (display.HasTaskbar()) {
-    if (display.TaskbarProgressPending()) display.SetTaskbarState(TaskbarState::kNormal);
-    display.SetTaskbarValue(read.shown->p, kProgressMax);
-    display.SetTaskbarProgressPending(false);
-  }
-}
-
-void ResetProgress(ProgressDisplay& display) {
-  display.SetBarValue(0);
-  display.SetBarLabel(kIdleLabel);
-  display.SetStatusText("");
-  if (display.HasTaskbar()) display.SetTaskbarState(TaskbarState::kNoProgress);
-  display.SetTaskbarProgressPending(false);
 }
 
 }  // namespace dp

@@ -1,7 +1,7 @@
-// The progress monitor: on every timer tick the user-interface thread looks
-// at the running job's status, reads the running tool's progress from its
-// output pipe or its console title, and shows it on the progress bar, the
-// status line and the taskbar button.
+// The progress monitor: on every timer tick the user-interface thread asks
+// the running step which reader its tool's progress goes through, reads that
+// progress from the tool's output pipe or its console title, and shows it on
+// the progress bar and the status line.
 //
 // The readers are pure functions of what one tick read, so the Qt window,
 // the CLI and the tests share them; the tick itself works through two small
@@ -27,16 +27,16 @@ inline constexpr int kProgressMax = 1000;
 inline constexpr std::string_view kSecondPassLabel = " (2nd pass)...";
 inline constexpr std::string_view kIdleLabel = "Idle";
 
+// How a running tool's progress is read; each step names its tool's reader.
 enum class ProgressReader {
-  kNone,          // not a running status: the tick ends
-  kEac3toPipe,    // 3: "process:" on the output pipe
-  kMvcencTitle,   // 4: console title beginning with "M"
-  kEncoderTitle,  // 5..8: x264 / x265 console title beginning with "x", "f" or "l"
-  kTsMuxerPipe,   // 9: percentage after the first line break
-  kMkvmergePipe,  // 10: "Progress:" on the output pipe
+  kNone,          // no progress to read: the tick ends
+  kEac3toPipe,    // "process:" on the output pipe
+  kMvcencTitle,   // console title beginning with "M"
+  kEncoderTitle,  // x264 / x265 console title beginning with "x", "f" or "l"
+  kTsMuxerPipe,   // percentage after the first line break
+  kMkvmergePipe,  // "Progress:" on the output pipe
 };
 
-ProgressReader ProgressReaderFor(std::int32_t status);
 bool ReadsPipe(ProgressReader reader);
 bool ReadsTitle(ProgressReader reader);
 
@@ -74,9 +74,9 @@ std::optional<ProgressShown> ReadMkvmergeProgress(std::string_view text);
 std::optional<ProgressShown> ReadMvcencTitle(std::string_view title);
 std::optional<ProgressShown> ReadEncoderTitle(std::string_view title, std::int32_t frame_count);
 
-// One tick's reading for a job in `status`: `input` is the bytes the pipe read
+// One tick's reading through `reader`: `input` is the bytes the pipe read
 // gave (pipe readers) or the console title (title readers).
-ProgressRead ReadProgress(std::int32_t status, std::string_view input, std::int32_t frame_count);
+ProgressRead ReadProgress(ProgressReader reader, std::string_view input, std::int32_t frame_count);
 
 // Where the tick reads from: the run state published by the worker.
 class ProgressSource {
@@ -87,7 +87,8 @@ class ProgressSource {
   // Looks for the running tool's console; a later tick uses it.
   virtual void FindConsoleWindow() = 0;
   virtual int CurrentJob() = 0;  // slot, -1 when idle
-  virtual std::int32_t JobStatus(int slot) = 0;
+  // The reader the running step named for its tool; kNone between tools.
+  virtual ProgressReader StepReader() = 0;
   virtual std::int32_t JobFrameCount(int slot) = 0;
   // At most max_bytes of what waits in the tool's output pipe, without
   // blocking; empty when nothing waits or the pipe is closed.
@@ -96,9 +97,7 @@ class ProgressSource {
   virtual std::string ConsoleTitle() = 0;
 };
 
-enum class TaskbarState { kNoProgress, kIndeterminate, kNormal };
-
-// Where the tick shows: the bar, the status line and the taskbar button.
+// Where the tick shows: the bar with its label, and the status line.
 class ProgressDisplay {
  public:
   virtual ~ProgressDisplay() = default;
@@ -106,19 +105,11 @@ class ProgressDisplay {
   virtual std::string BarLabel() = 0;
   virtual void SetBarLabel(std::string_view label) = 0;
   virtual void SetStatusText(std::string_view text) = 0;
-  // False where the desktop offers no taskbar progress.
-  virtual bool HasTaskbar() = 0;
-  virtual void SetTaskbarState(TaskbarState state) = 0;
-  virtual void SetTaskbarValue(int completed, int total) = 0;
-  // Set by the worker at each step start: the taskbar still shows the
-  // step-start state until the first progress value arrives.
-  virtual bool TaskbarProgressPending() = 0;
-  virtual void SetTaskbarProgressPending(bool pending) = 0;
+  // Bar at 0 labelled kIdleLabel, empty status line, no progress elsewhere.
+  virtual void Reset() = 0;
 };
 
 // One timer tick (`CallTimerStatus`).
 void ProgressTick(ProgressSource& source, ProgressDisplay& display);
-// Bar at 0 labelled "Idle", empty status line, no taskbar progress.
-void ResetProgress(ProgressDisplay& display);
 
 }  // namespace dp

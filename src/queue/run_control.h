@@ -10,6 +10,7 @@
 
 #include "app/run_state.h"
 #include "platform/tool_process.h"
+#include "queue/progress.h"
 
 namespace dp {
 
@@ -19,11 +20,13 @@ class RunControl {
   int slot() const { return slot_; }
 
   int cancel_request() const;
-  // Publishes the tool of the next step. False when the run was stopped
-  // already: the step must not start.
-  bool Publish(std::shared_ptr<ToolProcess> tool);
+  // Publishes the tool of the next step and the reader the progress monitor
+  // reads it with. False when the run was stopped already: the step must
+  // not start.
+  bool Publish(std::shared_ptr<ToolProcess> tool, ProgressReader reader);
   void Unpublish();
   std::shared_ptr<ToolProcess> tool() const;
+  ProgressReader reader() const;
   // Records the request (kCancelStop or kCancelCancel) and kills the
   // running tool's whole process group.
   void Stop(int request);
@@ -33,6 +36,7 @@ class RunControl {
   mutable std::mutex mutex_;
   int cancel_request_ = kCancelNone;
   std::shared_ptr<ToolProcess> tool_;
+  ProgressReader reader_ = ProgressReader::kNone;
 };
 
 }  // namespace dp

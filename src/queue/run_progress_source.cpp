@@ -7,6 +7,11 @@ std::shared_ptr<ToolProcess> RunProgressSource::Tool() const {
   return run ? run->tool() : nullptr;
 }
 
+ProgressReader RunProgressSource::StepReader() {
+  auto run = control_.CurrentRun();
+  return run ? run->reader() : ProgressReader::kNone;
+}
+
 std::string RunProgressSource::ReadPipe(std::size_t max_bytes) {
   auto tool = Tool();
   return tool ? tool->ReadOutput(max_bytes) : std::string();

@@ -16,7 +16,7 @@ class RunProgressSource : public ProgressSource {
   bool ConsoleWindowFound() override { return true; }  // titles come with the tool's output here
   void FindConsoleWindow() override {}
   int CurrentJob() override { return run_.current_job.load(); }
-  std::int32_t JobStatus(int slot) override { return queue_.Status(slot); }
+  ProgressReader StepReader() override;
   std::int32_t JobFrameCount(int slot) override { return queue_.Get(slot).frame_count; }
   std::string ReadPipe(std::size_t max_bytes) override;
   std::string ConsoleTitle() override;

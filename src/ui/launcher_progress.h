@@ -3,9 +3,9 @@
 // simply ignore it; without a session bus nothing is sent at all.
 #pragma once
 
-#include "queue/progress.h"
-
 namespace dp::ui {
+
+enum class TaskbarState { kNoProgress, kIndeterminate, kNormal };
 
 class LauncherProgress {
  public:

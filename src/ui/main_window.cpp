@@ -73,7 +73,7 @@ MainWindow::MainWindow(Store& store, Settings& settings, JobQueue& queue, RunSta
   stop_job_ = [this] { control_.StopJob(); };
   BuildControls();
   BuildMenus();
-  progress_display_ = std::make_unique<BarProgressDisplay>(bar_, bar_label_, status_, run_);
+  progress_display_ = std::make_unique<BarProgressDisplay>(bar_, bar_label_, status_);
   RefreshTitle();
 }
 
@@ -336,11 +336,11 @@ void MainWindow::ShowRunState(bool running) {
     timer_->start();
   else
     timer_->stop();
-  progress_display_->SetTaskbarState(running ? TaskbarState::kNormal : TaskbarState::kNoProgress);
+  progress_display_->RunStateChanged(running);
   ActualitzaLlista();
 }
 
-void MainWindow::ResetProgressDisplay() { ResetProgress(*progress_display_); }
+void MainWindow::ResetProgressDisplay() { progress_display_->Reset(); }
 
 void MainWindow::SelectQueueSlot(int slot) {
   SelectSlot(queue_tree_, slot);
@@ -348,10 +348,7 @@ void MainWindow::SelectQueueSlot(int slot) {
 }
 
 void MainWindow::ShowStepStart(const QString& label) {
-  bar_->setValue(0);
-  if (!label.isEmpty()) bar_label_->setText(label);
-  progress_display_->SetTaskbarState(TaskbarState::kIndeterminate);
-  run_.taskbar_progress_pending = true;
+  progress_display_->StepStarted(label);
 }
 
 void MainWindow::ShowStatusText(const QString& text) { status_->setText(text); }

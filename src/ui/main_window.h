@@ -11,6 +11,7 @@
 #include "platform/store.h"
 #include "queue/job_queue.h"
 #include "queue/queue_control.h"
+#include "queue/run_progress_source.h"
 #include "ui/progress_view.h"
 
 class QAction;

@@ -1,242 +1,196 @@
 #include "pipeline/demux_step.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <vector>
 
-#include "support/temp_dir.h"
+#include "step_fixture.h"
+#include "util/file_io.h"
 #include "util/text.h"
 
 namespace dp {
 namespace {
 
 namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+using DemuxStep = test::StepFixture;
 
-void Touch(const fs::path& path, const std::string& text = "x") { std::ofstream(path) << text; }
+// A BD5 job from a disc folder: AVC video, AC3 audio, PGS subtitles.
+JobRecord DiscJob() {
+  JobRecord job = EmptyJob();
+  job.status = kStatusPending;
+  job.target_media = kMediaBd5;
+  CopyText(job.output_name, "Movie");
+  CopyText(job.source_root, "/media/BD");
+  CopyText(job.source_path, "/media/BD/BDMV/STREAM/00001.m2ts");
+  CopyText(job.video_codec, "AVC");
+  CopyText(job.audio_codec_id, "A_AC3");
+  CopyText(job.subtitle_codec_id, "S_HDMV/PGS");
+  job.video_eac3to_track = 2;
+  job.audio_eac3to_track = 3;
+  job.subtitle_eac3to_track = 5;
+  return job;
+}
 
-class DemuxStep : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(tools_.path() / "eac3to");
-    program_ = (tools_.path() / "eac3to" / "eac3to").string();
-    Touch(program_, "#!/bin/sh\n");
-    ::chmod(program_.c_str(), 0755);
-    ::setenv("DISCPRESS_TOOLS_DIR", tools_.path().c_str(), 1);
-    CopyText(settings_.TempPath, temp_.path().string());
-    ctx_.slot = 4;
-    ctx_.settings = &settings_;
+// One row per eac3to run: the job, the files already there, the exact
+// command line (" -progressnumbers -log=..." follows it) and label.
+TEST_F(DemuxStep, CommandLinesAndLabels) {
+  const struct {
+    const char* name;
+    void (*edit)(JobRecord&);
+    const char* present;  // temporary files an earlier run left
+    const char* command;
+    const char* label;
+    const char* created;  // what a failed run removes
+  } cases[] = {
+      // No video condition holds: x264 reads the video from the disc.
+      {"recoded audio and forced captions",
+       [](JobRecord& j) {
+         j.playlist_index = 2, j.target_audio = 640, j.audio_to_16bit = true,
+         j.subtitle_mode = kSubtitleForcedOnly;
+       },
+       "", "\"/media/BD\" 2) 3: \"{T}.ac3\" -640 -down16 5: \"{T}.sup\"",
+       "[STEP 1/4 - EAC3TO] Recode audio to AC3 640 and extract forced captions...", ".ac3 .sup"},
+      // Both recode options, in their order; the downmix alone with FLAC.
+      {"AC3 with both recode options",
+       [](JobRecord& j) { j.target_audio = 640, j.audio_to_16bit = true, j.audio_downmix_51 = true; }, "",
+       "\"/media/BD\" 1) 3: \"{T}.ac3\" -640 -down16 -down6",
+       "[STEP 1/4 - EAC3TO] Recode audio to AC3 640...", ".ac3"},
+      {"FLAC downmixed", [](JobRecord& j) { j.target_audio = kAudioFlac, j.audio_downmix_51 = true; }, "",
+       "\"/media/BD\" 1) 3: \"{T}.flac\" -down6", "[STEP 1/4 - EAC3TO] Recode audio to FLAC...", ".flac"},
+      // The joined title wins; the DTS core goes only to MKV.
+      {"joined title extracts everything",
+       [](JobRecord& j) {
+         j.join_playlist = 5, j.playlist_index = 3, j.subtitle_mode = kSubtitleKept,
+         j.audio_untouched_hd = true;
+         j.audio_core_only = 1, CopyText(j.video_codec, "VC-1"), CopyText(j.audio_codec_id, "A_DTS");
+       },
+       "", "\"/media/BD\" 5) 2: \"{T}.vc1\" 3: \"{T}.dtshd\" 5: \"{T}.sup\"",
+       "[STEP 1/4 - EAC3TO] Join m2ts parts, extract audio and subtitles...", ".vc1 .dtshd .sup"},
+      {"playlist source names the playlist file",
+       [](JobRecord& j) {
+         j.source_is_playlist = true, j.target_media = kMediaMkvCrf, j.subtitle_mode = kSubtitleKept;
+         CopyText(j.playlist_name, "00800.mpls");
+       },
+       "", "\"/media/BD/BDMV/PLAYLIST/00800.mpls\" 1) 3: \"{T}.ac3\" 5: \"{T}.sup\"",
+       "[STEP 1/3 - EAC3TO] Extract audio and subtitles...", ".ac3 .sup"},
+      // A root given with its trailing slash gets no second one.
+      {"playlist under a root with a slash",
+       [](JobRecord& j) {
+         j.source_is_playlist = true, j.target_media = kMediaMkvCrf, CopyText(j.playlist_name, "00800.mpls");
+         CopyText(j.source_root, "/media/BD/");
+       },
+       "", "\"/media/BD/BDMV/PLAYLIST/00800.mpls\" 1) 3: \"{T}.ac3\"", "[STEP 1/3 - EAC3TO] Extract audio...",
+       ".ac3"},
+      {"MKV file has no title number; the DTS core alone",
+       [](JobRecord& j) {
+         CopyText(j.source_root, ""), CopyText(j.source_path, "/v/Film.mkv"),
+             CopyText(j.audio_codec_id, "A_DTS");
+         CopyText(j.subtitle_codec_id, "S_TEXT/UTF8");
+         j.source_is_mkv = true, j.target_media = kMediaMkvCrf, j.video_untouched = kVideoUntouched;
+         j.subtitle_mode = kSubtitleKept, j.video_eac3to_track = 1, j.audio_eac3to_track = 2;
+         j.subtitle_eac3to_track = 3, j.audio_core_only = 1;
+       },
+       "", "\"/v/Film.mkv\" 1: \"{T}.h264\" 2: \"{T}.dts\" -core 3: \"{T}.srt\"",
+       "[STEP 1/2 - EAC3TO] Extract video, audio and subtitles...", ".h264 .dts .srt"},
+      // A codec outside the table is written under the bare base name.
+      {"MKV file, DTS-HD kept whole, unknown video codec",
+       [](JobRecord& j) {
+         CopyText(j.source_root, ""), CopyText(j.source_path, "/v/Film.mkv"),
+             CopyText(j.audio_codec_id, "A_DTS");
+         CopyText(j.video_codec, "HEVC");
+         j.source_is_mkv = true, j.target_media = kMediaMkvCrf, j.video_untouched = kVideoUntouched;
+         j.video_eac3to_track = 1, j.audio_eac3to_track = 2, j.audio_untouched_hd = true;
+       },
+       "", "\"/v/Film.mkv\" 1: \"{T}\" 2: \"{T}.dtshd\"", "[STEP 1/2 - EAC3TO] Extract video and audio...",
+       " .dtshd"},
+      {"stream file with interlaced video, subtitles left to the muxer",
+       [](JobRecord& j) {
+         CopyText(j.source_root, ""), j.interlaced_avc = true, j.target_audio = kAudioFlac;
+         j.subtitle_mode = kSubtitleKept;
+       },
+       "", "\"/media/BD/BDMV/STREAM/00001.m2ts\" 2: \"{T}.h264\" 3: \"{T}.flac\"",
+       "[STEP 1/4 - EAC3TO] Extract video and recode audio to FLAC...", ".h264 .flac"},
+      {"the audio is left to the muxer", [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly; }, "",
+       "\"/media/BD\" 1) 5: \"{T}.sup\"", "[STEP 1/4 - EAC3TO] Extract forced captions...", ".sup"},
+      {"3D extracts both eyes",
+       [](JobRecord& j) {
+         j.mode_3d = kModeMvcLeft, j.subtitle_mode = kSubtitleKept, j.audio_eac3to_track = 4;
+         CopyText(j.audio_codec_id, "A_LPCM");
+       },
+       "", "\"/media/BD\" 1) 2: \"{T}.avc.h264\" 3: \"{T}.mvc.h264\" 4: \"{T}.wav\" 5: \"{T}.sup\"",
+       "[STEP 1/3 - EAC3TO] Extract left/right eye video, audio and subs...",
+       ".avc.h264 .mvc.h264 .wav .sup"},
+      // Only what is missing is extracted, and only what this run writes is
+      // removed when it fails.
+      {"3D resumed after the base view",
+       [](JobRecord& j) {
+         j.mode_3d = kModeMvcLeft, j.subtitle_mode = kSubtitleKept, j.audio_eac3to_track = 4;
+         CopyText(j.audio_codec_id, "A_LPCM");
+       },
+       ".avc.h264", "\"/media/BD\" 1) 3: \"{T}.mvc.h264\" 4: \"{T}.wav\" 5: \"{T}.sup\"",
+       "[STEP 1/3 - EAC3TO] Extract left/right eye video, audio and subs...", ".mvc.h264 .wav .sup"},
+      {"joined title resumed: the captions are missing",
+       [](JobRecord& j) { j.join_playlist = 2, j.subtitle_mode = kSubtitleForcedOnly; }, ".h264 .ac3",
+       "\"/media/BD\" 2) 5: \"{T}.sup\"", "[STEP 1/4 - EAC3TO] Extract forced captions...", ".sup"},
+      {"joined title resumed: the subtitles are missing",
+       [](JobRecord& j) { j.join_playlist = 2, j.subtitle_mode = kSubtitleKept; }, ".h264 .ac3",
+       "\"/media/BD\" 2) 5: \"{T}.sup\"", "[STEP 1/4 - EAC3TO] Extract subtitles...", ".sup"},
+  };
+  const std::string program = Tools() + "/eac3to/eac3to";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string_view s : Tokenize(c.present, " ")) Touch(T(std::string(s)));
+    JobRecord job = DiscJob();
+    c.edit(job);
+    DemuxTracks tracks;
+    const PreparedStep step = PrepareDemux(job, ctx_, &tracks);
+    EXPECT_EQ(step.command_line, "\"" + program + "\" " + Expand(c.command) + " -progressnumbers -log=\"" +
+                                     T(".eac3to_log.txt") + "\"");
+    EXPECT_EQ(step.label, c.label);
+    EXPECT_EQ(step.tool, kEac3toTool);
+    Strings created;
+    for (const std::string_view s : Tokenize(c.created, " ")) created.push_back(T(std::string(s)));
+    if (std::string_view(c.created).starts_with(' ')) created.insert(created.begin(), T(""));
+    EXPECT_EQ(step.outputs_on_failure, created);
+    EXPECT_EQ(tracks.created, created);
+    for (const std::string_view s : Tokenize(c.present, " ")) fs::remove(T(std::string(s)));
   }
-  void TearDown() override { ::unsetenv("DISCPRESS_TOOLS_DIR"); }
-
-  // A BD5 job from a disc folder: AVC video, AC3 audio, PGS subtitles.
-  static JobRecord DiscJob() {
-    JobRecord job = EmptyJob();
-    job.status = kStatusPending;
-    job.target_media = kMediaBd5;
-    CopyText(job.output_name, "Movie");
-    CopyText(job.source_root, "/media/BD");
-    CopyText(job.source_path, "/media/BD/BDMV/STREAM/00001.m2ts");
-    CopyText(job.video_codec, "AVC");
-    CopyText(job.audio_codec_id, "A_AC3");
-    CopyText(job.subtitle_codec_id, "S_HDMV/PGS");
-    job.video_eac3to_track = 2;
-    job.audio_eac3to_track = 3;
-    job.subtitle_eac3to_track = 5;
-    return job;
-  }
-
-  std::string File(const std::string& suffix) const {
-    return (temp_.path() / ("Movie.job_4" + suffix)).string();
-  }
-  static std::string Q(const std::string& s) { return "\"" + s + "\""; }
-  std::string Log() const { return " -log=" + Q(File(".eac3to_log.txt")); }
-
-  test::TempDir tools_, temp_;
-  std::string program_;
-  Settings settings_;
-  StepContext ctx_;
-};
-
-TEST_F(DemuxStep, DiscFolderWithRecodedAudioAndForcedCaptions) {
-  JobRecord job = DiscJob();
-  job.playlist_index = 2;
-  job.target_audio = 640;
-  job.audio_to_16bit = true;
-  job.subtitle_mode = 3;
-  DemuxTracks tracks;
-  const PreparedStep step = PrepareDemux(job, ctx_, &tracks);
-  EXPECT_FALSE(step.skip);
-  EXPECT_EQ(step.status, kStatusEac3to);
-  EXPECT_EQ(step.console_title, "[EAC3TO PROCESS] Do not close this window!!!");
-  EXPECT_EQ(step.capture, Capture::kPipe);
-  EXPECT_EQ(step.label, "[STEP 1/4 - EAC3TO] Recode audio to AC3 640 and extract forced captions...");
-  // No video condition holds: x264 reads the video from the disc.
-  EXPECT_EQ(step.command_line, Q(program_) + " \"/media/BD\" 2) 3: " + Q(File(".ac3")) +
-                                   " -640 -down16 5: " + Q(File(".sup")) + " -progressnumbers" + Log());
-  EXPECT_EQ(step.outputs_on_failure, (std::vector<std::string>{File(".ac3"), File(".sup")}));
-  EXPECT_EQ(tracks.video_arg, "");
-  EXPECT_EQ(tracks.audio_file, File(".ac3"));
-  EXPECT_EQ(tracks.subtitle_file, File(".sup"));
-
-  // Both recode options, in their order; the downmix alone with FLAC.
-  job.audio_downmix_51 = true;
-  EXPECT_NE(PrepareDemux(job, ctx_).command_line.find(" -640 -down16 -down6 5: "), std::string::npos);
-  job.target_audio = 2;
-  job.audio_to_16bit = false;
-  EXPECT_NE(PrepareDemux(job, ctx_).command_line.find(" 3: " + Q(File(".flac")) + " -down6 5: "),
-            std::string::npos);
 }
 
-TEST_F(DemuxStep, JoinedTitleWinsAndExtractsEverything) {
-  JobRecord job = DiscJob();
-  job.join_playlist = 5;
-  job.playlist_index = 3;
-  job.subtitle_mode = 1;
-  CopyText(job.video_codec, "VC-1");
-  CopyText(job.audio_codec_id, "A_DTS");
-  job.audio_untouched_hd = true;
-  job.audio_core_only = 1;  // the core goes only to MKV
-  const PreparedStep step = PrepareDemux(job, ctx_);
-  EXPECT_EQ(step.command_line, Q(program_) + " \"/media/BD\" 5) 2: " + Q(File(".vc1")) +
-                                   " 3: " + Q(File(".dtshd")) + " 5: " + Q(File(".sup")) +
-                                   " -progressnumbers" + Log());
-  EXPECT_EQ(step.label, "[STEP 1/4 - EAC3TO] Join m2ts parts, extract audio and subtitles...");
-  EXPECT_EQ(step.outputs_on_failure.size(), 3u);
-}
-
-TEST_F(DemuxStep, PlaylistSourceNamesThePlaylistFile) {
-  JobRecord job = DiscJob();
-  job.source_is_playlist = true;
-  CopyText(job.playlist_name, "00800.mpls");
-  job.target_media = kMediaMkvCrf;
-  job.subtitle_mode = 1;
-  const PreparedStep step = PrepareDemux(job, ctx_);
-  EXPECT_EQ(step.command_line, Q(program_) + " \"/media/BD/BDMV/PLAYLIST/00800.mpls\" 1) 3: " +
-                                   Q(File(".ac3")) + " 5: " + Q(File(".sup")) + " -progressnumbers" + Log());
-  EXPECT_EQ(step.label, "[STEP 1/3 - EAC3TO] Extract audio and subtitles...");
-  // A root given with its trailing slash gets no second one.
-  CopyText(job.source_root, "/media/BD/");
-  EXPECT_NE(PrepareDemux(job, ctx_).command_line.find(" \"/media/BD/BDMV/PLAYLIST/00800.mpls\" 1) "),
-            std::string::npos);
-}
-
-TEST_F(DemuxStep, MkvFileSourceHasNoTitleNumber) {
-  JobRecord job = DiscJob();
-  CopyText(job.source_root, "");
-  CopyText(job.source_path, "/v/Film.mkv");
-  job.source_is_mkv = true;
-  job.target_media = kMediaMkvCrf;
-  job.video_untouched = 1;
-  job.subtitle_mode = 1;
-  job.video_eac3to_track = 1;
-  job.audio_eac3to_track = 2;
-  job.subtitle_eac3to_track = 3;
-  CopyText(job.audio_codec_id, "A_DTS");
-  job.audio_core_only = 1;
-  CopyText(job.subtitle_codec_id, "S_TEXT/UTF8");
-  PreparedStep step = PrepareDemux(job, ctx_);
-  EXPECT_EQ(step.command_line, Q(program_) + " \"/v/Film.mkv\" 1: " + Q(File(".h264")) +
-                                   " 2: " + Q(File(".dts")) + " -core 3: " + Q(File(".srt")) +
-                                   " -progressnumbers" + Log());
-  EXPECT_EQ(step.label, "[STEP 1/2 - EAC3TO] Extract video, audio and subtitles...");
-
-  // DTS-HD kept whole: ".dtshd", and the core option only with core-only.
-  job.audio_untouched_hd = true;
-  job.audio_core_only = 0;
-  step = PrepareDemux(job, ctx_);
-  EXPECT_NE(step.command_line.find(" 2: " + Q(File(".dtshd")) + " 3: "), std::string::npos);
-  // A codec outside the table is written under the bare base name.
-  CopyText(job.video_codec, "HEVC");
-  EXPECT_NE(PrepareDemux(job, ctx_).command_line.find(" 1: " + Q(File("")) + " 2: "), std::string::npos);
-}
-
-TEST_F(DemuxStep, StreamFileWithInterlacedVideoAndDebugMode) {
-  JobRecord job = DiscJob();
-  CopyText(job.source_root, "");
-  job.interlaced_avc = true;
-  job.target_audio = 2;
-  job.subtitle_mode = 1;  // read by tsMuxeR from the source
-  const PreparedStep step = PrepareDemux(job, ctx_);
-  EXPECT_EQ(step.command_line, Q(program_) + " \"/media/BD/BDMV/STREAM/00001.m2ts\" 2: " + Q(File(".h264")) +
-                                   " 3: " + Q(File(".flac")) + " -progressnumbers" + Log());
-  EXPECT_EQ(step.label, "[STEP 1/4 - EAC3TO] Extract video and recode audio to FLAC...");
-
-  ctx_.debug_mode = true;
-  const PreparedStep debug = PrepareDemux(job, ctx_);
-  EXPECT_EQ(debug.command_line.find("-progressnumbers"), std::string::npos);
-  EXPECT_NE(debug.command_line.find(Q(File(".flac")) + " -log="), std::string::npos);
-  EXPECT_EQ(debug.capture, Capture::kNone);
-}
-
-TEST_F(DemuxStep, AudioIsLeftToTheMuxerUnlessItMustBeDemuxed) {
-  JobRecord job = DiscJob();
-  job.subtitle_mode = 3;
-  EXPECT_FALSE(DemuxExtractsAudio(job));
-  PreparedStep step = PrepareDemux(job, ctx_);
-  EXPECT_EQ(step.command_line,
-            Q(program_) + " \"/media/BD\" 1) 5: " + Q(File(".sup")) + " -progressnumbers" + Log());
-  EXPECT_EQ(step.label, "[STEP 1/4 - EAC3TO] Extract forced captions...");
-
-  job.mode_3d = 11;  // 2D+3D: the audio goes into the ISO from a file
-  EXPECT_TRUE(DemuxExtractsAudio(job));
-  job.audio_eac3to_track = 0;  // no audio chosen
-  EXPECT_FALSE(DemuxExtractsAudio(job));
-  job.mode_3d = 0;
-  job.target_media = kMediaMkvCrf;
-  EXPECT_FALSE(DemuxExtractsAudio(job));
-}
-
-TEST_F(DemuxStep, ThreeDExtractsBothEyesAndResumesPerEye) {
-  JobRecord job = DiscJob();
-  job.mode_3d = 10;
-  job.subtitle_mode = 1;
-  CopyText(job.audio_codec_id, "A_LPCM");
-  job.audio_eac3to_track = 4;  // the dependent view is track 3
-  PreparedStep step = PrepareDemux(job, ctx_);
-  EXPECT_EQ(step.command_line, Q(program_) + " \"/media/BD\" 1) 2: " + Q(File(".avc.h264")) +
-                                   " 3: " + Q(File(".mvc.h264")) + " 4: " + Q(File(".wav")) +
-                                   " 5: " + Q(File(".sup")) + " -progressnumbers" + Log());
-  EXPECT_EQ(step.label, "[STEP 1/3 - EAC3TO] Extract left/right eye video, audio and subs...");
-
-  // The base view is there from an interrupted run: only the other eye is
-  // extracted, and only what this run writes is removed when it fails.
-  Touch(File(".avc.h264"));
-  step = PrepareDemux(job, ctx_);
-  EXPECT_NE(step.command_line.find(") 3: " + Q(File(".mvc.h264")) + " 4: "), std::string::npos);
-  EXPECT_EQ(step.command_line.find(".avc.h264"), std::string::npos);
-  EXPECT_EQ(step.outputs_on_failure,
-            (std::vector<std::string>{File(".mvc.h264"), File(".wav"), File(".sup")}));
-}
-
-TEST_F(DemuxStep, ResumeExtractsOnlyWhatIsMissing) {
+TEST_F(DemuxStep, StepFieldsResumeAndDebugMode) {
   JobRecord job = DiscJob();
   job.join_playlist = 2;
-  job.subtitle_mode = 3;
-  Touch(File(".h264"));
-  Touch(File(".ac3"));
+  job.subtitle_mode = kSubtitleKept;
   DemuxTracks tracks;
   PreparedStep step = PrepareDemux(job, ctx_, &tracks);
-  EXPECT_EQ(step.command_line,
-            Q(program_) + " \"/media/BD\" 2) 5: " + Q(File(".sup")) + " -progressnumbers" + Log());
-  EXPECT_EQ(step.label, "[STEP 1/4 - EAC3TO] Extract forced captions...");
-  EXPECT_EQ(step.outputs_on_failure, std::vector<std::string>{File(".sup")});
-  // The later steps still learn every file name.
-  EXPECT_EQ(tracks.video_file, File(".h264"));
-  EXPECT_EQ(tracks.audio_file, File(".ac3"));
-
-  job.subtitle_mode = 1;
-  EXPECT_EQ(PrepareDemux(job, ctx_).label, "[STEP 1/4 - EAC3TO] Extract subtitles...");
-
-  Touch(File(".sup"));
+  EXPECT_EQ(step.console_title, "[EAC3TO PROCESS] Do not close this window!!!");
+  EXPECT_EQ(step.capture, Capture::kPipe);
+  ctx_.debug_mode = true;
   step = PrepareDemux(job, ctx_);
+  EXPECT_EQ(step.command_line.find("-progressnumbers"), std::string::npos);
+  EXPECT_NE(step.command_line.find("\" -log="), std::string::npos);
+  EXPECT_EQ(step.capture, Capture::kNone);
+
+  // Everything there: nothing runs, yet the step keeps its status and the
+  // later steps still learn every file name.
+  for (const char* s : {".h264", ".ac3", ".sup"}) Touch(T(s));
+  step = PrepareDemux(job, ctx_, &tracks);
   EXPECT_TRUE(step.skip);
-  EXPECT_EQ(step.status, kStatusEac3to);
+  EXPECT_EQ(step.tool, kEac3toTool);
   EXPECT_EQ(step.label, "");
   EXPECT_TRUE(step.outputs_on_failure.empty());
+  EXPECT_EQ(tracks.video_file, T(".h264"));
+  EXPECT_EQ(tracks.audio_file, T(".ac3"));
+
+  // 2D+3D takes the audio into the ISO from a file; no audio chosen, none.
+  job = DiscJob();
+  job.mode_3d = kModeMvcRight;
+  EXPECT_TRUE(DemuxExtractsAudio(job));
+  job.audio_eac3to_track = 0;
+  EXPECT_FALSE(DemuxExtractsAudio(job));
 }
 
 TEST_F(DemuxStep, DelayedEac3IsRenamedToTheExpectedName) {
@@ -247,18 +201,14 @@ TEST_F(DemuxStep, DelayedEac3IsRenamedToTheExpectedName) {
   job.audio_delay_ms = 120;
   DemuxTracks tracks;
   PrepareDemux(job, ctx_, &tracks);
-  const std::string expected = (temp_.path() / "Film.EAC3 cut.job_4.eac3").string();
+  const std::string expected = (temp_.path() / "Film.EAC3 cut.job_3.eac3").string();
   ASSERT_EQ(tracks.audio_file, expected);
-  ASSERT_FALSE(tracks.audio_arg.empty());
 
-  const std::string delayed = (temp_.path() / "Film.EAC3 cut.job_4 DELAY 120ms.eac3").string();
+  const std::string delayed = (temp_.path() / "Film.EAC3 cut.job_3 DELAY 120ms.eac3").string();
   Touch(delayed, "audio");
   EXPECT_TRUE(DemuxAfterWork(job, tracks));
   EXPECT_FALSE(fs::exists(delayed));
-  std::ifstream in(expected);
-  std::string content;
-  in >> content;
-  EXPECT_EQ(content, "audio");
+  EXPECT_EQ(ReadWholeFile(expected), "audio");
 
   // Nothing to rename: the file is where it belongs, or no delay was kept.
   Touch(delayed, "other");
@@ -271,7 +221,6 @@ TEST_F(DemuxStep, DelayedEac3IsRenamedToTheExpectedName) {
   job.target_media = kMediaAvchdCrf;  // tsMuxeR shifts the delay itself
   EXPECT_FALSE(DemuxAfterWork(job, tracks));
   EXPECT_TRUE(fs::exists(delayed));
-
   // A recode writes ".ac3": a ".eac3" inside the output name is no cue.
   job.target_media = kMediaMkvCrf;
   job.target_audio = 640;

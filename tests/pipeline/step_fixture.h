@@ -1,6 +1,8 @@
 // Shared set-up of the step builder tests: a tools folder holding every
 // outside tool under both its names (so the chosen variant shows in the
 // command line), a temporary folder, and slot 3 of a job named "Movie".
+// Expected texts name the tools folder {TOOLS} and the job's temporary
+// base name {T}.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,7 +29,7 @@ class StepFixture : public ::testing::Test {
     for (const char* rel :
          {"x264/x264_x64", "x264/x264", "x265/x265_x64", "x265/x265", "x265/avs2yuv_x64", "x265/avs2yuv",
           "MVCenc_x64", "MVCenc", "MVCdec_x64", "MVCdec", "tsMuxeR/2.x/tsMuxeR", "tsMuxeR/1.10.6/tsMuxeR",
-          "mkvtoolnix/mkvmerge_x64", "mkvtoolnix/mkvmerge"}) {
+          "mkvtoolnix/mkvmerge_x64", "mkvtoolnix/mkvmerge", "eac3to/eac3to", "BDSup2Sub/BDSup2Sub"}) {
       const std::filesystem::path p = tools_.path() / rel;
       std::filesystem::create_directories(p.parent_path());
       std::ofstream(p) << "#!/bin/sh\n";
@@ -41,8 +43,6 @@ class StepFixture : public ::testing::Test {
     settings_.FontBorder = 2;
     settings_.FontBottomOffset = 24;
     ctx_.slot = 3;
-    ctx_.settings = &settings_;
-    ctx_.is_64bit = true;
   }
   void TearDown() override { ::unsetenv("DISCPRESS_TOOLS_DIR"); }
 
@@ -69,7 +69,7 @@ class StepFixture : public ::testing::Test {
   TempDir tools_;
   TempDir temp_;
   Settings settings_{};
-  StepContext ctx_;
+  StepContext ctx_{settings_};
 };
 
 }  // namespace dp::test

@@ -165,69 +165,56 @@ TEST(StepPlan, SubTasksAndPreparations) {
   EXPECT_FALSE(PlanSteps(avs).avisynth_script);
 }
 
-TEST(CalculaStepEac3to, TwoDLabelsByTheArgumentsGiven) {
+// The demux label names what the arguments given extract; 3D labels name
+// both eyes and follow the job's subtitle choice, not the argument.
+TEST(CalculaStepEac3to, Labels) {
   const std::string V = " 2: \"/t/m.h264\"", A = " 3: \"/t/m.ac3\"", S = " 4: \"/t/m.sup\"";
-  JobRecord job = DirectJob();  // BD5: four steps
-  EXPECT_EQ(CalculaStepEac3to(job, "", "", ""), "");
-  EXPECT_EQ(CalculaStepEac3to(job, "", A, ""), "[STEP 1/4 - EAC3TO] Extract audio...");
-  EXPECT_EQ(CalculaStepEac3to(job, "", A, S), "[STEP 1/4 - EAC3TO] Extract audio and subtitles...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, "", S), "[STEP 1/4 - EAC3TO] Extract video and subtitles...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""), "[STEP 1/4 - EAC3TO] Extract video and audio...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, S), "[STEP 1/4 - EAC3TO] Extract video, audio and subtitles...");
-
-  job.subtitle_mode = 3;
-  job.target_audio = 640;
-  EXPECT_EQ(CalculaStepEac3to(job, "", "", S), "[STEP 1/4 - EAC3TO] Extract forced captions...");
-  EXPECT_EQ(CalculaStepEac3to(job, "", A, ""), "[STEP 1/4 - EAC3TO] Recode audio to AC3 640...");
-  EXPECT_EQ(CalculaStepEac3to(job, "", A, S),
-            "[STEP 1/4 - EAC3TO] Recode audio to AC3 640 and extract forced captions...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""),
-            "[STEP 1/4 - EAC3TO] Extract video and recode audio to AC3 640...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, S),
-            "[STEP 1/4 - EAC3TO] Extract video, recode audio to AC3 640 and extract forced captions...");
-
-  job.subtitle_mode = 2;
-  job.target_audio = 2;
-  job.join_playlist = 4;
-  job.target_media = kMediaAvchdCrf;  // three steps
-  EXPECT_EQ(CalculaStepEac3to(job, V, "", ""), "[STEP 1/3 - EAC3TO] Join m2ts parts...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, "", S),
-            "[STEP 1/3 - EAC3TO] Join m2ts parts and extract forced captions...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""),
-            "[STEP 1/3 - EAC3TO] Join m2ts parts and recode audio to FLAC...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, S),
-            "[STEP 1/3 - EAC3TO] Join m2ts parts, recode audio to FLAC and extract forced captions...");
-
-  job.subtitle_mode = 1;
-  job.target_audio = 0;
-  job.video_untouched = 1;  // two steps
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""), "[STEP 1/2 - EAC3TO] Join m2ts parts and extract audio...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, S),
-            "[STEP 1/2 - EAC3TO] Join m2ts parts, extract audio and subtitles...");
-}
-
-TEST(CalculaStepEac3to, ThreeDLabelsFollowTheSubtitleChoice) {
-  JobRecord job = DirectJob();
-  job.mode_3d = 10;
-  job.subtitle_mode = 0;
-  const std::string V = " 2: \"l\" 3: \"r\"", A = " 4: \"a\"";
-  EXPECT_EQ(CalculaStepEac3to(job, V, "", ""), "[STEP 1/3 - EAC3TO] Extract left/right eye video...");
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""),
-            "[STEP 1/3 - EAC3TO] Extract left/right eye video and audio...");
-  job.subtitle_mode = 1;
-  // The subtitle part follows the job's choice, not the argument.
-  EXPECT_EQ(CalculaStepEac3to(job, V, "", ""),
-            "[STEP 1/3 - EAC3TO] Extract left/right eye video and subs...");
-  EXPECT_EQ(CalculaStepEac3to(job, "", A, " 5: \"s\""),
-            "[STEP 1/3 - EAC3TO] Extract left/right eye video, audio and subs...");
-  job.mode_3d = 1;
-  job.target_media = kMediaBd9;
-  EXPECT_EQ(CalculaStepEac3to(job, V, "", ""),
-            "[STEP 1/4 - EAC3TO] Extract left/right eye video and subs...");
-  job.video_untouched = 1;
-  job.mode_3d = 11;
-  EXPECT_EQ(CalculaStepEac3to(job, V, A, ""),
-            "[STEP 1/2 - EAC3TO] Extract left/right eye video, audio and subs...");
+  const auto forced_ac3 = [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly, j.target_audio = 640; };
+  const auto join_flac = [](JobRecord& j) {  // AVCHD CRF: three steps
+    j.subtitle_mode = kSubtitleKeptForced, j.target_audio = kAudioFlac, j.join_playlist = 4;
+    j.target_media = kMediaAvchdCrf;
+  };
+  const auto join_remux = [](JobRecord& j) { j.join_playlist = 4, j.video_untouched = kVideoUntouched; };
+  const auto mvc = [](JobRecord& j) { j.mode_3d = kModeMvcLeft, j.subtitle_mode = kSubtitleNone; };
+  const auto mvc_subs = [](JobRecord& j) { j.mode_3d = kModeMvcLeft; };
+  const struct {
+    void (*edit)(JobRecord&);
+    std::string video, audio, subtitle;
+    const char* label;
+  } cases[] = {
+      {[](JobRecord&) {}, "", "", "", ""},
+      {[](JobRecord&) {}, "", A, "", "[STEP 1/4 - EAC3TO] Extract audio..."},
+      {[](JobRecord&) {}, "", A, S, "[STEP 1/4 - EAC3TO] Extract audio and subtitles..."},
+      {[](JobRecord&) {}, V, "", S, "[STEP 1/4 - EAC3TO] Extract video and subtitles..."},
+      {[](JobRecord&) {}, V, A, "", "[STEP 1/4 - EAC3TO] Extract video and audio..."},
+      {[](JobRecord&) {}, V, A, S, "[STEP 1/4 - EAC3TO] Extract video, audio and subtitles..."},
+      {forced_ac3, "", "", S, "[STEP 1/4 - EAC3TO] Extract forced captions..."},
+      {forced_ac3, "", A, "", "[STEP 1/4 - EAC3TO] Recode audio to AC3 640..."},
+      {forced_ac3, "", A, S, "[STEP 1/4 - EAC3TO] Recode audio to AC3 640 and extract forced captions..."},
+      {forced_ac3, V, A, "", "[STEP 1/4 - EAC3TO] Extract video and recode audio to AC3 640..."},
+      {forced_ac3, V, A, S,
+       "[STEP 1/4 - EAC3TO] Extract video, recode audio to AC3 640 and extract forced captions..."},
+      {join_flac, V, "", "", "[STEP 1/3 - EAC3TO] Join m2ts parts..."},
+      {join_flac, V, "", S, "[STEP 1/3 - EAC3TO] Join m2ts parts and extract forced captions..."},
+      {join_flac, V, A, "", "[STEP 1/3 - EAC3TO] Join m2ts parts and recode audio to FLAC..."},
+      {join_flac, V, A, S,
+       "[STEP 1/3 - EAC3TO] Join m2ts parts, recode audio to FLAC and extract forced captions..."},
+      {join_remux, V, A, "", "[STEP 1/2 - EAC3TO] Join m2ts parts and extract audio..."},
+      {join_remux, V, A, S, "[STEP 1/2 - EAC3TO] Join m2ts parts, extract audio and subtitles..."},
+      {mvc, V, "", "", "[STEP 1/3 - EAC3TO] Extract left/right eye video..."},
+      {mvc, V, A, "", "[STEP 1/3 - EAC3TO] Extract left/right eye video and audio..."},
+      {mvc_subs, V, "", "", "[STEP 1/3 - EAC3TO] Extract left/right eye video and subs..."},
+      {mvc_subs, "", A, " 5: \"s\"", "[STEP 1/3 - EAC3TO] Extract left/right eye video, audio and subs..."},
+      {[](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft, j.target_media = kMediaBd9; }, V, "", "",
+       "[STEP 1/4 - EAC3TO] Extract left/right eye video and subs..."},
+      {[](JobRecord& j) { j.mode_3d = kModeMvcRight, j.video_untouched = kVideoUntouched; }, V, A, "",
+       "[STEP 1/2 - EAC3TO] Extract left/right eye video, audio and subs..."},
+  };
+  for (const auto& c : cases) {
+    JobRecord job = DirectJob();  // BD5: four steps
+    c.edit(job);
+    EXPECT_EQ(CalculaStepEac3to(job, c.video, c.audio, c.subtitle), c.label);
+  }
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/command_line.h"
-#include "support/temp_dir.h"
+#include "step_fixture.h"
 #include "util/text.h"
 
 namespace dp {
@@ -36,19 +36,10 @@ Bytes Read(const fs::path& path) {
 }
 
 Bytes Segment(std::uint8_t type, Bytes payload) {
-  Bytes s = {'P',
-             'G',
-             0,
-             0,
-             0,
-             0,
-             0,
-             0,
-             0,
-             0,
-             type,
-             static_cast<std::uint8_t>(payload.size() >> 8),
-             static_cast<std::uint8_t>(payload.size() & 0xFF)};
+  Bytes s(13, 0);
+  s[0] = 'P', s[1] = 'G', s[10] = type;
+  s[11] = static_cast<std::uint8_t>(payload.size() >> 8),
+  s[12] = static_cast<std::uint8_t>(payload.size() & 0xFF);
   s.insert(s.end(), payload.begin(), payload.end());
   return s;
 }
@@ -68,39 +59,21 @@ Bytes Epoch(std::uint8_t flags, std::size_t window_size = 10) {
   return out;
 }
 
-class SubtitleTasks : public ::testing::Test {
+class SubtitleTasks : public test::StepFixture {
  protected:
-  void SetUp() override {
-    ::setenv("DISCPRESS_TOOLS_DIR", tools_.path().c_str(), 1);
-    fs::create_directories(tools_.path() / "BDSup2Sub");
-    program_ = (tools_.path() / "BDSup2Sub" / "BDSup2Sub").string();
-    std::ofstream(program_) << "#!/bin/sh\n";
-    ::chmod(program_.c_str(), 0755);
-    CopyText(settings_.TempPath, temp_.path().string());
-    ctx_.slot = 4;
-    ctx_.settings = &settings_;
-  }
-  void TearDown() override { ::unsetenv("DISCPRESS_TOOLS_DIR"); }
-
   // MKV CRF with forced PGS captions, cropped to 800 lines and resized.
   static JobRecord RescaleJob() {
     JobRecord job = EmptyJob();
     job.target_media = kMediaMkvCrf;
-    job.subtitle_mode = 3;
+    job.subtitle_mode = kSubtitleForcedOnly;
     job.crop_height = 800;
-    job.resize_720p = 1;
+    job.resize_720p = kResize720;
     CopyText(job.output_name, "Movie");
     CopyText(job.subtitle_codec_id, "S_HDMV/PGS");
     return job;
   }
-  std::string File(const std::string& suffix) const {
-    return (temp_.path() / ("Movie.job_4" + suffix)).string();
-  }
+  std::string Program() const { return Tools() + "/BDSup2Sub/BDSup2Sub"; }
 
-  test::TempDir tools_, temp_;
-  std::string program_;
-  Settings settings_;
-  StepContext ctx_;
   JavaRuntime java_{true, "/usr/bin/java"};
 };
 
@@ -157,49 +130,49 @@ TEST_F(SubtitleTasks, ForcedCaptionTaskRemovesAnOutputItCouldNotFinish) {
 
 TEST_F(SubtitleTasks, ForcedCaptionsOfAJobFollowItsPlan) {
   JobRecord job = RescaleJob();
-  Write(File(".sup"), Epoch(0x00));
+  Write(T(".sup"), Epoch(0x00));
   EXPECT_EQ(RunForcedCaptions(job, ctx_, nullptr), 1);  // export: an empty stream
-  EXPECT_TRUE(fs::exists(File(".forced.sup")));
-  EXPECT_EQ(fs::file_size(File(".forced.sup")), 0u);
-  fs::remove(File(".forced.sup"));
-  job.mode_3d = 1;  // burned into the picture instead
+  EXPECT_TRUE(fs::exists(T(".forced.sup")));
+  EXPECT_EQ(fs::file_size(T(".forced.sup")), 0u);
+  fs::remove(T(".forced.sup"));
+  job.mode_3d = kModeHalfSbsLeft;  // burned into the picture instead
   EXPECT_EQ(RunForcedCaptions(job, ctx_, nullptr), 0);
-  EXPECT_FALSE(fs::exists(File(".forced.sup")));
+  EXPECT_FALSE(fs::exists(T(".forced.sup")));
 }
 
 TEST_F(SubtitleTasks, RescaleRunsTheNativeProgramWithTheTemplateOptions) {
   JobRecord job = RescaleJob();
   PreparedStep step = PrepareSubtitleRescale(job, ctx_, java_);
   ASSERT_FALSE(step.skip);
-  EXPECT_EQ(step.status, 0);
+  EXPECT_EQ(step.tool, StepTool{});
   EXPECT_EQ(step.console_title, "[RESIZING/CROPING SUBTITLES] Do not close this window!!!");
   EXPECT_EQ(step.capture, Capture::kNone);
-  EXPECT_EQ(step.command_line, "\"" + program_ + "\" -T keep -c 140 -r 720p -f lanczos3 -o \"" +
-                                   File(".resized.sup") + "\" \"" + File(".forced.sup") + "\"");
-  EXPECT_EQ(step.outputs_on_failure, std::vector<std::string>{File(".resized.sup")});
-  EXPECT_EQ(step.lock_file, File(".resized.sup.lock"));
+  EXPECT_EQ(step.command_line, "\"" + Program() + "\" -T keep -c 140 -r 720p -f lanczos3 -o \"" +
+                                   T(".resized.sup") + "\" \"" + T(".forced.sup") + "\"");
+  EXPECT_EQ(step.outputs_on_failure, std::vector<std::string>{T(".resized.sup")});
+  EXPECT_EQ(step.lock_file, T(".resized.sup.lock"));
 
   // Crop alone, resize alone; the demuxed stream without forced captions,
   // the flagged stream when every caption was forced.
-  job.resize_720p = 0;
-  job.subtitle_mode = 1;
+  job.resize_720p = kResizeNone;
+  job.subtitle_mode = kSubtitleKept;
   EXPECT_EQ(SplitCommandLine(PrepareSubtitleRescale(job, ctx_, java_).command_line),
-            (Args{program_, "-T", "keep", "-c", "140", "-o", File(".resized.sup"), File(".sup")}));
-  job.resize_720p = 1;
+            (Args{Program(), "-T", "keep", "-c", "140", "-o", T(".resized.sup"), T(".sup")}));
+  job.resize_720p = kResize720;
   job.crop_height = 0;
-  job.subtitle_mode = 2;
+  job.subtitle_mode = kSubtitleKeptForced;
   EXPECT_EQ(SplitCommandLine(PrepareSubtitleRescale(job, ctx_, java_).command_line),
-            (Args{program_, "-T", "keep", "-r", "720p", "-f", "lanczos3", "-o", File(".resized.sup"),
-                  File(".forced.sup")}));
+            (Args{Program(), "-T", "keep", "-r", "720p", "-f", "lanczos3", "-o", T(".resized.sup"),
+                  T(".forced.sup")}));
 }
 
 TEST_F(SubtitleTasks, RescaleRunsAJarWithJavaWhenThereIsOne) {
-  std::ofstream(tools_.path() / "BDSup2Sub" / "BDSup2Sub.jar") << "jar";
-  const std::string jar = (tools_.path() / "BDSup2Sub" / "BDSup2Sub.jar").string();
+  const std::string jar = Tools() + "/BDSup2Sub/BDSup2Sub.jar";
+  Touch(jar, "jar");
   JobRecord job = RescaleJob();
   EXPECT_EQ(PrepareSubtitleRescale(job, ctx_, java_).command_line,
             "/usr/bin/java -jar \"" + jar + "\" -T keep -c 140 -r 720p -f lanczos3 -o \"" +
-                File(".resized.sup") + "\" \"" + File(".forced.sup") + "\"");
+                T(".resized.sup") + "\" \"" + T(".forced.sup") + "\"");
   // A runtime in a folder with a blank still reaches the tool whole.
   const JavaRuntime spaced{true, "/opt/java 17/bin/java"};
   const Args argv = SplitCommandLine(PrepareSubtitleRescale(job, ctx_, spaced).command_line);
@@ -212,20 +185,20 @@ TEST_F(SubtitleTasks, RescaleRunsAJarWithJavaWhenThereIsOne) {
 TEST_F(SubtitleTasks, RescaleIsSkippedWhenNotDueDoneOrWithoutJava) {
   JobRecord job = RescaleJob();
   EXPECT_TRUE(PrepareSubtitleRescale(job, ctx_, JavaRuntime{}).skip);
-  std::ofstream(File(".resized.sup")) << "done";
+  std::ofstream(T(".resized.sup")) << "done";
   EXPECT_TRUE(PrepareSubtitleRescale(job, ctx_, java_).skip);
   // Cut short by a run that died: never muxed, made again when it can be.
-  std::ofstream(File(".resized.sup.lock")) << "";
+  std::ofstream(T(".resized.sup.lock")) << "";
   EXPECT_TRUE(PrepareSubtitleRescale(job, ctx_, JavaRuntime{}).skip);
-  EXPECT_FALSE(fs::exists(File(".resized.sup")));
-  EXPECT_FALSE(fs::exists(File(".resized.sup.lock")));
-  std::ofstream(File(".resized.sup")) << "half";
-  std::ofstream(File(".resized.sup.lock")) << "";
+  EXPECT_FALSE(fs::exists(T(".resized.sup")));
+  EXPECT_FALSE(fs::exists(T(".resized.sup.lock")));
+  std::ofstream(T(".resized.sup")) << "half";
+  std::ofstream(T(".resized.sup.lock")) << "";
   EXPECT_FALSE(PrepareSubtitleRescale(job, ctx_, java_).skip);
-  fs::remove(File(".resized.sup"));
+  fs::remove(T(".resized.sup"));
   job.target_media = kMediaAvchdCrf;  // AVCHD rescales only with the PGS rescale option
   EXPECT_TRUE(PrepareSubtitleRescale(job, ctx_, java_).skip);
-  job.resize_720p = 2;
+  job.resize_720p = kResize720WithPgs;
   EXPECT_FALSE(PrepareSubtitleRescale(job, ctx_, java_).skip);
 }
 

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "step_fixture.h"
 #include "util/text.h"
@@ -12,8 +14,8 @@ namespace dp {
 namespace {
 
 using test::StepFixture;
+using VideoSteps = StepFixture;
 
-constexpr const char* kSource = "/discs/MOVIE/BDMV/STREAM/00001.m2ts";
 constexpr const char* kChapters = "00:00:00.000;00:10:00.000";
 
 // A 2D BD5 job at 23.976 fps: two-pass x264 reading the source.
@@ -23,7 +25,7 @@ JobRecord TwoPassJob() {
   job.video_rate = 8000;
   job.frame_count = 1000;
   CopyText(job.output_name, "Movie");
-  CopyText(job.source_path, kSource);
+  CopyText(job.source_path, "/discs/MOVIE/BDMV/STREAM/00001.m2ts");
   CopyText(job.video_codec, "AVC");
   CopyText(job.fps_text, "23.976");
   CopyText(job.fps_fraction, "24000/1001");
@@ -33,30 +35,23 @@ JobRecord TwoPassJob() {
   return job;
 }
 
-using VideoSteps = StepFixture;
-
 TEST(VideoNumbers, KeyintVbvAndMvcencLimits) {
-  EXPECT_EQ(KeyintBase("23.976"), 24);
-  EXPECT_EQ(KeyintBase("25.000"), 25);
-  EXPECT_EQ(KeyintBase("29.970"), 30);
-  EXPECT_EQ(KeyintBase("50.000"), 50);
-  EXPECT_EQ(KeyintBase("59.940"), 60);
-
+  const std::pair<const char*, int> keyints[] = {
+      {"23.976", 24}, {"25.000", 25}, {"29.970", 30}, {"50.000", 50}, {"59.940", 60}};
+  for (const auto& [fps, keyint] : keyints) EXPECT_EQ(KeyintBase(fps), keyint) << fps;
   // A custom size: x264 moves to the larger VBV at 10000 kbps, MVCenc only
   // at 12000.
   JobRecord job = EmptyJob();
   job.target_media = kMediaCustom;
-  job.video_rate = 9999;
-  EXPECT_EQ(BlurayVbv(job).bufsize, 24000);
-  EXPECT_EQ(MvcencLimits(job).bufsize, 25000);
-  job.video_rate = 11999;
-  EXPECT_EQ(BlurayVbv(job).bufsize, 30000);
+  const std::tuple<int, int, int> bufsizes[] = {
+      {9999, 24000, 25000}, {11999, 30000, 25000}, {12000, 30000, 60000}};
+  for (const auto& [rate, x264, mvcenc] : bufsizes) {
+    job.video_rate = rate;
+    EXPECT_EQ(BlurayVbv(job).bufsize, x264) << rate;
+    EXPECT_EQ(MvcencLimits(job).bufsize, mvcenc) << rate;
+  }
   EXPECT_EQ(BlurayVbv(job).maxrate, 40000);
-  EXPECT_EQ(MvcencLimits(job).maxrate, 25000);
-  job.video_rate = 12000;
-  EXPECT_EQ(MvcencLimits(job).bufsize, 60000);
   EXPECT_EQ(MvcencLimits(job).maxrate, 30000);
-
   EXPECT_EQ(MvcencQuality("slower"), 2);
   EXPECT_EQ(MvcencQuality("medium"), 4);
   EXPECT_EQ(MvcencQuality("veryfast"), 6);
@@ -65,7 +60,7 @@ TEST(VideoNumbers, KeyintVbvAndMvcencLimits) {
 TEST_F(VideoSteps, ToolVariantsFollowTheSystemAndAviSynth) {
   JobRecord job = TwoPassJob();
   EXPECT_EQ(X264Program(job, ctx_), Tools() + "/x264/x264_x64");
-  job.mode_3d = 1;  // the 64-bit x264 reads scripts only through AviSynth+
+  job.mode_3d = kModeHalfSbsLeft;  // the 64-bit x264 reads scripts only through AviSynth+
   EXPECT_EQ(X264Program(job, ctx_), Tools() + "/x264/x264");
   EXPECT_EQ(Avs2yuvProgram(ctx_), Tools() + "/x265/avs2yuv");
   EXPECT_EQ(MvcsourcePlugin(ctx_), Tools() + "/MVCsource.dll");
@@ -81,32 +76,24 @@ TEST_F(VideoSteps, ToolVariantsFollowTheSystemAndAviSynth) {
   EXPECT_EQ(SupTitlePlugin(ctx_), Tools() + "/SupTitle/SupTitle.dll");
 }
 
-TEST_F(VideoSteps, ChapterKeyframesFileAndItsOption) {
+TEST_F(VideoSteps, ChapterKeyframes) {
   JobRecord job = TwoPassJob();
   // Ten minutes at 23.976 is frame 14385.6: the nearest frame is 14386.
   EXPECT_EQ(ChapterKeyframes(job), "0 K -1\n14386 K -1\n");
   job.use_x265 = true;
   EXPECT_EQ(ChapterKeyframes(job), "0 K\n14386 K\n");
   job.use_x265 = false;
-
-  const auto file = ChapterKeyframesFile(job, ctx_);
-  ASSERT_TRUE(file.has_value());
-  EXPECT_EQ(file->path, T(".qpfile"));
-  EXPECT_TRUE(file->only_if_absent);
-
   // A short or cut chapter entry reads its missing parts as zero.
   CopyText(job.chapters, "01:00:00.000;00:01");
   EXPECT_EQ(ChapterKeyframes(job), "86314 K -1\n1439 K -1\n");
-
+  EXPECT_TRUE(ChapterKeyframesFile(job, ctx_)->only_if_absent);
   // Ten characters or fewer: no file and no option.
   CopyText(job.chapters, "00:00:00.0");
   EXPECT_FALSE(ChapterKeyframesFile(job, ctx_).has_value());
-  const PreparedStep step = BuildX264Pass1Step(job, ctx_, 1, 3);
-  EXPECT_EQ(step.command_line.find("--qpfile"), std::string::npos);
-  EXPECT_TRUE(step.control_files.empty());
+  EXPECT_EQ(BuildX264Pass1Step(job, ctx_, 1, 3).command_line.find("--qpfile"), std::string::npos);
   // A remux encodes nothing.
   CopyText(job.chapters, kChapters);
-  job.video_untouched = 1;
+  job.video_untouched = kVideoUntouched;
   EXPECT_FALSE(ChapterKeyframesFile(job, ctx_).has_value());
 }
 
@@ -119,284 +106,263 @@ TEST_F(VideoSteps, FrameCountFromTheDemuxLog) {
   Touch(T(".eac3to_log.txt"),
         "Subtitle track 6 contains 1202 captions.\r\n  Video track 2 contains 1 frames.\r\n"
         "Video track 2 contains 86400 fields.\r\nVideo track 3 contains 99 frames.\r\n");
-  ASSERT_TRUE(FrameCountRefreshDue(job));
   EXPECT_TRUE(RefreshFrameCount(job, ctx_));
   EXPECT_EQ(job.frame_count, 43200);
-
   // Frames limited to the title: the count of the job stays.
   job.frame_count = 1000;
   job.limit_frames = true;
   EXPECT_FALSE(RefreshFrameCount(job, ctx_));
-  EXPECT_EQ(job.frame_count, 1000);
-
   // A log without the video line leaves the count as it is.
   job.limit_frames = false;
   Touch(T(".eac3to_log.txt"), "Video track 2 has no count\nDone.\n");
   EXPECT_FALSE(RefreshFrameCount(job, ctx_));
   EXPECT_EQ(job.frame_count, 1000);
-
   // The source was read directly: no log to read.
-  JobRecord direct = TwoPassJob();
-  EXPECT_FALSE(FrameCountRefreshDue(direct));
-  direct.interlaced_avc = true;
-  EXPECT_TRUE(FrameCountRefreshDue(direct));
+  EXPECT_FALSE(FrameCountRefreshDue(TwoPassJob()));
 }
 
-TEST_F(VideoSteps, HalfTopBottomScriptBurnsForcedCaptions) {
-  JobRecord job = TwoPassJob();
-  job.mode_3d = 4;  // top and bottom, right eye as base
-  job.subtitle_mode = 3;
-  const auto file = AvisynthScriptFile(job, ctx_);
-  ASSERT_TRUE(file.has_value());
-  EXPECT_EQ(file->path, T(".avs"));
-  EXPECT_TRUE(file->only_if_absent);
+TEST_F(VideoSteps, AvisynthScripts) {
   const std::string sub = ".SupTitle(\"{T}.sup\", forcedOnly=true, swapCbCr=false, relocate=false)";
-  EXPECT_EQ(file->content,
-            Expand("LoadPlugin(\"{TOOLS}/MVCsource.dll\")\n"
-                   "LoadPlugin(\"{TOOLS}/SupTitle/SupTitle.dll\")\n\n"
-                   "Interleaved = MVCsource(\"{T}.avc.h264\", \"{T}.mvc.h264\", 1000, -2)\n\n"
-                   "Right = SelectOdd(Interleaved)" +
-                   sub + "\nLeft = SelectEven(Interleaved)" + sub +
-                   "\n\n"
-                   "return StackVertical(VerticalReduceBy2(Left), VerticalReduceBy2(Right))\n"));
-
-  job.mode_3d = 1;
-  job.subtitle_mode = 0;
-  EXPECT_EQ(AvisynthScript(job, ctx_),
-            Expand("LoadPlugin(\"{TOOLS}/MVCsource.dll\")\n\n"
-                   "Interleaved = MVCsource(\"{T}.avc.h264\", \"{T}.mvc.h264\", 1000, 2)\n\n"
-                   "Right = SelectOdd(Interleaved)\nLeft = SelectEven(Interleaved)\n\n"
-                   "return StackHorizontal(HorizontalReduceBy2(Left), HorizontalReduceBy2(Right))\n"));
-}
-
-TEST_F(VideoSteps, X265ScriptCropsAndResizes) {
-  JobRecord job = TwoPassJob();
-  job.target_media = kMediaMkvCrf;
-  job.use_x265 = true;
-  EXPECT_FALSE(AvisynthScriptDue(job));
-
-  job.crop_height = 800;
-  job.resize_720p = 1;
-  const std::string head =
+  const std::string x265 =
       "LoadPlugin(\"{TOOLS}/MVCsource.dll\")\n\nMVCsource(\"{T}.h264\", \"\", 1000, 0)\n";
-  EXPECT_EQ(AvisynthScript(job, ctx_), Expand(head + "Crop(0,140,0,-140)\nBicubicResize(1280,532)\n"));
-  job.resize_720p = 0;
-  EXPECT_EQ(AvisynthScript(job, ctx_), Expand(head + "Crop(0,140,0,-140)\n"));
-  job.crop_height = 0;
-  job.resize_720p = 1;
-  EXPECT_EQ(AvisynthScript(job, ctx_), Expand(head + "BicubicResize(1280,720)\n"));
-  // x264 jobs crop with x264's own filter.
-  job.use_x265 = false;
-  EXPECT_FALSE(AvisynthScriptFile(job, ctx_).has_value());
+  const struct {
+    const char* name;
+    void (*edit)(JobRecord&);
+    std::string script;
+  } cases[] = {
+      {"half top-bottom, right eye base, forced captions burned in",
+       [](JobRecord& j) { j.mode_3d = kModeHalfTabRight, j.subtitle_mode = kSubtitleForcedOnly; },
+       "LoadPlugin(\"{TOOLS}/MVCsource.dll\")\nLoadPlugin(\"{TOOLS}/SupTitle/SupTitle.dll\")\n\n"
+       "Interleaved = MVCsource(\"{T}.avc.h264\", \"{T}.mvc.h264\", 1000, -2)\n\n"
+       "Right = SelectOdd(Interleaved)" +
+           sub + "\nLeft = SelectEven(Interleaved)" + sub +
+           "\n\nreturn StackVertical(VerticalReduceBy2(Left), VerticalReduceBy2(Right))\n"},
+      {"half side-by-side, left eye base", [](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft; },
+       "LoadPlugin(\"{TOOLS}/MVCsource.dll\")\n\n"
+       "Interleaved = MVCsource(\"{T}.avc.h264\", \"{T}.mvc.h264\", 1000, 2)\n\n"
+       "Right = SelectOdd(Interleaved)\nLeft = SelectEven(Interleaved)\n\n"
+       "return StackHorizontal(HorizontalReduceBy2(Left), HorizontalReduceBy2(Right))\n"},
+      {"x265 crop and resize",
+       [](JobRecord& j) {
+         j.target_media = kMediaMkvCrf, j.use_x265 = true, j.crop_height = 800, j.resize_720p = kResize720;
+       },
+       x265 + "Crop(0,140,0,-140)\nBicubicResize(1280,532)\n"},
+      {"x265 crop",
+       [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true, j.crop_height = 800; },
+       x265 + "Crop(0,140,0,-140)\n"},
+      {"x265 resize",
+       [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true, j.resize_720p = kResize720; },
+       x265 + "BicubicResize(1280,720)\n"},
+  };
+  for (const auto& c : cases) {
+    JobRecord job = TwoPassJob();
+    c.edit(job);
+    const auto file = AvisynthScriptFile(job, ctx_);
+    ASSERT_TRUE(file.has_value()) << c.name;
+    EXPECT_EQ(file->path, T(".avs")) << c.name;
+    EXPECT_EQ(file->content, Expand(c.script)) << c.name;
+    EXPECT_TRUE(file->only_if_absent) << c.name;
+  }
 }
 
-TEST_F(VideoSteps, TwoPassAvchdCommandLines) {
-  const JobRecord job = TwoPassJob();
-  const PreparedStep pass1 = BuildX264Pass1Step(job, ctx_, 1, 3);
-  EXPECT_EQ(
-      pass1.command_line,
-      Expand(
-          "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --tune \"film\" --bluray-compat --level \"4.1\" "
-          "--vbv-bufsize 24000 --vbv-maxrate 24000 --bitrate 8000 --stats \"{T}.stats\" --index "
-          "\"{T}.index\" --qpfile \"{T}.qpfile\" --fps \"24000/1001\" --force-cfr --keyint 24 --open-gop "
-          "--slices 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --pass 1 "
-          "-o /dev/null \"/discs/MOVIE/BDMV/STREAM/00001.m2ts\""));
-  EXPECT_EQ(pass1.label, "[STEP 1/3 - X264 PASS 1] Recode video using x264, 1st pass...");
-  EXPECT_EQ(pass1.status, kStatusX264Pass1);
-  EXPECT_EQ(pass1.console_title, "[X264 PASS 1 PROCESS] Do not close this window!!!");
-  EXPECT_EQ(pass1.capture, Capture::kLog);
-  EXPECT_EQ(pass1.log_file, T(".x264_pass1_log.txt"));
-  EXPECT_TRUE(pass1.idle_priority);
-  EXPECT_TRUE(pass1.lock_file.empty());
-  EXPECT_TRUE(pass1.outputs_on_failure.empty());  // a failed first pass keeps everything
-  ASSERT_EQ(pass1.control_files.size(), 1u);
-  EXPECT_EQ(pass1.control_files[0].path, T(".qpfile"));
-  EXPECT_FALSE(pass1.skip);
-
-  const PreparedStep pass2 = BuildX264SecondStep(job, ctx_, 2, 3);
-  EXPECT_EQ(
-      pass2.command_line,
-      Expand(
-          "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --tune \"film\" --bluray-compat --level \"4.1\" "
-          "--vbv-bufsize 24000 --vbv-maxrate 24000 --bitrate 8000 --stats \"{T}.stats\" --index "
-          "\"{T}.index\" --qpfile \"{T}.qpfile\" --fps \"24000/1001\" --force-cfr --keyint 24 --open-gop "
-          "--slices 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --pass 2 "
-          "-o \"{T}.264\" \"/discs/MOVIE/BDMV/STREAM/00001.m2ts\""));
-  EXPECT_EQ(pass2.label, "[STEP 2/3 - X264 PASS 2] Recode video using x264, 2nd pass...");
-  EXPECT_EQ(pass2.status, kStatusX264Pass2);
-  EXPECT_EQ(pass2.console_title, "[X264 PROCESS] Do not close this window!!!");
-  EXPECT_EQ(pass2.log_file, T(".x264_pass2_log.txt"));
-  EXPECT_EQ(pass2.lock_file, T(".264.lock"));
-  EXPECT_EQ(pass2.outputs_on_failure, std::vector<std::string>{T(".264")});
-}
-
-TEST_F(VideoSteps, AvchdCrfInterlacedReadsTheDemuxedVideo) {
-  JobRecord job = TwoPassJob();
-  job.target_media = kMediaAvchdCrf;
-  job.video_rate = 20;
-  job.frame_count = 5000;
-  job.interlaced_avc = true;
-  CopyText(job.fps_text, "25.000");
-  CopyText(job.fps_fraction, "25/1");
-  CopyText(job.x264_tune, "none");
-  CopyText(job.x264_preset, "medium");
-  CopyText(job.x264_interlace, " --tff");
-  CopyText(job.extra_params, "--ref 4");
-  CopyText(job.video_filter, " --vf \"resize:1280,720\"");
-  CopyText(job.chapters, "");
-  const PreparedStep step = BuildX264SecondStep(job, ctx_, 2, 3);
-  EXPECT_EQ(
-      step.command_line,
-      Expand("\"{TOOLS}/x264/x264_x64\" --preset \"medium\" --bluray-compat --level \"4.1\" --vbv-bufsize "
-             "30000 --vbv-maxrate 40000 --crf 20 --index \"{T}.index\" --fps \"25/1\" --force-cfr --tff "
-             "--keyint 25 --open-gop --slices 4 --ref 4 --colorprim \"bt709\" --transfer \"bt709\" "
-             "--colormatrix \"bt709\" --sar 1:1 --vf \"resize:1280,720\" --demuxer \"lavf\" --frames 5000 -o "
-             "\"{T}.264\" \"{T}.h264\""));
-  EXPECT_EQ(step.label, "[STEP 2/3 - X264 CRF] Recode video using x264, single pass CRF...");
-  EXPECT_EQ(step.status, kStatusX264Crf);
-  EXPECT_EQ(step.log_file, T(".x264_log.txt"));
-}
-
-TEST_F(VideoSteps, MkvCrfX264WithAndWithoutDivXPlusHd) {
-  JobRecord job = TwoPassJob();
-  job.target_media = kMediaMkvCrf;
-  job.video_rate = 18;
-  job.limit_frames = true;
-  CopyText(job.x264_tune, "");  // no tune chosen: no tune option
-  CopyText(job.chapters, "");
-  CopyText(job.source_path, "/films/movie.mkv");
-  EXPECT_EQ(
-      BuildX264SecondStep(job, ctx_, 2, 3).command_line,
-      Expand(
-          "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --level \"4.1\" --crf 18 --index \"{T}.index\" --fps "
-          "\"24000/1001\" --force-cfr --keyint 240 --open-gop  --frames 1000 --colorprim \"bt709\" "
-          "--transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 -o \"{T}.264\" \"/films/movie.mkv\""));
-  settings_.DivXPlusHD = 1;
-  EXPECT_EQ(
-      BuildX264SecondStep(job, ctx_, 2, 3).command_line,
-      Expand("\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --level \"4.0\" --vbv-bufsize 25000 --vbv-maxrate "
-             "20000 --crf 18 --index \"{T}.index\" --fps \"24000/1001\" --force-cfr --bframes 3 --keyint 96  "
-             "--frames 1000 --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 -o "
-             "\"{T}.264\" \"/films/movie.mkv\""));
-}
-
-TEST_F(VideoSteps, MkvCrfX265FedByMvcdec) {
-  JobRecord job = TwoPassJob();
-  job.target_media = kMediaMkvCrf;
-  job.use_x265 = true;
-  job.video_rate = 20;
-  job.noise_reduction = 5;
-  const PreparedStep step = BuildX265Step(job, ctx_, 2, 3);
-  // The "film" tune is for x264 only.
-  EXPECT_EQ(
-      step.command_line,
-      Expand(
-          "\"{TOOLS}/x265/x265_x64\" --y4m --frames 1000 --crf 20 --preset \"slow\" --aq-mode 3 --keyint 240 "
-          " --qpfile \"{T}.qpfile\" --nr-intra 5 --nr-inter 5  --colorprim \"bt709\" --transfer \"bt709\" "
-          "--colormatrix \"bt709\" --sar 1:1 --input \"-\" --output \"{T}.265\""));
-  EXPECT_EQ(step.feeder_command, Expand("\"{TOOLS}/MVCdec_x64\" \"{T}.h264\" \"\" 1000 0 -"));
-  EXPECT_EQ(step.label, "[STEP 2/3 - X265 CRF] Recode video using x265, single pass CRF...");
-  EXPECT_EQ(step.status, kStatusX265Crf);
-  EXPECT_EQ(step.console_title, "[X265 PROCESS] Do not close this window!!!");
-  EXPECT_EQ(step.log_file, T(".x265_log.txt"));
-  EXPECT_EQ(step.lock_file, T(".265.lock"));
-  EXPECT_EQ(step.outputs_on_failure, std::vector<std::string>{T(".265")});
-  ASSERT_EQ(step.control_files.size(), 1u);
-  EXPECT_EQ(step.control_files[0].content, "0 K\n14386 K\n");
-
-  CopyText(job.x264_tune, "grain");
-  EXPECT_NE(BuildX265Step(job, ctx_, 2, 3).command_line.find("--aq-mode 3 --tune \"grain\" --keyint"),
-            std::string::npos);
-}
-
-TEST_F(VideoSteps, HalfSideBySideEncodesReadTheScript) {
-  JobRecord job = TwoPassJob();
-  job.mode_3d = 1;
-  job.target_media = kMediaMkvCrf;
-  job.video_rate = 20;
-  CopyText(job.x264_tune, "none");
-  CopyText(job.chapters, "");
-  const PreparedStep x264 = BuildX264SecondStep(job, ctx_, 2, 3);
-  EXPECT_EQ(
-      x264.command_line,
-      Expand(
-          "\"{TOOLS}/x264/x264\" --preset \"slow\" --level \"4.1\" --crf 20 --keyint 240 --open-gop "
-          "--frame-packing 3  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 "
-          "-o \"{T}.264\" \"{T}.avs\""));
-  ASSERT_EQ(x264.control_files.size(), 1u);
-  EXPECT_EQ(x264.control_files[0].path, T(".avs"));
-
-  job.use_x265 = true;
-  const PreparedStep x265 = BuildX265Step(job, ctx_, 2, 3);
-  EXPECT_EQ(x265.feeder_command, Expand("\"{TOOLS}/x265/avs2yuv\" \"{T}.avs\" -"));
-
-  // Half top-and-bottom in two passes for BD9.
-  job.use_x265 = false;
-  job.mode_3d = 3;
-  job.target_media = kMediaBd9;
-  job.video_rate = 12000;
-  EXPECT_EQ(
-      BuildX264Pass1Step(job, ctx_, 2, 4).command_line,
-      Expand(
-          "\"{TOOLS}/x264/x264\" --preset \"slow\" --bluray-compat --level \"4.1\" --vbv-bufsize 24000 "
-          "--vbv-maxrate 24000 --bitrate 12000 --stats \"{T}.stats\" --keyint 24 --open-gop --slices 4 "
-          "--frame-packing 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 "
-          "--pass 1 -o /dev/null \"{T}.avs\""));
-  EXPECT_EQ(
-      BuildX264SecondStep(job, ctx_, 3, 4).command_line,
-      Expand(
-          "\"{TOOLS}/x264/x264\" --preset \"slow\" --bluray-compat --level \"4.1\" --vbv-bufsize 24000 "
-          "--vbv-maxrate 24000 --bitrate 12000 --stats \"{T}.stats\" --keyint 24 --open-gop --slices 4 "
-          "--frame-packing 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 "
-          "--pass 2 -o \"{T}.264\" \"{T}.avs\""));
-}
-
-TEST_F(VideoSteps, MvcencCommandLine) {
-  JobRecord job = TwoPassJob();
-  job.mode_3d = 10;
-  job.target_media = kMediaBd25;
-  job.video_rate = 30000;
-  job.frame_count = 2000;
-  CopyText(job.x264_preset, "veryslow");
-  const PreparedStep step = BuildMvcencStep(job, ctx_, 2, 3);
-  EXPECT_EQ(
-      step.command_line,
-      Expand(
-          "\"{TOOLS}/MVCenc_x64\" \"{T}.avc.h264\" \"{T}.mvc.h264\" 2000 \"{T}.264\" 30000 2 60000 30000"));
-  EXPECT_EQ(step.label, "[STEP 2/3 - MVC ENCODER] Recode MVC 3D video using MVCenc...");
-  EXPECT_EQ(step.status, kStatusMvcEncoder);
-  EXPECT_EQ(step.console_title, "[MVC ENCODER PROCESS] Do not close this window!!!");
-  EXPECT_EQ(step.log_file, T(".MVCenc_log.txt"));
-  EXPECT_EQ(step.lock_file, T(".264.lock"));
-  EXPECT_TRUE(step.idle_priority);
-
+// One row per encoder run: the job, and every part of the prepared step.
+TEST_F(VideoSteps, EncoderCommandLines) {
+  using Builder = PreparedStep (*)(const JobRecord&, const StepContext&, int, int);
+  const char* x264_title = "[X264 PROCESS] Do not close this window!!!";
+  const char* x265_title = "[X265 PROCESS] Do not close this window!!!";
+  const char* crf_label = "[STEP 2/3 - X264 CRF] Recode video using x264, single pass CRF...";
+  const char* x265_label = "[STEP 2/3 - X265 CRF] Recode video using x265, single pass CRF...";
+  const struct {
+    const char* name;
+    void (*edit)(JobRecord&, Settings&);
+    Builder build;
+    int step, total;
+    const char* command;  // nullptr: not checked here
+    const char* feeder;
+    const char* label;
+    StepTool tool;
+    const char* title;
+    const char* log;
+    const char* lock;    // the output is its name without ".lock"; none: pass 1 keeps everything
+    const char* inputs;  // the control files written before the run
+  } cases[] = {
+      {"BD5 pass 1", [](JobRecord&, Settings&) {}, BuildX264Pass1Step, 1, 3,
+       "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --tune \"film\" --bluray-compat --level \"4.1\" "
+       "--vbv-bufsize 24000 --vbv-maxrate 24000 --bitrate 8000 --stats \"{T}.stats\" --index "
+       "\"{T}.index\" --qpfile \"{T}.qpfile\" --fps \"24000/1001\" --force-cfr --keyint 24 --open-gop "
+       "--slices 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --pass 1 "
+       "-o /dev/null \"/discs/MOVIE/BDMV/STREAM/00001.m2ts\"",
+       "", "[STEP 1/3 - X264 PASS 1] Recode video using x264, 1st pass...", kX264Pass1Tool,
+       "[X264 PASS 1 PROCESS] Do not close this window!!!", ".x264_pass1_log.txt", "", ".qpfile"},
+      {"BD5 pass 2", [](JobRecord&, Settings&) {}, BuildX264SecondStep, 2, 3,
+       "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --tune \"film\" --bluray-compat --level \"4.1\" "
+       "--vbv-bufsize 24000 --vbv-maxrate 24000 --bitrate 8000 --stats \"{T}.stats\" --index "
+       "\"{T}.index\" --qpfile \"{T}.qpfile\" --fps \"24000/1001\" --force-cfr --keyint 24 --open-gop "
+       "--slices 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --pass 2 "
+       "-o \"{T}.264\" \"/discs/MOVIE/BDMV/STREAM/00001.m2ts\"",
+       "", "[STEP 2/3 - X264 PASS 2] Recode video using x264, 2nd pass...", kX264Pass2Tool, x264_title,
+       ".x264_pass2_log.txt", ".264.lock", ".qpfile"},
+      {"AVCHD CRF, interlaced: reads the demuxed video",
+       [](JobRecord& j, Settings&) {
+         j.target_media = kMediaAvchdCrf, j.video_rate = 20, j.frame_count = 5000, j.interlaced_avc = true;
+         CopyText(j.fps_text, "25.000"), CopyText(j.fps_fraction, "25/1"), CopyText(j.x264_tune, "none");
+         CopyText(j.x264_preset, "medium"), CopyText(j.x264_interlace, " --tff"),
+             CopyText(j.extra_params, "--ref 4");
+         CopyText(j.video_filter, " --vf \"resize:1280,720\""), CopyText(j.chapters, "");
+       },
+       BuildX264SecondStep, 2, 3,
+       "\"{TOOLS}/x264/x264_x64\" --preset \"medium\" --bluray-compat --level \"4.1\" --vbv-bufsize "
+       "30000 --vbv-maxrate 40000 --crf 20 --index \"{T}.index\" --fps \"25/1\" --force-cfr --tff "
+       "--keyint 25 --open-gop --slices 4 --ref 4 --colorprim \"bt709\" --transfer \"bt709\" "
+       "--colormatrix \"bt709\" --sar 1:1 --vf \"resize:1280,720\" --demuxer \"lavf\" --frames 5000 -o "
+       "\"{T}.264\" \"{T}.h264\"",
+       "", crf_label, kX264CrfTool, x264_title, ".x264_log.txt", ".264.lock", ""},
+      {"MKV CRF x264, no tune chosen, frames limited",
+       [](JobRecord& j, Settings&) {
+         j.target_media = kMediaMkvCrf, j.video_rate = 18, j.limit_frames = true;
+         CopyText(j.x264_tune, ""), CopyText(j.chapters, ""), CopyText(j.source_path, "/films/movie.mkv");
+       },
+       BuildX264SecondStep, 2, 3,
+       "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --level \"4.1\" --crf 18 --index \"{T}.index\" --fps "
+       "\"24000/1001\" --force-cfr --keyint 240 --open-gop  --frames 1000 --colorprim \"bt709\" "
+       "--transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 -o \"{T}.264\" \"/films/movie.mkv\"",
+       "", crf_label, kX264CrfTool, x264_title, ".x264_log.txt", ".264.lock", ""},
+      {"MKV CRF x264 for DivX Plus HD",
+       [](JobRecord& j, Settings& s) {
+         j.target_media = kMediaMkvCrf, j.video_rate = 18, j.limit_frames = true, s.DivXPlusHD = 1;
+         CopyText(j.x264_tune, ""), CopyText(j.chapters, ""), CopyText(j.source_path, "/films/movie.mkv");
+       },
+       BuildX264SecondStep, 2, 3,
+       "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --level \"4.0\" --vbv-bufsize 25000 --vbv-maxrate "
+       "20000 --crf 18 --index \"{T}.index\" --fps \"24000/1001\" --force-cfr --bframes 3 --keyint 96  "
+       "--frames 1000 --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 -o "
+       "\"{T}.264\" \"/films/movie.mkv\"",
+       "", crf_label, kX264CrfTool, x264_title, ".x264_log.txt", ".264.lock", ""},
+      // The "film" tune is for x264 only.
+      {"MKV CRF x265 fed by MVCdec",
+       [](JobRecord& j, Settings&) {
+         j.target_media = kMediaMkvCrf, j.use_x265 = true, j.video_rate = 20, j.noise_reduction = 5;
+       },
+       BuildX265Step, 2, 3,
+       "\"{TOOLS}/x265/x265_x64\" --y4m --frames 1000 --crf 20 --preset \"slow\" --aq-mode 3 --keyint 240 "
+       " --qpfile \"{T}.qpfile\" --nr-intra 5 --nr-inter 5  --colorprim \"bt709\" --transfer \"bt709\" "
+       "--colormatrix \"bt709\" --sar 1:1 --input \"-\" --output \"{T}.265\"",
+       "\"{TOOLS}/MVCdec_x64\" \"{T}.h264\" \"\" 1000 0 -", x265_label, kX265Tool, x265_title,
+       ".x265_log.txt", ".265.lock", ".qpfile"},
+      {"MKV CRF x265 with a tune",
+       [](JobRecord& j, Settings&) {
+         j.target_media = kMediaMkvCrf, j.use_x265 = true, j.video_rate = 20, j.noise_reduction = 5,
+         CopyText(j.x264_tune, "grain");
+       },
+       BuildX265Step, 2, 3,
+       "\"{TOOLS}/x265/x265_x64\" --y4m --frames 1000 --crf 20 --preset \"slow\" --aq-mode 3 --tune "
+       "\"grain\" --keyint 240 "
+       " --qpfile \"{T}.qpfile\" --nr-intra 5 --nr-inter 5  --colorprim \"bt709\" --transfer \"bt709\" "
+       "--colormatrix \"bt709\" --sar 1:1 --input \"-\" --output \"{T}.265\"",
+       "\"{TOOLS}/MVCdec_x64\" \"{T}.h264\" \"\" 1000 0 -", x265_label, kX265Tool, x265_title,
+       ".x265_log.txt", ".265.lock", ".qpfile"},
+      {"half side-by-side MKV x264 reads the script",
+       [](JobRecord& j, Settings&) {
+         j.mode_3d = kModeHalfSbsLeft, j.target_media = kMediaMkvCrf, j.video_rate = 20,
+         CopyText(j.x264_tune, "none"), CopyText(j.chapters, "");
+       },
+       BuildX264SecondStep, 2, 3,
+       "\"{TOOLS}/x264/x264\" --preset \"slow\" --level \"4.1\" --crf 20 --keyint 240 --open-gop "
+       "--frame-packing 3  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 "
+       "-o \"{T}.264\" \"{T}.avs\"",
+       "", crf_label, kX264CrfTool, x264_title, ".x264_log.txt", ".264.lock", ".avs"},
+      {"half side-by-side MKV x265 fed by avs2yuv",
+       [](JobRecord& j, Settings&) {
+         j.mode_3d = kModeHalfSbsLeft, j.target_media = kMediaMkvCrf, j.use_x265 = true,
+         CopyText(j.chapters, "");
+       },
+       BuildX265Step, 2, 3, nullptr, "\"{TOOLS}/x265/avs2yuv\" \"{T}.avs\" -", x265_label, kX265Tool,
+       x265_title, ".x265_log.txt", ".265.lock", ".avs"},
+      {"half top-bottom BD9 pass 1",
+       [](JobRecord& j, Settings&) {
+         j.mode_3d = kModeHalfTabLeft, j.target_media = kMediaBd9, j.video_rate = 12000,
+         CopyText(j.x264_tune, "none"), CopyText(j.chapters, "");
+       },
+       BuildX264Pass1Step, 2, 4,
+       "\"{TOOLS}/x264/x264\" --preset \"slow\" --bluray-compat --level \"4.1\" --vbv-bufsize 24000 "
+       "--vbv-maxrate 24000 --bitrate 12000 --stats \"{T}.stats\" --keyint 24 --open-gop --slices 4 "
+       "--frame-packing 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 "
+       "--pass 1 -o /dev/null \"{T}.avs\"",
+       "", "[STEP 2/4 - X264 PASS 1] Recode video using x264, 1st pass...", kX264Pass1Tool,
+       "[X264 PASS 1 PROCESS] Do not close this window!!!", ".x264_pass1_log.txt", "", ".avs"},
+      {"half top-bottom BD9 pass 2",
+       [](JobRecord& j, Settings&) {
+         j.mode_3d = kModeHalfTabLeft, j.target_media = kMediaBd9, j.video_rate = 12000,
+         CopyText(j.x264_tune, "none"), CopyText(j.chapters, "");
+       },
+       BuildX264SecondStep, 3, 4,
+       "\"{TOOLS}/x264/x264\" --preset \"slow\" --bluray-compat --level \"4.1\" --vbv-bufsize 24000 "
+       "--vbv-maxrate 24000 --bitrate 12000 --stats \"{T}.stats\" --keyint 24 --open-gop --slices 4 "
+       "--frame-packing 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 "
+       "--pass 2 -o \"{T}.264\" \"{T}.avs\"",
+       "", "[STEP 3/4 - X264 PASS 2] Recode video using x264, 2nd pass...", kX264Pass2Tool, x264_title,
+       ".x264_pass2_log.txt", ".264.lock", ".avs"},
+      {"MVCenc",
+       [](JobRecord& j, Settings&) {
+         j.mode_3d = kModeMvcLeft, j.target_media = kMediaBd25, j.video_rate = 30000, j.frame_count = 2000,
+         CopyText(j.x264_preset, "veryslow");
+       },
+       BuildMvcencStep, 2, 3,
+       "\"{TOOLS}/MVCenc_x64\" \"{T}.avc.h264\" \"{T}.mvc.h264\" 2000 \"{T}.264\" 30000 2 60000 30000", "",
+       "[STEP 2/3 - MVC ENCODER] Recode MVC 3D video using MVCenc...", kMvcencTool,
+       "[MVC ENCODER PROCESS] Do not close this window!!!", ".MVCenc_log.txt", ".264.lock", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    JobRecord job = TwoPassJob();
+    Settings settings = settings_;
+    c.edit(job, settings);
+    const StepContext ctx{settings, ctx_.slot, ctx_.is_64bit};
+    const PreparedStep step = c.build(job, ctx, c.step, c.total);
+    if (c.command) {
+      EXPECT_EQ(step.command_line, Expand(c.command));
+    }
+    EXPECT_EQ(step.feeder_command, Expand(c.feeder));
+    EXPECT_EQ(step.label, c.label);
+    EXPECT_EQ(step.tool, c.tool);
+    EXPECT_EQ(step.console_title, c.title);
+    EXPECT_EQ(step.capture, Capture::kLog);
+    EXPECT_EQ(step.log_file, T(c.log));
+    EXPECT_TRUE(step.idle_priority);
+    const std::string lock = *c.lock ? T(c.lock) : "";
+    EXPECT_EQ(step.lock_file, lock);
+    EXPECT_EQ(step.outputs_on_failure, lock.empty()
+                                           ? std::vector<std::string>{}
+                                           : std::vector<std::string>{lock.substr(0, lock.size() - 5)});
+    std::string inputs;
+    for (const ControlFile& f : step.control_files) inputs += f.path.substr(T("").size());
+    EXPECT_EQ(inputs, c.inputs);
+    EXPECT_FALSE(step.skip);
+  }
   ctx_.debug_mode = true;
-  EXPECT_EQ(BuildMvcencStep(job, ctx_, 2, 3).capture, Capture::kNone);
+  EXPECT_EQ(BuildMvcencStep(TwoPassJob(), ctx_, 2, 3).capture, Capture::kNone);
 }
 
 TEST_F(VideoSteps, ResumeSkipsFinishedEncodes) {
   JobRecord job = TwoPassJob();
-  EXPECT_FALSE(BuildX264Pass1Step(job, ctx_, 1, 3).skip);
   Touch(T(".stats"));
   EXPECT_TRUE(BuildX264Pass1Step(job, ctx_, 1, 3).skip);
-
   EXPECT_FALSE(BuildX264SecondStep(job, ctx_, 2, 3).skip);
   Touch(T(".264"));
   EXPECT_TRUE(BuildX264SecondStep(job, ctx_, 2, 3).skip);
   // An output with its lock beside it is an interrupted run: encode again.
   Touch(T(".264.lock"), "");
   EXPECT_FALSE(BuildX264SecondStep(job, ctx_, 2, 3).skip);
-  job.mode_3d = 10;
+  job.mode_3d = kModeMvcLeft;
   EXPECT_FALSE(BuildMvcencStep(job, ctx_, 2, 3).skip);
 
-  job.mode_3d = 0;
+  job.mode_3d = kMode2d;
   job.target_media = kMediaMkvCrf;
   job.use_x265 = true;
   Touch(T(".265"));
   EXPECT_TRUE(BuildX265Step(job, ctx_, 2, 3).skip);
   Touch(T(".265.lock"), "");
   EXPECT_FALSE(BuildX265Step(job, ctx_, 2, 3).skip);
-
   // A keyframes file left by an earlier run is named even when no longer
   // written by this step.
   CopyText(job.chapters, "");

@@ -188,12 +188,7 @@ class WorkerTest : public ::testing::Test {
   }
 
   StepContext Ctx(int slot) const {
-    StepContext ctx;
-    ctx.slot = slot;
-    ctx.settings = &settings_;
-    ctx.is_64bit = run_.is_64bit;
-    ctx.avisynth_plus = DetectaAvisynth() == kAvisynthPlus;
-    return ctx;
+    return StepContext{settings_, slot, run_.is_64bit, false, DetectaAvisynth() == kAvisynthPlus};
   }
   std::string T(int slot, const std::string& suffix, const std::string& name = "Movie") const {
     return TempFileName(temp_.string(), name, slot, suffix);

@@ -21,8 +21,13 @@ void PrintTo(const ProgressShown& shown, std::ostream* os) {
 
 namespace {
 
-std::optional<ProgressShown> Pipe(std::int32_t status, std::string_view bytes) {
-  return ReadProgress(status, bytes, 0).shown;
+constexpr ProgressReader kEac3to = ProgressReader::kEac3toPipe;
+constexpr ProgressReader kTsMuxer = ProgressReader::kTsMuxerPipe;
+constexpr ProgressReader kMkvmerge = ProgressReader::kMkvmergePipe;
+constexpr ProgressReader kEncoder = ProgressReader::kEncoderTitle;
+
+std::optional<ProgressShown> Pipe(ProgressReader reader, std::string_view bytes) {
+  return ReadProgress(reader, bytes, 0).shown;
 }
 
 ProgressShown At(int p, std::string text) { return ProgressShown{p, std::move(text)}; }
@@ -33,51 +38,49 @@ std::string Fixture(const std::string& name) {
 }
 
 TEST(ProgressPipe, Readers) {
-  EXPECT_EQ(Pipe(kStatusEac3to, "process: 45%\r"), At(450, "Process: 45%"));
-  EXPECT_EQ(Pipe(kStatusEac3to, "junk\nPROCESS: 12.56%\n"), At(125, "PROCESS: 12.56%"));
-  EXPECT_EQ(Pipe(kStatusEac3to, "process: 150%\r"), At(1000, "Process: 150%"));
+  EXPECT_EQ(Pipe(kEac3to, "process: 45%\r"), At(450, "Process: 45%"));
+  EXPECT_EQ(Pipe(kEac3to, "junk\nPROCESS: 12.56%\n"), At(125, "PROCESS: 12.56%"));
+  EXPECT_EQ(Pipe(kEac3to, "process: 150%\r"), At(1000, "Process: 150%"));
   for (std::string_view none : {"process: 0%\r", "process: 45%", "process:", "", "nothing\r"})
-    EXPECT_EQ(Pipe(kStatusEac3to, none), std::nullopt) << none;  // the last byte read is never text
-  EXPECT_EQ(Pipe(kStatusEac3to, std::string("\0process: 45%\r", 14)), std::nullopt);
-  const ProgressRead second = ReadProgress(kStatusEac3to, "starting 2ND PASS\r\n", 0);
+    EXPECT_EQ(Pipe(kEac3to, none), std::nullopt) << none;  // the last byte read is never text
+  EXPECT_EQ(Pipe(kEac3to, std::string("\0process: 45%\r", 14)), std::nullopt);
+  const ProgressRead second = ReadProgress(kEac3to, "starting 2ND PASS\r\n", 0);
   EXPECT_TRUE(second.second_pass);
   EXPECT_FALSE(second.shown);
 
-  EXPECT_EQ(Pipe(kStatusTsMuxer, "Muxing\r\n45.2% COMPLETE\r\n"), At(452, "45.2% COMPLETE"));
+  EXPECT_EQ(Pipe(kTsMuxer, "Muxing\r\n45.2% COMPLETE\r\n"), At(452, "45.2% COMPLETE"));
   // No line break, 0%, a line cut short, a cut right after the "t".
   for (std::string_view none :
        {"45.2% complete\n", "x\r\n0.0% complete\r\n", "x\r\n45.2% comp", "x\r\n45.2% complet?"})
-    EXPECT_EQ(Pipe(kStatusTsMuxer, none), std::nullopt) << none;
+    EXPECT_EQ(Pipe(kTsMuxer, none), std::nullopt) << none;
 
-  EXPECT_EQ(Pipe(kStatusMkvmerge, "Progress: 100%\r"), At(1000, "Progress: 100%"));
-  EXPECT_EQ(Pipe(kStatusMkvmerge, "progress: 7%\r"), At(70, "progress: 7%"));
-  EXPECT_EQ(Pipe(kStatusMkvmerge, "Progress: 0%\r"), std::nullopt);
-  EXPECT_FALSE(ReadProgress(kStatusMkvmerge, "Starting 2nd pass\nProgress: 5%\r", 0).second_pass);
+  EXPECT_EQ(Pipe(kMkvmerge, "Progress: 100%\r"), At(1000, "Progress: 100%"));
+  EXPECT_EQ(Pipe(kMkvmerge, "progress: 7%\r"), At(70, "progress: 7%"));
+  EXPECT_EQ(Pipe(kMkvmerge, "Progress: 0%\r"), std::nullopt);
+  EXPECT_FALSE(ReadProgress(kMkvmerge, "Starting 2nd pass\nProgress: 5%\r", 0).second_pass);
 }
 
 TEST(ProgressPipe, OneTickTakesAtMost500Bytes) {
   // "process: 45%" placed so that its "%" is the 499th, then the 500th byte
   // of what waits in the pipe: only the first survives the cut.
   const std::string line = "process: 45%";
-  EXPECT_EQ(Pipe(kStatusEac3to, std::string(499 - line.size(), '.') + line + "\rprocess: 46%\r"),
+  EXPECT_EQ(Pipe(kEac3to, std::string(499 - line.size(), '.') + line + "\rprocess: 46%\r"),
             At(450, "Process: 45%"));
-  EXPECT_EQ(Pipe(kStatusEac3to, std::string(500 - line.size(), '.') + line + "\r"), std::nullopt);
+  EXPECT_EQ(Pipe(kEac3to, std::string(500 - line.size(), '.') + line + "\r"), std::nullopt);
 }
 
 TEST(ProgressTitle, Readers) {
-  auto title = [](std::int32_t status, std::string_view t, std::int32_t frames) {
-    return ReadProgress(status, t, frames).shown;
+  auto title = [](ProgressReader reader, std::string_view t, std::int32_t frames) {
+    return ReadProgress(reader, t, frames).shown;
   };
-  EXPECT_EQ(title(kStatusMvcEncoder, "MVCenc [45.5%] f", 0), At(455, "MVCenc [45.5%] f"));
-  EXPECT_EQ(title(kStatusMvcEncoder, "MVCenc starting", 0), At(0, "MVCenc starting"));
-  EXPECT_EQ(title(kStatusMvcEncoder, "x264 [45%] 1/2 frames", 2), std::nullopt);
+  EXPECT_EQ(title(ProgressReader::kMvcencTitle, "MVCenc [45.5%] f", 0), At(455, "MVCenc [45.5%] f"));
+  EXPECT_EQ(title(ProgressReader::kMvcencTitle, "MVCenc starting", 0), At(0, "MVCenc starting"));
+  EXPECT_EQ(title(ProgressReader::kMvcencTitle, "x264 [45%] 1/2 frames", 2), std::nullopt);
 
   const std::string x264 = "x264 [12.3%] 1234/5678 frames, 185.22 fps";
-  for (const std::int32_t status : {kStatusX264Pass1, kStatusX264Pass2, kStatusX264Crf, kStatusX265Crf})
-    EXPECT_EQ(title(status, x264, 5678), At(217, x264));
-  for (const std::int32_t status : std::vector<std::int32_t>{kStatusPending, kStatusFinished, 99, -1})
-    EXPECT_FALSE(title(status, x264, 5678));
-  auto encoder = [&](std::string_view t, std::int32_t frames) { return title(kStatusX264Crf, t, frames); };
+  EXPECT_EQ(title(kEncoder, x264, 5678), At(217, x264));
+  EXPECT_FALSE(title(ProgressReader::kNone, x264, 5678));
+  auto encoder = [&](std::string_view t, std::int32_t frames) { return title(kEncoder, t, frames); };
   EXPECT_EQ(encoder(x264, 0), At(0, x264));
   EXPECT_EQ(encoder(x264, 617), At(1000, x264));
   EXPECT_EQ(encoder("x264 62 frames: 187.51 fps", 250), At(248, "x264 62 frames: 187.51 fps"));
@@ -100,15 +103,12 @@ TEST(ProgressTitle, RealEncoderOutput) {
   struct Capture {
     const char* file;
     TitleSource source;
-    std::int32_t status;
     int last_p;
   };
   const Capture captures[] = {
-      {"x264_crf.stderr", TitleSource::kX264, kStatusX264Crf, 992},
-      {"x264_pass1.stderr", TitleSource::kX264, kStatusX264Pass1, 644},
-      {"x264_pass2.stderr", TitleSource::kX264, kStatusX264Pass2, 992},
-      {"x264_nototal.stderr", TitleSource::kX264, kStatusX264Crf, 960},
-      {"x265_crf.stderr", TitleSource::kX265, kStatusX265Crf, 984},
+      {"x264_crf.stderr", TitleSource::kX264, 992},   {"x264_pass1.stderr", TitleSource::kX264, 644},
+      {"x264_pass2.stderr", TitleSource::kX264, 992}, {"x264_nototal.stderr", TitleSource::kX264, 960},
+      {"x265_crf.stderr", TitleSource::kX265, 984},
   };
   for (const Capture& c : captures) {
     SCOPED_TRACE(c.file);
@@ -119,7 +119,7 @@ TEST(ProgressTitle, RealEncoderOutput) {
     int last_p = -1;
     for (std::size_t at = 0; at < output.size(); at += 37) {
       title.Feed(std::string_view(output).substr(at, 37));
-      const std::optional<ProgressShown> read = ReadProgress(c.status, title.Text(), 250).shown;
+      const std::optional<ProgressShown> read = ReadProgress(kEncoder, title.Text(), 250).shown;
       if (!read) continue;
       ++shown;
       EXPECT_EQ(read->text, title.Text());
@@ -140,7 +140,7 @@ TEST(ProgressTitle, RealEncoderOutput) {
     EXPECT_GT(shown, 2);
     EXPECT_EQ(last_p, c.last_p);
     // After "encoded N frames" the launch title is back: nothing to show.
-    EXPECT_FALSE(ReadProgress(c.status, title.Text(), 250).shown);
+    EXPECT_FALSE(ReadProgress(kEncoder, title.Text(), 250).shown);
   }
 }
 
@@ -148,7 +148,7 @@ struct FakeSource : ProgressSource {
   bool found = true;
   int find_calls = 0;
   int slot = 4;
-  std::int32_t status = kStatusMkvmerge;
+  ProgressReader reader = kMkvmerge;
   std::int32_t frames = 250;
   std::string pipe;
   std::string title;
@@ -157,7 +157,7 @@ struct FakeSource : ProgressSource {
   bool ConsoleWindowFound() override { return found; }
   void FindConsoleWindow() override { ++find_calls; }
   int CurrentJob() override { return slot; }
-  std::int32_t JobStatus(int) override { return status; }
+  ProgressReader StepReader() override { return reader; }
   std::int32_t JobFrameCount(int) override { return frames; }
   std::string ReadPipe(std::size_t max_bytes) override {
     read_sizes.push_back(max_bytes);
@@ -171,8 +171,6 @@ struct FakeSource : ProgressSource {
 struct FakeDisplay : ProgressDisplay {
   std::vector<std::string> calls;
   std::string label = "[STEP 1/3 - EAC3TO] Extract video...";
-  bool taskbar = true;
-  bool pending = true;
 
   void SetBarValue(int v) override { calls.push_back("bar " + std::to_string(v)); }
   std::string BarLabel() override { return label; }
@@ -181,20 +179,13 @@ struct FakeDisplay : ProgressDisplay {
     calls.push_back("label " + label);
   }
   void SetStatusText(std::string_view t) override { calls.push_back("status " + std::string(t)); }
-  bool HasTaskbar() override { return taskbar; }
-  void SetTaskbarState(TaskbarState s) override { calls.push_back("state " + std::to_string(int(s))); }
-  void SetTaskbarValue(int c, int t) override {
-    calls.push_back("value " + std::to_string(c) + "/" + std::to_string(t));
-  }
-  bool TaskbarProgressPending() override { return pending; }
-  void SetTaskbarProgressPending(bool p) override { pending = p; }
+  void Reset() override { calls.push_back("reset"); }
 };
 
 using Calls = std::vector<std::string>;
 
 // mkvmerge's real output, with a tick after every write it made: the bar
-// follows its progress lines, and the taskbar leaves the step-start state at
-// the first value only.
+// follows its progress lines.
 TEST(ProgressTick, RealMkvmergeOutputTickByTick) {
   FakeSource source;
   FakeDisplay display;
@@ -207,10 +198,8 @@ TEST(ProgressTick, RealMkvmergeOutputTickByTick) {
     start = i + 1;
     ProgressTick(source, display);
   }
-  EXPECT_EQ(display.calls,
-            (Calls{"status Progress: 8%", "bar 80", "state 2", "value 80/1000", "status Progress: 100%",
-                   "bar 1000", "value 1000/1000", "status Progress: 100%", "bar 1000", "value 1000/1000"}));
-  EXPECT_FALSE(display.pending);
+  EXPECT_EQ(display.calls, (Calls{"status Progress: 8%", "bar 80", "status Progress: 100%", "bar 1000",
+                                  "status Progress: 100%", "bar 1000"}));
   for (std::size_t n : source.read_sizes) EXPECT_EQ(n, kProgressPipeChunk);
 
   // The whole output at once: one 500-byte tick without a progress line, and
@@ -224,7 +213,7 @@ TEST(ProgressTick, RealMkvmergeOutputTickByTick) {
   EXPECT_EQ(late_display.calls.front(), "status Progress: 8%");
 }
 
-TEST(ProgressTick, EndsEarlySecondPassTaskbarAndReset) {
+TEST(ProgressTick, EndsEarlyAndSecondPass) {
   FakeSource source;
   FakeDisplay display;
   source.found = false;
@@ -235,13 +224,14 @@ TEST(ProgressTick, EndsEarlySecondPassTaskbarAndReset) {
   source.slot = -1;
   ProgressTick(source, display);
   source.slot = 4;
-  source.status = kStatusX264Crf;  // the console is gone: empty title
+  source.reader = ProgressReader::kNone;  // between two tools
+  ProgressTick(source, display);
+  source.reader = kEncoder;  // the console is gone: empty title
   ProgressTick(source, display);
   EXPECT_TRUE(display.calls.empty());
   EXPECT_TRUE(source.read_sizes.empty());
 
-  source.status = kStatusEac3to;
-  display.taskbar = false;
+  source.reader = kEac3to;
   source.pipe = "Starting 2nd pass\r\n";
   ProgressTick(source, display);
   source.pipe = "Starting 2nd pass\r\nprocess: 30%\r";
@@ -249,20 +239,12 @@ TEST(ProgressTick, EndsEarlySecondPassTaskbarAndReset) {
   EXPECT_EQ(display.label, "[STEP 1/3 - EAC3TO] Extract video... (2nd pass)...");
   EXPECT_EQ(display.calls, (Calls{"label [STEP 1/3 - EAC3TO] Extract video... (2nd pass)...",
                                   "status Process: 30%", "bar 300"}));
-  EXPECT_TRUE(display.pending);  // no taskbar: nothing to clear
 
   display.calls.clear();
-  source.status = kStatusX264Pass1;
+  source.reader = kEncoder;
   source.title = "x264 [50.0%] 125/250 frames";
-  display.taskbar = true;
   ProgressTick(source, display);
-  EXPECT_EQ(display.calls,
-            (Calls{"status x264 [50.0%] 125/250 frames", "bar 500", "state 2", "value 500/1000"}));
-
-  display.calls.clear();
-  ResetProgress(display);
-  EXPECT_EQ(display.calls, (Calls{"bar 0", "label Idle", "status ", "state 0"}));
-  EXPECT_FALSE(display.pending);
+  EXPECT_EQ(display.calls, (Calls{"status x264 [50.0%] 125/250 frames", "bar 500"}));
 }
 
 TEST(ProgressCli, PrintsWhatOneTickShows) {

@@ -1,5 +1,5 @@
 // Taskbar progress reaches a session bus as the LauncherEntry signal.
-#include "ui/launcher_progress.h"
+#include "ui/progress_view.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -33,15 +33,19 @@ class LauncherProgressTest : public QObject {
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
   }
 
-  void sendsProgressAndHidesIt() {
+  // The window's display drives the taskbar entry: busy at a step's start,
+  // the bar's value from the step's first reading on, hidden at a reset.
+  void taskbarFollowsTheBar() {
     Listener listener;
     QDBusConnection bus = QDBusConnection::sessionBus();
     QVERIFY(bus.isConnected());
     QVERIFY(bus.connect(QString(), QStringLiteral("/com/canonical/unity/launcherentry/discpress"),
                         QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"),
                         &listener, SLOT(Update(QString, QVariantMap))));
-    LauncherProgress progress;
-    QVERIFY(progress.available());
+    QProgressBar bar;
+    bar.setRange(0, kProgressMax);
+    QLabel label, status;
+    BarProgressDisplay display(&bar, &label, &status);
     // The bus adds the listener's match rule in its own time: probes with
     // rising values go out until one comes back, then the last one sent is
     // waited for (one sender's signals arrive in order), so no probe can
@@ -49,7 +53,7 @@ class LauncherProgressTest : public QObject {
     int sent = 0;
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
-          progress.SetValue(++sent, 1000);
+          display.SetBarValue(++sent);
           QTest::qWait(20);
           return !listener.updates.isEmpty();
         }(),
@@ -57,18 +61,22 @@ class LauncherProgressTest : public QObject {
     QTRY_COMPARE(listener.updates.last().value(QStringLiteral("progress")).toDouble(), sent / 1000.0);
     listener.updates.clear();
 
-    progress.SetState(TaskbarState::kIndeterminate);
-    progress.SetValue(450, 1000);
-    progress.SetState(TaskbarState::kNormal);
-    progress.SetState(TaskbarState::kNoProgress);
+    display.StepStarted(QStringLiteral("[STEP 1/2 - EAC3TO] Extract audio..."));
+    QCOMPARE(bar.value(), 0);
+    display.SetBarValue(450);
+    display.SetBarValue(1000);
+    display.Reset();
     // Wait for the last signal itself, not for a time.
-    QTRY_VERIFY_WITH_TIMEOUT(listener.updates.size() >= 4, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(listener.updates.size() >= 5, 10000);
     QList<QPair<double, bool>> seen;
     for (const QVariantMap& u : listener.updates)
       seen.append({u.value(QStringLiteral("progress")).toDouble(),
                    u.value(QStringLiteral("progress-visible")).toBool()});
-    const QList<QPair<double, bool>> expected = {{0, true}, {0.45, true}, {0.45, true}, {0, false}};
+    const QList<QPair<double, bool>> expected = {{0, true}, {0, true}, {0.45, true}, {1, true}, {0, false}};
     QCOMPARE(seen, expected);
+    QCOMPARE(bar.value(), 0);
+    QCOMPARE(label.text(), QStringLiteral("Idle"));
+    QCOMPARE(status.text(), QString());
   }
 
   void cleanupTestCase() {
