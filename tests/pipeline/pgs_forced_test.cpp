@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace dp {
 namespace {
@@ -32,17 +34,8 @@ Bytes Segment(std::uint8_t type, const Bytes& payload) {
 // A composition (state 0x80 starts an epoch) with no object or with one
 // object whose flag byte is `flags`.
 Bytes Composition(std::uint8_t state, std::uint8_t flags, bool has_object = true) {
-  Bytes p = {0x07,
-             0x80,
-             0x04,
-             0x38,
-             0x10,
-             0x00,
-             0x01,
-             state,
-             0x00,
-             0x00,
-             has_object ? std::uint8_t{1} : std::uint8_t{0}};
+  const std::uint8_t objects = has_object ? 1 : 0;
+  Bytes p = {0x07, 0x80, 0x04, 0x38, 0x10, 0x00, 0x01, state, 0x00, 0x00, objects};
   if (has_object) p = Cat({p, {0x00, 0x00, 0x00, flags, 0x01, 0x00, 0x03, 0x00}});
   return Segment(0x16, p);
 }
@@ -70,13 +63,6 @@ bool EpochStartAt(const Bytes& d, std::size_t at, std::size_t size) {
 
 class PgsForced : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/pgs_forced_test.XXXXXX";
-    ASSERT_NE(::mkdtemp(name), nullptr);
-    dir_ = name;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::string Write(const std::string& name, const Bytes& data) const {
     std::ofstream(Path(name), std::ios::binary)
@@ -84,11 +70,11 @@ class PgsForced : public ::testing::Test {
     return Path(name);
   }
   static Bytes Read(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    const std::string text = test::ReadText(path);
+    return Bytes(text.begin(), text.end());
   }
 
-  fs::path dir_;
+  test::TempDir dir_;
 };
 
 TEST_F(PgsForced, RealStreams) {
@@ -232,10 +218,10 @@ TEST_F(PgsForced, OutputOnlyWhenBothFilesAreUsable) {
     fs::remove(Path("out.sup"));
 
     EXPECT_EQ(fn(Path("missing.sup"), Path("out.sup")).result, 0);
-    EXPECT_EQ(fn(dir_.string(), Path("out.sup")).result, 0);
+    EXPECT_EQ(fn(dir_.path().string(), Path("out.sup")).result, 0);
     EXPECT_FALSE(fs::exists(Path("out.sup")));
     EXPECT_EQ(fn(in, Path("no_such_dir/out.sup")).result, 0);
-    EXPECT_EQ(fn(in, dir_.string()).result, 0);
+    EXPECT_EQ(fn(in, dir_.path().string()).result, 0);
     // The input as its own output (by name or through a link) would be
     // truncated before it is read.
     EXPECT_EQ(fn(in, in).result, 0);
