@@ -57,16 +57,16 @@ int Set(Store& store, Args args) {
   if (missing || args.size() != 1 || sz + dword + binary != 1) return Usage("store");
   bool ok = false;
   if (sz) {
-    ok = store.SetSz(args[0], text);
+    ok = store.SetSz(args[0], text).ok();
   } else if (dword) {
     long long v = 0;
     if (!ParseInt(number, v) || v < 0 || v > 0xFFFFFFFFLL)
       return Fail(kUsage, "--dword takes 0 to 4294967295");
-    ok = store.SetDword(args[0], static_cast<std::uint32_t>(v));
+    ok = store.SetDword(args[0], static_cast<std::uint32_t>(v)).ok();
   } else {
     const auto bytes = ReadWholeFile(file);
     if (!bytes) return Fail(kFailed, "cannot read " + file);
-    ok = store.SetBinary(args[0], bytes->data(), bytes->size());
+    ok = store.SetBinary(args[0], bytes->data(), bytes->size()).ok();
   }
   return ok ? kOk : kFailed;  // the store has said why
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what DiscPress needs, builds it and runs every test:
+# Checks the includes against the build graph, installs what DiscPress
+# needs, builds it and runs every test:
 #   1. the whole tree with warnings as errors under AddressSanitizer and
 #      UndefinedBehaviorSanitizer (unit, Qt and end-to-end tests), then once
 #      more under a decimal-comma locale;
@@ -8,6 +9,8 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+echo "== includes against the build graph"
+bash scripts/check_includes.sh || exit 1
 bash scripts/install-deps.sh || exit 1
 jobs=$(nproc)
 passed=0

@@ -268,8 +268,8 @@ void EscriuRegistre(Store& store, Settings& s) {
   // by the store itself.
   store.Transaction([&] {
     for (const RegEntry& entry : image)
-      if (!store.Set(entry.name, entry.value)) return false;
-    return true;
+      if (Status set = store.Set(entry.name, entry.value); !set) return set;
+    return Status();
   });
 }
 

@@ -1,7 +1,5 @@
 #include "pipeline/tool_paths.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <vector>
 
@@ -11,11 +9,6 @@
 namespace dp {
 
 namespace {
-
-bool IsExecutableFile(const std::filesystem::path& p) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0;
-}
 
 // "x264\x264_x64.exe" → {"x264/x264_x64", "x264/x264"}.
 std::vector<std::string> Candidates(std::string_view windows_relative) {
@@ -36,11 +29,8 @@ std::string ToolPathIn(std::string_view windows_relative, const std::filesystem:
   for (const auto& rel : names)
     if (IsExecutableFile(tools_dir / rel)) return (tools_dir / rel).string();
   for (const auto& rel : names) {
-    const std::string plain = std::filesystem::path(rel).filename().string();
-    for (std::string_view dir : Tokenize(path_env, ":")) {
-      const std::filesystem::path p = std::filesystem::path(std::string(dir)) / plain;
-      if (IsExecutableFile(p)) return p.string();
-    }
+    const Result<std::string> found = FindProgram(std::filesystem::path(rel).filename().string(), path_env);
+    if (found) return *found;
   }
   return (tools_dir / names.front()).string();
 }

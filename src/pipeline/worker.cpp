@@ -153,13 +153,12 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
   }
   // What the muxer finds in place is the user's; taken at the last moment.
   const OutputSnapshot output_before = SnapshotOutput(step.muxer_output);
-  std::string error;
   ToolExit exit;
-  if (!tool->Start(launch, error)) {
+  if (Status started = tool->Start(launch); !started) {
     // A tool that cannot start fails the step like one that failed.
     RemoveFile(step.lock_file);
     for (const auto& out : step.outputs_on_failure) RemoveFile(out);
-    frontend_.StatusText(error);
+    frontend_.StatusText(started.error());
     FailJob(run, step.command_line, -1);
     return StepEnd::kStop;
   }

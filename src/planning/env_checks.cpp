@@ -1,21 +1,15 @@
 #include "planning/env_checks.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <link.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
+#include "platform/paths.h"
+#include "platform/run_program.h"
 #include "util/text.h"
-
-extern char** environ;
 
 namespace dp {
 namespace {
@@ -29,51 +23,6 @@ constexpr auto kRunTimeLimit = std::chrono::seconds(30);
 // name exists where the development files are installed.
 const std::vector<std::string> kAvisynthLibraries = {"libavisynth.so", "libavisynth.so.10",
                                                      "libavisynth.so.9"};
-
-bool IsExecutableFile(const fs::path& p) {
-  std::error_code ec;
-  return fs::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0;
-}
-
-std::string FindOnPath(std::string_view name, std::string_view path_env) {
-  for (std::string_view dir : Tokenize(path_env, ":")) {
-    const fs::path candidate = fs::path(std::string(dir)) / std::string(name);
-    if (IsExecutableFile(candidate)) return candidate.string();
-  }
-  return {};
-}
-
-int RunQuietly(const std::vector<std::string>& argv) {
-  if (argv.empty()) return -1;
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int err = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (err != 0) return -1;
-
-  const auto deadline = std::chrono::steady_clock::now() + kRunTimeLimit;
-  int status = 0;
-  for (;;) {
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
-    if (done < 0) return -1;
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string LoadFirstLibrary(const std::vector<std::string>& names) {
   for (const std::string& name : names) {
@@ -102,7 +51,7 @@ EnvProbe SystemEnvProbe() {
   EnvProbe probe;
   probe.java_home = EnvText("JAVA_HOME");
   probe.path = EnvText("PATH");
-  probe.run = RunQuietly;
+  probe.run = [](const std::vector<std::string>& argv) { return RunQuietly(argv, kRunTimeLimit); };
   probe.find_library = LoadFirstLibrary;
   return probe;
 }
@@ -113,15 +62,19 @@ int DetectaJava(std::string& java_path, const EnvProbe& probe) {
     const fs::path candidate = fs::path(probe.java_home) / "bin" / "java";
     if (IsExecutableFile(candidate)) java = candidate.string();
   }
-  if (java.empty()) java = FindOnPath("java", probe.path);
+  if (java.empty()) {
+    if (const Result<std::string> found = FindProgram("java", probe.path)) java = *found;
+  }
   if (java.empty()) return 0;
   java_path = java;
-  return probe.run && probe.run({java, "-version"}) == 0 ? 1 : 0;
+  if (!probe.run) return 0;
+  const Result<int> code = probe.run({java, "-version"});
+  return code && *code == 0 ? 1 : 0;
 }
 
 int DetectaJava(std::string& java_path) { return DetectaJava(java_path, SystemEnvProbe()); }
 
-int DetectaDotNet4(const EnvProbe& probe) { return FindOnPath("mono", probe.path).empty() ? 0 : 1; }
+int DetectaDotNet4(const EnvProbe& probe) { return FindProgram("mono", probe.path) ? 1 : 0; }
 
 int DetectaDotNet4() { return DetectaDotNet4(SystemEnvProbe()); }
 

@@ -13,15 +13,17 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace dp {
 
 // How the checks see the machine. Tests replace each piece.
 struct EnvProbe {
   std::string java_home;  // $JAVA_HOME
   std::string path;       // $PATH
-  // Runs argv (argv[0] a path) with no input and its output thrown away; its
-  // exit code, or -1 when it cannot start or does not end in time.
-  std::function<int(const std::vector<std::string>& argv)> run;
+  // Runs argv (argv[0] a path) with no input and its output thrown away: its
+  // exit code, or why it has none (it cannot start, or does not end in time).
+  std::function<Result<int>(const std::vector<std::string>& argv)> run;
   // Loads the first library of `names` that loads and gives its file, links
   // resolved; empty when none loads.
   std::function<std::string(const std::vector<std::string>& names)> find_library;

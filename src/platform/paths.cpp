@@ -1,8 +1,11 @@
 #include "platform/paths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
@@ -49,6 +52,37 @@ fs::path TempDir() {
 fs::path ToolsDir() {
   if (const char* dir = NonEmptyEnv("DISCPRESS_TOOLS_DIR")) return dir;
   return ProgramDir();
+}
+
+bool IsExecutableFile(const fs::path& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+Result<std::string> FindProgram(std::string_view name, std::string_view dirs) {
+  if (name.find('/') != std::string_view::npos) return std::string(name);
+  int err = ENOENT;
+  if (!name.empty() && !dirs.empty()) {
+    std::size_t start = 0;
+    for (;;) {
+      const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+      const std::string_view dir = dirs.substr(start, end - start);
+      std::string candidate = (dir.empty() ? std::string(".") : std::string(dir)) + "/" + std::string(name);
+      if (IsExecutableFile(candidate)) return candidate;
+      // As execvp: a file that cannot run is remembered, and a later folder
+      // may still hold one that can.
+      struct stat st {};
+      if (::stat(candidate.c_str(), &st) == 0) err = EACCES;
+      if (end == dirs.size()) break;
+      start = end + 1;
+    }
+  }
+  return ErrnoFailure(err);
+}
+
+std::string ProgramSearchPath() {
+  if (const char* path = NonEmptyEnv("PATH")) return path;
+  return "/bin:/usr/bin";
 }
 
 }  // namespace dp

@@ -25,10 +25,9 @@ pid_t SpawnQuiet(std::vector<std::string> argv) {
   SpawnRequest request;
   request.argv = std::move(argv);
   request.in = request.out = request.err = null_fd;
-  pid_t pid = 0;
-  const int rc = Spawn(request, pid);
+  const Result<pid_t> pid = Spawn(request);
   ::close(null_fd);
-  return rc == 0 ? pid : 0;
+  return pid ? *pid : 0;
 }
 
 }  // namespace

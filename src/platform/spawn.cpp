@@ -9,44 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <string_view>
+
+#include "platform/paths.h"
 
 extern char** environ;
 
 namespace dp {
 
 namespace {
-
-// execvp's search, made before the fork: between fork and exec the child may
-// only make async-signal-safe calls, and a search allocates.
-int ResolveProgram(const std::string& name, std::string& path) {
-  if (name.find('/') != std::string::npos) {
-    path = name;
-    return 0;
-  }
-  const char* env = std::getenv("PATH");
-  const std::string_view dirs = env && *env ? env : "/bin:/usr/bin";
-  int err = ENOENT;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-    const std::string_view dir = dirs.substr(start, end - start);
-    std::string candidate = (dir.empty() ? std::string(".") : std::string(dir)) + "/" + name;
-    struct stat st {};
-    if (::stat(candidate.c_str(), &st) == 0) {
-      if (S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0) {
-        path = std::move(candidate);
-        return 0;
-      }
-      err = EACCES;  // as execvp: a later folder may still hold a runnable one
-    }
-    if (end == dirs.size()) return err;
-    start = end + 1;
-  }
-}
 
 // What the child needs, prepared in the parent.
 struct ChildPlan {
@@ -135,18 +106,20 @@ int MaxFd() {
 
 }  // namespace
 
-int Spawn(const SpawnRequest& request, pid_t& pid) {
-  pid = 0;
-  if (request.argv.empty() || request.argv[0].empty()) return ENOENT;
-  std::string path;
-  if (const int err = ResolveProgram(request.argv[0], path)) return err;
+Result<pid_t> Spawn(const SpawnRequest& request) {
+  if (request.argv.empty() || request.argv[0].empty()) return ErrnoFailure(ENOENT);
+  // Searched before the fork: between fork and exec the child may only make
+  // async-signal-safe calls, and a search allocates.
+  const Result<std::string> found = FindProgram(request.argv[0], ProgramSearchPath());
+  if (!found) return Failure{found.error()};
+  const std::string& path = *found;
   std::vector<char*> argv;
   argv.reserve(request.argv.size() + 1);
   for (const std::string& a : request.argv) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
   int report[2];
-  if (::pipe2(report, O_CLOEXEC) != 0) return errno;
+  if (::pipe2(report, O_CLOEXEC) != 0) return ErrnoFailure(errno);
   const ChildPlan plan{path.c_str(),
                        argv.data(),
                        {request.in, request.out, request.err},
@@ -169,7 +142,7 @@ int Spawn(const SpawnRequest& request, pid_t& pid) {
   ::close(report[1]);
   if (child < 0) {
     ::close(report[0]);
-    return fork_err;
+    return ErrnoFailure(fork_err);
   }
   // The pipe ends at the exec (close-on-exec) or carries the error number.
   int err = 0;
@@ -182,10 +155,9 @@ int Spawn(const SpawnRequest& request, pid_t& pid) {
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    return got == sizeof err && err != 0 ? err : ECHILD;
+    return ErrnoFailure(got == sizeof err && err != 0 ? err : ECHILD);
   }
-  pid = child;
-  return 0;
+  return child;
 }
 
 }  // namespace dp

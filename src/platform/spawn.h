@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace dp {
 
 struct SpawnRequest {
@@ -30,10 +32,10 @@ struct SpawnRequest {
   bool idle_priority = false;
 };
 
-// Starts the program and returns 0 with `pid` set, or the error number of
+// Starts the program and gives its pid, or fails with the strerror words of
 // what failed (the lookup on PATH, the working folder, the exec); nothing runs
 // then. The child gets default signal handling, an empty signal mask, and no
 // descriptor of this program beyond the three standard ones.
-int Spawn(const SpawnRequest& request, pid_t& pid);
+Result<pid_t> Spawn(const SpawnRequest& request);
 
 }  // namespace dp

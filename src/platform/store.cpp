@@ -264,8 +264,8 @@ Store::~Store() { Close(); }
 
 int Store::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
 
-bool Store::Wrote(int rc) {
-  if (rc == SQLITE_OK || rc == SQLITE_DONE) return true;
+Status Store::Wrote(int rc) {
+  if (rc == SQLITE_OK || rc == SQLITE_DONE) return {};
   if (!write_failed_) {
     write_failed_ = true;
     failure_text_ = Format(
@@ -274,7 +274,9 @@ bool Store::Wrote(int rc) {
         file_.c_str(), sqlite3_errstr(rc));
     TellWriteFailure();
   }
-  return false;
+  // The statement's own words say more than the result code's.
+  const char* detail = db_ ? sqlite3_errmsg(db_) : nullptr;
+  return Failure{detail && *detail ? detail : sqlite3_errstr(rc)};
 }
 
 void Store::TellWriteFailure() {
@@ -294,18 +296,20 @@ bool Store::write_failed() {
   return write_failed_;
 }
 
-bool Store::Begin() {
-  if (depth_ == 0 && !Wrote(Exec("BEGIN IMMEDIATE"))) return false;
+Status Store::Begin() {
+  if (depth_ == 0) {
+    if (Status begun = Wrote(Exec("BEGIN IMMEDIATE")); !begun) return begun;
+  }
   ++depth_;
-  return true;
+  return {};
 }
 
-bool Store::Commit() {
-  if (depth_ == 0) return false;
-  if (--depth_ > 0) return true;
-  if (Wrote(Exec("COMMIT"))) return true;
-  Exec("ROLLBACK");
-  return false;
+Status Store::Commit() {
+  if (depth_ == 0) return Failure{"the changes were rolled back"};
+  if (--depth_ > 0) return {};
+  Status committed = Wrote(Exec("COMMIT"));
+  if (!committed) Exec("ROLLBACK");
+  return committed;
 }
 
 void Store::Rollback() {
@@ -337,7 +341,7 @@ ReadResult Store::Read(std::string_view name, std::size_t buf_size, RegValue& ou
   return ReadResult::kOk;
 }
 
-bool Store::Set(std::string_view name, const RegValue& value, std::string_view key) {
+Status Store::Set(std::string_view name, const RegValue& value, std::string_view key) {
   std::lock_guard lock(mutex_);
   // A value written again unchanged touches no page: rewriting the whole
   // queue then costs only the records that did change.
@@ -355,24 +359,24 @@ bool Store::Set(std::string_view name, const RegValue& value, std::string_view k
   return Wrote(sqlite3_step(st.get()));
 }
 
-bool Store::SetSz(std::string_view name, std::string_view text, std::string_view key) {
+Status Store::SetSz(std::string_view name, std::string_view text, std::string_view key) {
   RegValue v{kRegSz, std::vector<std::uint8_t>(text.begin(), text.end())};
   v.data.push_back(0);
   return Set(name, v, key);
 }
 
-bool Store::SetDword(std::string_view name, std::uint32_t value, std::string_view key) {
+Status Store::SetDword(std::string_view name, std::uint32_t value, std::string_view key) {
   RegValue v{kRegDword, std::vector<std::uint8_t>(4)};
   std::memcpy(v.data.data(), &value, 4);
   return Set(name, v, key);
 }
 
-bool Store::SetBinary(std::string_view name, const void* data, std::size_t size, std::string_view key) {
+Status Store::SetBinary(std::string_view name, const void* data, std::size_t size, std::string_view key) {
   const auto* p = static_cast<const std::uint8_t*>(data);
   return Set(name, RegValue{kRegBinary, std::vector<std::uint8_t>(p, p + size)}, key);
 }
 
-bool Store::Delete(std::string_view name, std::string_view key) {
+Status Store::Delete(std::string_view name, std::string_view key) {
   std::lock_guard lock(mutex_);
   Statement st(db_, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
   if (!st) return Wrote(sqlite3_errcode(db_));

@@ -15,6 +15,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/result.h"
+
 struct sqlite3;
 
 namespace dp {
@@ -62,26 +64,29 @@ class Store {
   // Reads like RegQueryValueEx with a buffer of buf_size bytes.
   ReadResult Read(std::string_view name, std::size_t buf_size, RegValue& out,
                   std::string_view key = kStoreKey);
-  bool Set(std::string_view name, const RegValue& value, std::string_view key = kStoreKey);
-  bool SetSz(std::string_view name, std::string_view text, std::string_view key = kStoreKey);
-  bool SetDword(std::string_view name, std::uint32_t value, std::string_view key = kStoreKey);
-  bool SetBinary(std::string_view name, const void* data, std::size_t size, std::string_view key = kStoreKey);
-  bool Delete(std::string_view name, std::string_view key = kStoreKey);
+  // The changes fail with SQLite's reason when the store refuses them.
+  Status Set(std::string_view name, const RegValue& value, std::string_view key = kStoreKey);
+  Status SetSz(std::string_view name, std::string_view text, std::string_view key = kStoreKey);
+  Status SetDword(std::string_view name, std::uint32_t value, std::string_view key = kStoreKey);
+  Status SetBinary(std::string_view name, const void* data, std::size_t size,
+                   std::string_view key = kStoreKey);
+  Status Delete(std::string_view name, std::string_view key = kStoreKey);
   bool KeyExists(std::string_view key = kStoreKey);
   std::vector<RegEntry> List(std::string_view key = kStoreKey);
 
   // Runs body inside one transaction: every change it makes lands together
-  // or not at all. A body that returns false rolls everything back. Nested
-  // calls join the outer transaction.
+  // or not at all. A body that returns a failed Status rolls everything back
+  // and its failure is the result. Nested calls join the outer transaction.
   template <typename F>
-  bool Transaction(F&& body) {
+  Status Transaction(F&& body) {
     std::lock_guard lock(mutex_);
-    if (!Begin()) return false;
+    if (Status begun = Begin(); !begun) return begun;
     try {
-      if constexpr (std::is_same_v<decltype(body()), bool>) {
-        if (!body()) {
+      static_assert(!std::is_same_v<decltype(body()), bool>, "a body that can fail returns a Status");
+      if constexpr (std::is_same_v<decltype(body()), Status>) {
+        if (Status done = body(); !done) {
           Rollback();
-          return false;
+          return done;
         }
       } else {
         body();
@@ -114,8 +119,8 @@ class Store {
 
  private:
   Store() = default;
-  bool Begin();
-  bool Commit();
+  Status Begin();
+  Status Commit();
   void Rollback();
   int Exec(const char* sql);  // the SQLite result
   int OpenFile(const std::filesystem::path& file, std::chrono::milliseconds busy_wait);
@@ -126,7 +131,7 @@ class Store {
   // OpenFile, Check and Prepare: the SQLite result of the first that failed.
   int OpenChecked(const std::filesystem::path& file, std::chrono::milliseconds busy_wait);
   // Called with every write's SQLite result; latches the first failure.
-  bool Wrote(int rc);
+  Status Wrote(int rc);
   void TellWriteFailure();
 
   std::recursive_mutex mutex_;

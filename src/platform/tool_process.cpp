@@ -17,11 +17,6 @@ namespace dp {
 
 namespace {
 
-std::string ErrnoText(int err) {
-  char buf[256];
-  return strerror_r(err, buf, sizeof buf);
-}
-
 // A file descriptor closed when it goes out of scope.
 class Fd {
  public:
@@ -49,11 +44,14 @@ int WaitPidRetrying(pid_t pid, int& status) {
   return r;
 }
 
-std::string StartError(const std::vector<std::string>& argv, const std::string& working_dir, int err) {
-  std::string text = Format("Cannot start \"%s\": %s", argv[0].c_str(), ErrnoText(err).c_str());
+Failure StartError(const std::vector<std::string>& argv, const std::string& working_dir,
+                   const std::string& why) {
+  std::string text = Format("Cannot start \"%s\": %s", argv[0].c_str(), why.c_str());
   if (!working_dir.empty()) text += Format(" (working folder \"%s\")", working_dir.c_str());
-  return text;
+  return Failure{std::move(text)};
 }
+
+Failure Cannot(const std::string& what, int err) { return Failure{what + ": " + ErrnoFailure(err).why}; }
 
 }  // namespace
 
@@ -70,55 +68,35 @@ ToolProcess::~ToolProcess() {
   CloseOutput();
 }
 
-bool ToolProcess::Start(const ToolLaunch& launch, std::string& error) {
+Status ToolProcess::Start(const ToolLaunch& launch) {
   std::lock_guard lock(mutex_);
-  error.clear();
-  if (started_) {
-    error = "The tool process was already started.";
-    return false;
-  }
+  if (started_) return Failure{"The tool process was already started."};
   started_ = true;
-  if (launch.argv.empty() || launch.argv[0].empty()) {
-    error = "Cannot start a tool: the command line is empty.";
-    return false;
-  }
+  if (launch.argv.empty() || launch.argv[0].empty())
+    return Failure{"Cannot start a tool: the command line is empty."};
   const bool with_feeder = !launch.feeder_argv.empty();
-  if (with_feeder && launch.feeder_argv[0].empty()) {
-    error = "Cannot start a tool: the feeder's command line is empty.";
-    return false;
-  }
-  if (kill_requested_) return true;
+  if (with_feeder && launch.feeder_argv[0].empty())
+    return Failure{"Cannot start a tool: the feeder's command line is empty."};
+  if (kill_requested_) return {};
 
   Fd null_fd(::open("/dev/null", O_RDWR | O_CLOEXEC));
-  if (null_fd.get() < 0) {
-    error = "Cannot open /dev/null: " + ErrnoText(errno);
-    return false;
-  }
+  if (null_fd.get() < 0) return Cannot("Cannot open /dev/null", errno);
 
   Fd out_read;   // kept: what the caller reads
   Fd out_write;  // the child's stdout (and stderr)
   if (launch.capture == OutputCapture::kPipe) {
     int p[2];
-    if (::pipe2(p, O_CLOEXEC) != 0) {
-      error = "Cannot create a pipe for the tool's output: " + ErrnoText(errno);
-      return false;
-    }
+    if (::pipe2(p, O_CLOEXEC) != 0) return Cannot("Cannot create a pipe for the tool's output", errno);
     out_read.Reset(p[0]);
     out_write.Reset(p[1]);
     ::fcntl(out_read.get(), F_SETFL, ::fcntl(out_read.get(), F_GETFL) | O_NONBLOCK);
   } else if (launch.capture == OutputCapture::kLogFile) {
     out_write.Reset(::open(launch.log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (out_write.get() < 0) {
-      error =
-          Format("Cannot create the log file \"%s\": %s", launch.log_path.c_str(), ErrnoText(errno).c_str());
-      return false;
-    }
+    if (out_write.get() < 0)
+      return Cannot(Format("Cannot create the log file \"%s\"", launch.log_path.c_str()), errno);
     out_read.Reset(::open(launch.log_path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (out_read.get() < 0) {
-      error =
-          Format("Cannot read the log file \"%s\": %s", launch.log_path.c_str(), ErrnoText(errno).c_str());
-      return false;
-    }
+    if (out_read.get() < 0)
+      return Cannot(Format("Cannot read the log file \"%s\"", launch.log_path.c_str()), errno);
   }
   const bool captured = launch.capture != OutputCapture::kNone;
   const int tool_out = captured ? out_write.get() : -1;
@@ -128,28 +106,21 @@ bool ToolProcess::Start(const ToolLaunch& launch, std::string& error) {
   Fd feed_write;
   if (with_feeder) {
     int p[2];
-    if (::pipe2(p, O_CLOEXEC) != 0) {
-      error = "Cannot create the pipe between feeder and tool: " + ErrnoText(errno);
-      return false;
-    }
+    if (::pipe2(p, O_CLOEXEC) != 0) return Cannot("Cannot create the pipe between feeder and tool", errno);
     feed_read.Reset(p[0]);
     feed_write.Reset(p[1]);
-    pid_t pid = 0;
     const SpawnRequest feeder{.argv = launch.feeder_argv,
                               .in = null_fd.get(),
                               .out = feed_write.get(),
                               .err = tool_out < 0 ? -1 : out_write.get(),
                               .working_dir = launch.working_dir};
-    if (int rc = Spawn(feeder, pid)) {
-      error = StartError(launch.feeder_argv, launch.working_dir, rc);
-      return false;
-    }
-    feeder_pid_ = pid;
-    group_ = pid;
+    const Result<pid_t> pid = Spawn(feeder);
+    if (!pid) return StartError(launch.feeder_argv, launch.working_dir, pid.error());
+    feeder_pid_ = *pid;
+    group_ = *pid;
     feed_write.Reset();
   }
 
-  pid_t pid = 0;
   const SpawnRequest tool{.argv = launch.argv,
                           .in = with_feeder ? feed_read.get() : null_fd.get(),
                           .out = tool_out,
@@ -157,8 +128,8 @@ bool ToolProcess::Start(const ToolLaunch& launch, std::string& error) {
                           .group = group_,
                           .working_dir = launch.working_dir,
                           .idle_priority = launch.idle_priority};
-  if (const int rc = Spawn(tool, pid)) {
-    error = StartError(launch.argv, launch.working_dir, rc);
+  const Result<pid_t> pid = Spawn(tool);
+  if (!pid) {
     if (feeder_pid_ > 0) {
       ::kill(-group_, SIGKILL);
       int status = 0;
@@ -166,16 +137,16 @@ bool ToolProcess::Start(const ToolLaunch& launch, std::string& error) {
       feeder_pid_ = 0;
       group_ = 0;
     }
-    return false;
+    return StartError(launch.argv, launch.working_dir, pid.error());
   }
-  tool_pid_ = pid;
-  if (group_ == 0) group_ = pid;
+  tool_pid_ = *pid;
+  if (group_ == 0) group_ = *pid;
   RecordGroup(group_);
 
   capture_ = launch.capture;
   output_fd_ = out_read.release();
   title_.emplace(launch.title_source, launch.console_title);
-  return true;
+  return {};
 }
 
 pid_t ToolProcess::Pid() const {

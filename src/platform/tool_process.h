@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/console_title.h"
+#include "platform/result.h"
 
 namespace dp {
 
@@ -72,10 +73,10 @@ class ToolProcess {
 
   // Starts the tool (and its feeder), on the thread that will wait for it,
   // and records its group when a group record is kept. Once per object.
-  // False, with `error` naming the program and the cause, when it cannot
-  // start; nothing runs then. After a KillGroup that came before the start,
-  // nothing is started, the result is true and Wait reports a stopped tool.
-  bool Start(const ToolLaunch& launch, std::string& error);
+  // Fails, naming the program and the cause, when it cannot start; nothing
+  // runs then. After a KillGroup that came before the start, nothing is
+  // started, the start succeeds and Wait reports a stopped tool.
+  Status Start(const ToolLaunch& launch);
 
   // The tool's process id (its group id when it has no feeder); 0 before
   // the start.

@@ -34,15 +34,17 @@ bool EscriuCuaRegistre(Store& store, const JobQueue& queue) {
   static std::mutex order;
   std::lock_guard order_lock(order);
   const JobSlots snapshot = queue.Snapshot();
-  return store.Transaction([&] {
+  const Status stored = store.Transaction([&] {
     for (int i = 0; i < kQueueSlots; ++i) {
       const JobRecord& r = snapshot[i];
       const std::string name = JobValueName(i);
       const bool drop = r.status == kStatusEmpty || IsDoneStatus(r.status);
-      if (!(drop ? store.Delete(name) : store.SetBinary(name, &r, kJobRecordSize))) return false;
+      if (Status set = drop ? store.Delete(name) : store.SetBinary(name, &r, kJobRecordSize); !set)
+        return set;
     }
-    return true;
+    return Status();
   });
+  return stored.ok();
 }
 
 }  // namespace dp

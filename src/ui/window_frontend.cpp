@@ -1,10 +1,10 @@
 #include "ui/window_frontend.h"
 
 #include <QDesktopServices>
-#include <QProcess>
 #include <QThread>
 #include <QUrl>
 
+#include "platform/run_program.h"
 #include "ui/main_window.h"
 
 namespace dp::ui {
@@ -56,9 +56,7 @@ void WindowFrontend::OpenPath(const std::string& path) {
 void WindowFrontend::PlaySound(const std::string& path) {
   if (path.empty()) return;
   // Played by a child so the worker never waits; absent players stay silent.
-  const QString file = QString::fromStdString(path);
-  if (!QProcess::startDetached(QStringLiteral("paplay"), {file}))
-    QProcess::startDetached(QStringLiteral("aplay"), {QStringLiteral("-q"), file});
+  if (!StartDetached({"paplay", path})) StartDetached({"aplay", "-q", path});
 }
 
 }  // namespace dp::ui

@@ -255,8 +255,9 @@ class CrashResumeTest : public ::testing::Test {
   pid_t PlantLeftoverGroup() {
     SpawnRequest sleeper;
     sleeper.argv = {"sleep", "600"};
-    pid_t left = 0;
-    EXPECT_EQ(Spawn(sleeper, left), 0);
+    const Result<pid_t> spawned = Spawn(sleeper);
+    EXPECT_TRUE(spawned) << spawned.error();
+    const pid_t left = spawned ? *spawned : 0;
     const pid_t run = ::fork();
     if (run == 0) {
       StartGroupRecord(StoreFile().parent_path() / kGroupRecordName);

@@ -22,52 +22,40 @@ void Script(const fs::path& path, const std::string& body) {
   ::chmod(path.c_str(), 0755);
 }
 
-// A machine where nothing is installed; each test adds what it needs.
-EnvProbe BareMachine(std::vector<Argv>* runs, int exit_code) {
-  EnvProbe probe;
-  probe.run = [runs, exit_code](const Argv& argv) {
-    runs->push_back(argv);
-    return exit_code;
-  };
-  probe.find_library = [](const std::vector<std::string>&) { return std::string(); };
-  return probe;
-}
-
-TEST(DetectaJava, JavaHomeFirstThenPath) {
+TEST(DetectaJava, JavaHomeFirstThenPathAndItsAnswer) {
   test::TempDir dir;
-  std::vector<Argv> runs;
-  EnvProbe probe = BareMachine(&runs, 0);
-  std::string java = "untouched";
-  EXPECT_EQ(DetectaJava(java, probe), 0);
-  EXPECT_EQ(java, "untouched");
-  EXPECT_TRUE(runs.empty());
-
-  const fs::path on_path = dir / "bin" / "java";
-  Script(on_path, "exit 0");
-  probe.path = "/nonexistent:" + (dir / "bin").string();
-  EXPECT_EQ(DetectaJava(java, probe), 1);
-  EXPECT_EQ(java, on_path.string());
-  EXPECT_EQ(runs.back(), (Argv{on_path.string(), "-version"}));
-
-  // A JAVA_HOME without a runtime in it is passed over.
-  probe.java_home = (dir / "jdk-empty").string();
-  EXPECT_EQ(DetectaJava(java, probe), 1);
-  EXPECT_EQ(java, on_path.string());
-
-  const fs::path home_java = dir / "jdk" / "bin" / "java";
-  Script(home_java, "exit 0");
-  probe.java_home = (dir / "jdk").string();
-  EXPECT_EQ(DetectaJava(java, probe), 1);
-  EXPECT_EQ(java, home_java.string());
-
-  // A runtime that fails "-version" gives 0, its path still written.
-  runs.clear();
-  probe = BareMachine(&runs, 1);
-  probe.java_home = (dir / "jdk").string();
-  java.clear();
-  EXPECT_EQ(DetectaJava(java, probe), 0);
-  EXPECT_EQ(java, home_java.string());
-  ASSERT_EQ(runs.size(), 1u);
+  Script(dir / "bin" / "java", "exit 0");
+  Script(dir / "jdk" / "bin" / "java", "exit 0");
+  Script(dir / "bin" / "mono", "exit 0");
+  const std::string on_path = dir / "bin" / "java", in_home = dir / "jdk" / "bin" / "java";
+  const struct {
+    std::string java_home;
+    std::string path;
+    int exit_code;  // of "java -version"
+    int found;
+    std::string java;  // "untouched": none found
+  } cases[] = {
+      {"", "", 0, 0, "untouched"},
+      {"", "/nonexistent:" + (dir / "bin").string(), 0, 1, on_path},
+      {dir / "jdk-empty", (dir / "bin").string(), 0, 1, on_path},  // a JAVA_HOME without a runtime
+      {dir / "jdk", (dir / "bin").string(), 0, 1, in_home},
+      {dir / "jdk", "", 1, 0, in_home},  // fails "-version": its path still written
+  };
+  for (const auto& c : cases) {
+    Argv ran;
+    EnvProbe probe;
+    probe.java_home = c.java_home;
+    probe.path = c.path;
+    probe.run = [&](const Argv& argv) {
+      ran = argv;
+      return Result<int>(c.exit_code);
+    };
+    std::string java = "untouched";
+    EXPECT_EQ(DetectaJava(java, probe), c.found) << c.java_home << " " << c.path;
+    EXPECT_EQ(java, c.java);
+    EXPECT_EQ(ran, c.java == "untouched" ? Argv{} : Argv({c.java, "-version"}));
+    EXPECT_EQ(DetectaDotNet4(probe), c.path.empty() ? 0 : 1);
+  }
 }
 
 TEST(DetectaJava, RunsTheRuntimeForReal) {
@@ -76,74 +64,56 @@ TEST(DetectaJava, RunsTheRuntimeForReal) {
   probe.java_home.clear();
   probe.path = (dir / "bin").string();
   // The runtime's output must not reach ours, and its exit code decides.
-  Script(dir / "bin" / "java", "echo noise; echo more >&2; [ \"$1\" = -version ] && exit 0; exit 4");
-  std::string java;
-  EXPECT_EQ(DetectaJava(java, probe), 1);
-  Script(dir / "bin" / "java", "exit 3");
-  EXPECT_EQ(DetectaJava(java, probe), 0);
-  EXPECT_EQ(probe.run({(dir / "bin" / "java").string()}), 3);
-  EXPECT_EQ(probe.run({(dir / "missing").string()}), -1);
-  EXPECT_EQ(probe.run({}), -1);
-  Script(dir / "bin" / "java", "kill -9 $$");
-  EXPECT_EQ(DetectaJava(java, probe), 0);
-}
-
-TEST(DetectaDotNet4, MonoOnPath) {
-  test::TempDir dir;
-  std::vector<Argv> runs;
-  EnvProbe probe = BareMachine(&runs, 0);
-  probe.path = (dir / "bin").string();
-  EXPECT_EQ(DetectaDotNet4(probe), 0);
-  Script(dir / "bin" / "mono", "exit 0");
-  EXPECT_EQ(DetectaDotNet4(probe), 1);
-}
-
-TEST(DetectaAvisynth, LibraryFoundOrNot) {
-  std::vector<Argv> runs;
-  EnvProbe probe = BareMachine(&runs, 0);
-  EXPECT_EQ(DetectaAvisynth(probe), kAvisynthNone);
-  std::vector<std::string> asked;
-  probe.find_library = [&asked](const std::vector<std::string>& names) {
-    asked = names;
-    return std::string("/usr/local/lib/libavisynth.so.3.7.3");
+  const std::pair<const char*, int> cases[] = {
+      {"echo noise; echo more >&2; [ \"$1\" = -version ] && exit 0; exit 4", 1},
+      {"exit 3", 0},
+      {"kill -9 $$", 0},
   };
-  EXPECT_EQ(DetectaAvisynth(probe), kAvisynthPlus);
+  for (const auto& [body, found] : cases) {
+    Script(dir / "bin" / "java", body);
+    std::string java;
+    EXPECT_EQ(DetectaJava(java, probe), found) << body;
+  }
+}
+
+TEST(DetectaAvisynth, LibraryAndItsVersion) {
+  EnvProbe probe;
+  EXPECT_EQ(DetectaAvisynth(probe), kAvisynthNone);
+  EXPECT_EQ(CheckAvisynthVersion(kAvisynthPlus, nullptr, probe), -1);
+  std::string library;
+  std::vector<std::string> asked;
+  probe.find_library = [&](const std::vector<std::string>& names) {
+    asked = names;
+    return library;
+  };
+  EXPECT_EQ(DetectaAvisynth(probe), kAvisynthNone);
   ASSERT_FALSE(asked.empty());
   EXPECT_EQ(asked.front(), "libavisynth.so");
-  probe.find_library = nullptr;
-  EXPECT_EQ(DetectaAvisynth(probe), kAvisynthNone);
-}
-
-TEST(CheckAvisynthVersion, VersionFromTheLibraryFile) {
-  using V = AvisynthVersion;
-  EXPECT_EQ(AvisynthVersionFromFileName("/usr/lib/libavisynth.so.3.7.3"), (V{3, 7, 3, 0}));
-  EXPECT_EQ(AvisynthVersionFromFileName("libavisynth.so.2.60.0.0"), (V{2, 60, 0, 0}));
-  EXPECT_EQ(AvisynthVersionFromFileName("libavisynth.so.10"), (V{10, 0, 0, 0}));
-  EXPECT_EQ(AvisynthVersionFromFileName("/opt/lib.so.9/libavisynth.so"), std::nullopt);
-  EXPECT_EQ(AvisynthVersionFromFileName("libavisynth.so.x"), std::nullopt);
-
-  std::vector<Argv> runs;
-  EnvProbe probe = BareMachine(&runs, 0);
-  std::string library;
-  probe.find_library = [&library](const std::vector<std::string>&) { return library; };
-  struct Case {
+  const struct {
     const char* file;
     int kind;
     int result;
     const char* text;
+  } cases[] = {
+      {"libavisynth.so.2.6.0.5", 1, 1, "2.6.0.5"},
+      {"libavisynth.so.2.60.0.0", 1, 1, "2.60.0.0"},
+      {"libavisynth.so.2.5.8.5", 1, 0, "2.5.8.5"},
+      {"libavisynth.so.3.0.0.0", 1, 0, "3.0.0.0"},
+      {"libavisynth.so.3.0.0.0", 2, 1, "3.0.0.0"},
+      {"libavisynth.so.2.5.8", 2, 1, "2.5.8.0"},
+      {"libavisynth.so", 2, -1, "kept"},
+      {"", 2, -1, "kept"},
+      {"/opt/lib.so.9/libavisynth.so", 2, -1, "kept"},
+      {"libavisynth.so.x", 2, -1, "kept"},
+      {"/usr/lib/libavisynth.so.3.7.3", 1, 0, "3.7.3.0"},
+      {"libavisynth.so.10", 2, 1, "10.0.0.0"},
   };
-  const Case cases[] = {
-      {"libavisynth.so.2.6.0.5", 1, 1, "2.6.0.5"}, {"libavisynth.so.2.60.0.0", 1, 1, "2.60.0.0"},
-      {"libavisynth.so.2.5.8.5", 1, 0, "2.5.8.5"}, {"libavisynth.so.3.0.0.0", 1, 0, "3.0.0.0"},
-      {"libavisynth.so.3.0.0.0", 2, 1, "3.0.0.0"}, {"libavisynth.so.2.5.8", 2, 1, "2.5.8.0"},
-      {"libavisynth.so", 2, -1, "kept"},           {"", 2, -1, "kept"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     library = c.file;
     std::string text = "kept";
     EXPECT_EQ(CheckAvisynthVersion(c.kind, &text, probe), c.result) << c.file;
     EXPECT_EQ(text, c.text) << c.file;
-    EXPECT_EQ(CheckAvisynthVersion(c.kind, nullptr, probe), c.result) << c.file;
+    EXPECT_EQ(DetectaAvisynth(probe), *c.file ? kAvisynthPlus : kAvisynthNone) << c.file;
   }
 }
 

@@ -5,30 +5,27 @@
 namespace dp {
 namespace {
 
-TEST(CropBand, HalvesTheRemovedLinesWithIntegerDivision) {
-  EXPECT_EQ(CropBand(800), 140);
-  EXPECT_EQ(CropBand(1080), 0);
-  EXPECT_EQ(CropBand(817), 131);  // 263 / 2: the odd line stays
-  EXPECT_EQ(CropBand(0), 540);
-}
-
-TEST(CropAndResize, KnownHeightsUseTheirTableValue) {
-  EXPECT_EQ(CropAndResize(800), 532);  // 2/3 would give 533
-  EXPECT_EQ(CropAndResize(804), 536);
-  EXPECT_EQ(CropAndResize(808), 540);  // 2/3 would give 539
-  EXPECT_EQ(CropAndResize(816), 544);
-  EXPECT_EQ(CropAndResize(868), 580);   // 2/3 would give 579
-  EXPECT_EQ(CropAndResize(1040), 692);  // 2/3 would give 693
-  EXPECT_EQ(CropAndResize(1080), 720);
-}
-
-TEST(CropAndResize, OtherHeightsScaleByTwoThirdsRounded) {
-  EXPECT_EQ(CropAndResize(802), 535);  // 534.67 rounds up
-  EXPECT_EQ(CropAndResize(805), 537);  // 536.67 rounds up
-  EXPECT_EQ(CropAndResize(1000), 667);
-  EXPECT_EQ(CropAndResize(1001), 667);  // 667.33 rounds down
-  EXPECT_EQ(CropAndResize(900), 600);
-  EXPECT_EQ(CropAndResize(0), 0);
+TEST(Geometry, CropBandAndResizedHeight) {
+  // The band halves the removed lines with integer division (817: the odd
+  // line stays).
+  for (const auto& [height, band] : {std::pair{800, 140}, {1080, 0}, {817, 131}, {0, 540}})
+    EXPECT_EQ(CropBand(height), band) << height;
+  // Known heights take their table value where 2/3 would be one off; others
+  // scale by two thirds, rounded.
+  for (const auto& [height, resized] : {std::pair{800, 532},
+                                        {804, 536},
+                                        {808, 540},
+                                        {816, 544},
+                                        {868, 580},
+                                        {1040, 692},
+                                        {1080, 720},
+                                        {802, 535},
+                                        {805, 537},
+                                        {1000, 667},
+                                        {1001, 667},
+                                        {900, 600},
+                                        {0, 0}})
+    EXPECT_EQ(CropAndResize(height), resized) << height;
 }
 
 }  // namespace

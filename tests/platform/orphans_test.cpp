@@ -21,8 +21,10 @@
 
 #include "platform/power.h"
 #include "platform/process_groups.h"
+#include "platform/run_program.h"
 #include "platform/spawn.h"
 #include "platform/tool_process.h"
+#include "support/files.h"
 #include "support/temp_dir.h"
 
 namespace dp {
@@ -95,8 +97,7 @@ std::vector<std::shared_ptr<void>> g_held;
 bool StartTool(const ToolLaunch& launch) {
   auto tool = std::make_shared<ToolProcess>();
   g_held.push_back(tool);
-  std::string error;
-  return tool->Start(launch, error);
+  return tool->Start(launch).ok();
 }
 
 TEST(Orphans, ChildrenDieWithTheProgram) {
@@ -132,6 +133,11 @@ TEST(Orphans, ChildrenDieWithTheProgram) {
          return true;
        },
        1},
+      {"detached player",
+       [] {
+         return StartDetached({"sleep", "600"}).ok();
+       },
+       1},
   };
   for (const auto& c : cases) {
     const std::vector<int> orphans = KillProgramAfter(c.start);
@@ -145,11 +151,11 @@ TEST(Orphans, StartUpEndsTheGroupsOfAKilledRun) {
   test::TempDir dir;
   const fs::path file = dir / kGroupRecordName;
   const auto sleeper = [] {
-    pid_t pid = 0;
     SpawnRequest request;
     request.argv = {"sleep", "600"};
-    EXPECT_EQ(Spawn(request, pid), 0);
-    return pid;
+    const Result<pid_t> pid = Spawn(request);
+    EXPECT_TRUE(pid) << pid.error();
+    return pid ? *pid : 0;
   };
   const auto running = [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == 0; };
   // Another program records a group and is gone without reaping it.
@@ -173,17 +179,14 @@ TEST(Orphans, StartUpEndsTheGroupsOfAKilledRun) {
   ToolProcess tool;
   ToolLaunch launch;
   launch.argv = {"sleep", "600"};
-  std::string error;
-  ASSERT_TRUE(tool.Start(launch, error)) << error;
+  ASSERT_TRUE(tool.Start(launch));
   const pid_t beside = ::fork();
   if (beside == 0) ::_exit(StartGroupRecord(file));
   ASSERT_EQ(::waitpid(beside, &status, 0), beside);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_TRUE(running(tool.Pid()));
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_NE(text.str().find(" " + std::to_string(tool.Pid()) + " "), std::string::npos) << text.str();
+  const std::string text = test::ReadText(file);
+  EXPECT_NE(text.find(" " + std::to_string(tool.Pid()) + " "), std::string::npos) << text;
 
   tool.KillGroup();
   tool.Wait();

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/files.h"
 
 namespace dp {
 namespace {
@@ -24,43 +24,36 @@ Lines FeedAll(const std::vector<std::string>& chunks) {
   return all;
 }
 
-std::string ReadFixture(const char* name) {
-  std::ifstream in(std::string(DP_SOURCE_DIR) + "/tests/data/tools/" + name, std::ios::binary);
-  std::stringstream buf;
-  buf << in.rdbuf();
-  return buf.str();
-}
-
-TEST(OutputLines, EachTerminatorEndsOneLine) {
-  EXPECT_EQ(FeedAll({"a\nb\rc\r\nd"}), (Lines{"a", "b", "c", "d"}));
-  EXPECT_EQ(FeedAll({"\r\r\n\n"}), (Lines{"", "", ""}));
-  EXPECT_EQ(FeedAll({"a\n\rb"}), (Lines{"a", "", "b"}));
-  EXPECT_EQ(FeedAll({"x\r\r\ny"}), (Lines{"x", "", "y"}));
-  EXPECT_EQ(FeedAll({""}), Lines{});
-  EXPECT_EQ(FeedAll({"no end"}), (Lines{"no end"}));
-}
-
-TEST(OutputLines, LinesSurviveChunkBoundaries) {
-  // "\r" closing one chunk and "\n" opening the next are one terminator.
-  EXPECT_EQ(FeedAll({"45.2% com", "plete\r", "\n46", ".0% complete\r"}),
-            (Lines{"45.2% complete", "46.0% complete"}));
-  EXPECT_EQ(FeedAll({"a\r", "", "\nb"}), (Lines{"a", "b"}));
-  EXPECT_EQ(FeedAll({"a\r", "\r", "\n"}), (Lines{"a", ""}));
-  EXPECT_EQ(FeedAll({"a\n", "\n"}), (Lines{"a", ""}));
+TEST(OutputLines, EachTerminatorEndsOneLineAcrossChunks) {
+  const std::pair<std::vector<std::string>, Lines> cases[] = {
+      {{"a\nb\rc\r\nd"}, {"a", "b", "c", "d"}},
+      {{"\r\r\n\n"}, {"", "", ""}},
+      {{"a\n\rb"}, {"a", "", "b"}},
+      {{""}, {}},
+      // "\r" closing one chunk and "\n" opening the next are one terminator.
+      {{"45.2% com", "plete\r", "\n46", ".0% complete\r"}, {"45.2% complete", "46.0% complete"}},
+      {{"a\r", "", "\nb"}, {"a", "b"}},
+      {{"a\r", "\r", "\n"}, {"a", ""}},
+      {{"a\n", "\n"}, {"a", ""}},
+  };
+  for (const auto& [chunks, lines] : cases) EXPECT_EQ(FeedAll(chunks), lines) << chunks[0];
 
   OutputLines splitter;
-  EXPECT_EQ(splitter.Feed("Progress: 4"), Lines{});
-  EXPECT_EQ(splitter.Pending(), "Progress: 4");
-  EXPECT_EQ(splitter.Feed("5%\rProg"), (Lines{"Progress: 45%"}));
+  EXPECT_EQ(splitter.Feed("5%\rProg"), (Lines{"5%"}));
   EXPECT_EQ(splitter.Pending(), "Prog");
   EXPECT_EQ(splitter.Finish(), "Prog");
   EXPECT_EQ(splitter.Finish(), std::nullopt);
   EXPECT_EQ(splitter.Pending(), "");
+  // An endless line is handed out in pieces.
+  const Lines pieces = splitter.Feed(std::string(OutputLines::kMaxLine + 10, 'x'));
+  ASSERT_EQ(pieces.size(), 1u);
+  EXPECT_EQ(pieces[0].size(), OutputLines::kMaxLine);
+  EXPECT_EQ(splitter.Pending().size(), 10u);
 }
 
 TEST(OutputLines, RealOutputSplitsAlikeInAnyChunking) {
   for (const char* name : {"x264_crf.stderr", "x265_crf.stderr", "mkvmerge.stdout"}) {
-    const std::string text = ReadFixture(name);
+    const std::string text = test::ReadText(std::string(DP_SOURCE_DIR) + "/tests/data/tools/" + name);
     ASSERT_FALSE(text.empty()) << name;
     // The same text cut by hand: every "\r\n", "\r" and "\n" ends a line.
     Lines expected;
@@ -76,21 +69,12 @@ TEST(OutputLines, RealOutputSplitsAlikeInAnyChunking) {
     }
     if (!line.empty()) expected.push_back(line);
 
-    for (std::size_t size : {1u, 2u, 3u, 7u, 64u, 500u, 100000u}) {
+    for (std::size_t size : {1u, 2u, 7u, 500u, 100000u}) {
       std::vector<std::string> chunks;
       for (std::size_t at = 0; at < text.size(); at += size) chunks.push_back(text.substr(at, size));
       EXPECT_EQ(FeedAll(chunks), expected) << name << " in chunks of " << size;
     }
   }
-}
-
-TEST(OutputLines, EndlessLineIsHandedOutInPieces) {
-  OutputLines splitter;
-  const std::string big(OutputLines::kMaxLine + 10, 'x');
-  const Lines lines = splitter.Feed(big);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].size(), OutputLines::kMaxLine);
-  EXPECT_EQ(splitter.Pending().size(), 10u);
 }
 
 }  // namespace

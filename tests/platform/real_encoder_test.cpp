@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/command_line.h"
+#include "platform/run_program.h"
 #include "platform/tool_process.h"
 #include "support/temp_dir.h"
 
@@ -17,27 +18,22 @@ namespace {
 
 using namespace std::chrono_literals;
 
-ToolExit RunLine(const std::string& command_line) {
-  ToolLaunch launch;
-  launch.argv = SplitCommandLine(command_line);
-  launch.capture = OutputCapture::kPipe;
-  ToolProcess tool;
-  std::string error;
-  if (!tool.Start(launch, error)) return ToolExit{};
-  return tool.Wait();
+// The exit code of a command line, run quietly; -1 when it has none.
+int RunLine(const std::string& command_line) {
+  const Result<int> code = RunQuietly(SplitCommandLine(command_line), 120s);
+  return code ? *code : -1;
 }
 
 class RealEncoder : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* tool : {"ffmpeg -version", "x264 --version", "x265 --version"}) {
-      if (RunLine(tool).code != 0) GTEST_SKIP() << "cannot run " << tool;
+      if (RunLine(tool) != 0) GTEST_SKIP() << "cannot run " << tool;
     }
     ASSERT_EQ(
         RunLine("ffmpeg -v error -f lavfi -i \"testsrc2=size=640x360:rate=25,noise=alls=30:allf=t\" -t 2 "
                 "-pix_fmt yuv420p \"" +
-                clip_ + "\"")
-            .code,
+                clip_ + "\""),
         0);
   }
 
@@ -53,8 +49,8 @@ TEST_F(RealEncoder, X264TitleFromItsLog) {
   launch.console_title = "[X264 PROCESS] Do not close this window!!!";
   launch.title_source = TitleSource::kX264;
   ToolProcess tool;
-  std::string error;
-  ASSERT_TRUE(tool.Start(launch, error)) << error;
+  const Status started = tool.Start(launch);
+  ASSERT_TRUE(started) << started.error();
   std::atomic<bool> done{false};
   std::thread worker([&] {
     tool.Wait();
@@ -83,8 +79,8 @@ TEST_F(RealEncoder, X265FedThroughAPipeStopsOnGroupKill) {
   launch.title_source = TitleSource::kX265;
   launch.idle_priority = true;
   ToolProcess tool;
-  std::string error;
-  ASSERT_TRUE(tool.Start(launch, error)) << error;
+  const Status started = tool.Start(launch);
+  ASSERT_TRUE(started) << started.error();
   const auto limit = std::chrono::steady_clock::now() + 120s;
   while (!tool.ConsoleTitle().starts_with("x265 [") && std::chrono::steady_clock::now() < limit) {
     std::this_thread::sleep_for(2ms);
