@@ -24,55 +24,8 @@ JobRecord DirectJob() {
   return job;
 }
 
-struct Numbers {
-  int demux, video, pass2, mux, total;
-};
-
-// One row of the plan table: the job, its video and mux kinds, its step
-// numbers; when eac3to runs, its label counts the plan's steps.
-void ExpectRow(const char* name, VideoKind video, MuxKind mux, Numbers n, void (*edit)(JobRecord&)) {
-  JobRecord job = DirectJob();
-  edit(job);
-  const StepPlan plan = PlanSteps(job);
-  EXPECT_EQ(plan.video, video) << name;
-  EXPECT_EQ(plan.mux, mux) << name;
-  EXPECT_EQ(plan.demux, n.demux != 0) << name;
-  EXPECT_EQ(plan.demux_step, n.demux) << name;
-  EXPECT_EQ(plan.video_step, n.video) << name;
-  EXPECT_EQ(plan.pass2_step, n.pass2) << name;
-  EXPECT_EQ(plan.mux_step, n.mux) << name;
-  EXPECT_EQ(plan.total_steps, n.total) << name;
-  if (plan.demux) {
-    EXPECT_TRUE(CalculaStepEac3to(job, " 2: \"v\"", "", "").starts_with(Format("[STEP 1/%d - ", n.total)))
-        << name;
-  }
-}
-
-TEST(StepPlan, EachRowOfThePlanTable) {
-  using V = VideoKind;
-  using M = MuxKind;
-  ExpectRow("BD5 direct", V::kX264TwoPass, M::kTsMuxerAvchd, {0, 1, 2, 3, 3}, [](JobRecord&) {});
-  ExpectRow("BD5, AC3 640", V::kX264TwoPass, M::kTsMuxerAvchd, {1, 2, 3, 4, 4},
-            [](JobRecord& j) { j.target_audio = 640; });
-  ExpectRow("AVCHD CRF", V::kX264Crf, M::kTsMuxerAvchd, {0, 1, 0, 2, 2},
-            [](JobRecord& j) { j.target_media = kMediaAvchdCrf; });
-  ExpectRow("MKV x264", V::kX264Crf, M::kMkvmerge, {1, 2, 0, 3, 3},
-            [](JobRecord& j) { j.target_media = kMediaMkvCrf; });
-  ExpectRow("MKV x265", V::kX265, M::kMkvmerge, {1, 2, 0, 3, 3},
-            [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true; });
-  ExpectRow("remux to AVCHD", V::kNone, M::kTsMuxerAvchd, {0, 0, 0, 1, 1},
-            [](JobRecord& j) { j.target_media = kMediaBdRemux, j.video_untouched = 1; });
-  ExpectRow("remux to MKV", V::kNone, M::kMkvmerge, {1, 0, 0, 2, 2},
-            [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_untouched = 1; });
-  ExpectRow("half side-by-side BD9", V::kX264TwoPass, M::kTsMuxerAvchd, {1, 2, 3, 4, 4},
-            [](JobRecord& j) { j.target_media = kMediaBd9, j.mode_3d = 1; });
-  ExpectRow("half top-bottom MKV x265", V::kX265, M::kMkvmerge, {1, 2, 0, 3, 3},
-            [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = 4, j.use_x265 = true; });
-  ExpectRow("2D+3D, CRF target", V::kMvcenc, M::kTsMuxerIso, {1, 2, 0, 3, 3},
-            [](JobRecord& j) { j.target_media = kMediaAvchdCrf, j.mode_3d = 11; });
-  ExpectRow("2D+3D remux", V::kNone, M::kTsMuxerIso, {1, 0, 0, 2, 2},
-            [](JobRecord& j) { j.mode_3d = 10, j.video_untouched = 1; });
-}
+// The plan's kinds and step numbers are checked row by row through the
+// worker (worker_plan_test): labels, statuses and the tools run.
 
 TEST(StepPlan, DemuxRunsWhenAToolCannotReadTheSource) {
   EXPECT_FALSE(DemuxRuns(DirectJob()));

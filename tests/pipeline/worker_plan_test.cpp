@@ -24,6 +24,10 @@ TEST_F(WorkerTest, EachRowOfThePlanTable) {
     Strings labels;  // each after its "[STEP n/N - "
     Statuses statuses;
   } rows[] = {
+      {"Direct",
+       [](JobRecord&) {},
+       {pass1, pass2, avchd_mux},
+       {kStatusX264Pass1, kStatusX264Pass2, kStatusTsMuxer, kStatusFinished}},
       {"TwoPass",
        [](JobRecord& j) { j.target_audio = 640; },
        {"EAC3TO] Recode audio to AC3 640...", pass1, pass2, avchd_mux},
@@ -42,6 +46,10 @@ TEST_F(WorkerTest, EachRowOfThePlanTable) {
        [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_rate = 22, j.use_x265 = true; },
        {"EAC3TO] Extract video, audio and subtitles...", x265, mkv_mux},
        {kStatusEac3to, kStatusX265Crf, kStatusMkvmerge, kStatusFinished}},
+      {"RemuxDirect",
+       [](JobRecord& j) { j.target_media = kMediaBdRemux, j.video_untouched = kVideoUntouched; },
+       {avchd_mux},
+       {kStatusTsMuxer, kStatusFinished}},
       {"Remux",
        [](JobRecord& j) { j.video_untouched = kVideoUntouched, j.target_audio = kAudioFlac; },
        {"EAC3TO] Recode audio to FLAC...", avchd_mux},
@@ -64,6 +72,11 @@ TEST_F(WorkerTest, EachRowOfThePlanTable) {
        {kStatusEac3to, kStatusX265Crf, kStatusMkvmerge, kStatusFinished}},
       {"Mvc.iso",
        [](JobRecord& j) { j.mode_3d = kModeMvcLeft, j.target_media = kMediaBd25, j.video_rate = 20000; },
+       {"EAC3TO] Extract left/right eye video, audio and subs...",
+        "MVC ENCODER] Recode MVC 3D video using MVCenc...", iso_mux},
+       {kStatusEac3to, kStatusMvcEncoder, kStatusTsMuxer, kStatusFinished}},
+      {"MvcCrf.iso",
+       [](JobRecord& j) { j.mode_3d = kModeMvcRight, j.target_media = kMediaAvchdCrf; },
        {"EAC3TO] Extract left/right eye video, audio and subs...",
         "MVC ENCODER] Recode MVC 3D video using MVCenc...", iso_mux},
        {kStatusEac3to, kStatusMvcEncoder, kStatusTsMuxer, kStatusFinished}},
