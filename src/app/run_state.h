@@ -10,7 +10,6 @@ enum CancelRequest : int { kCancelNone = 0, kCancelStop = 1, kCancelCancel = 2 }
 struct RunState {
   std::atomic<int> current_job{-1};  // slot of the running job, -1 idle
   std::atomic<int> cancel_request{kCancelNone};
-  std::atomic<bool> taskbar_progress_pending{false};
   // Run-time toggles: start off at every launch, never stored.
   std::atomic<bool> shutdown_when_done{false};
   std::atomic<bool> sound_when_done{false};
