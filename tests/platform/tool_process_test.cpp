@@ -286,30 +286,6 @@ TEST(ToolProcess, FeederPipesIntoTheTool) {
   EXPECT_TRUE(Eventually([&] { return LiveMembers(group) == 0; }));
 }
 
-TEST(ToolProcess, ConsoleTitleFollowsTheLog) {
-  test::TempDir dir;
-  const std::string release = dir / "release";
-  ToolLaunch launch = Shell(
-      "printf 'x264 [info]: profile High\\n' >&2;"
-      "printf '[12.3%%] 59/480 frames, 185.22 fps, 5207.82 kb/s, eta 0:00:02  \\r' >&2;"
-      "while [ ! -e '" +
-          release +
-          "' ]; do sleep 0.01; done; printf '\\nencoded 480 frames, 190.00 fps, 5200.00 kb/s\\n' >&2",
-      OutputCapture::kLogFile);
-  launch.log_path = dir / "a.x264_log.txt";
-  launch.console_title = "[X264 PROCESS] Do not close this window!!!";
-  launch.title_source = TitleSource::kX264;
-  auto tool = StartOk(launch);
-  EXPECT_TRUE(Eventually([&] { return tool->ConsoleTitle()[0] == 'x'; }));
-  EXPECT_EQ(tool->ConsoleTitle(), "x264 [12.3%] 59/480 frames, 185.22 fps, 5207.82 kb/s, eta 0:00:02");
-  EXPECT_EQ(tool->ReadOutput(4), "x264") << "ReadOutput reads the log on its own";
-  std::ofstream(release).close();
-  EXPECT_EQ(tool->Wait().code, 0);
-  EXPECT_EQ(tool->ConsoleTitle(), launch.console_title);
-  tool->CloseOutput();
-  EXPECT_EQ(tool->ConsoleTitle(), "") << "a console that is gone has no title";
-}
-
 TEST(ToolProcess, ReadersAndKillersRaceTheWaiter) {
   // The worker waits while the interface thread reads, looks at the title
   // and kills: no data race, no blocking read, no kill after the reap.
