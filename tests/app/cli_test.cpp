@@ -1,5 +1,6 @@
-// discpress-cli from the outside: the store, settings, job and queue
-// commands and the small pure ones, with their output and exit codes.
+// discpress-cli from the outside: each command's output and exit code. Every
+// run has a decimal-comma LC_NUMERIC (when that locale is installed), so a
+// number read or written through the process locale shows.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,11 +8,21 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "support/cli.h"
 #include "support/media_gen.h"
-#include "support/temp_dir.h"
 
 namespace dp {
 namespace {
+
+const std::string kReal = DP_TESTDATA_DIR;
+
+struct Case {
+  std::vector<std::string> args;
+  int code;
+  const char* out = nullptr;  // the whole output; null: only `holds` is checked
+  std::vector<std::string> holds = {};
+  std::vector<std::string> env = {};
+};
 
 class CliTest : public ::testing::Test {
  protected:
@@ -20,88 +31,139 @@ class CliTest : public ::testing::Test {
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     setenv("HOME", dir.path().c_str(), 1);
     setenv("TMPDIR", dir.path().c_str(), 1);
+    setenv("LC_NUMERIC", "de_DE.UTF-8", 1);
   }
-  test::ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), DP_CLI_PATH);
-    return test::RunProgram(args);
-  }
+  void TearDown() override { unsetenv("LC_NUMERIC"); }
   std::string Write(const std::string& name, const std::string& text) {
-    const auto path = dir / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+    std::ofstream(dir / name, std::ios::binary) << text;
+    return (dir / name).string();
+  }
+  // The cases run in order on one store.
+  void Check(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      const test::CliResult r = test::Cli(c.args, c.env);
+      std::string cmd;
+      for (const std::string& a : c.args) cmd += a + " ";
+      EXPECT_EQ(r.code, c.code) << cmd << r.err;
+      if (c.out) {
+        EXPECT_EQ(r.out, c.out) << cmd;
+      }
+      for (const std::string& h : c.holds) EXPECT_NE(r.out.find(h), std::string::npos) << cmd << r.out;
+    }
   }
 };
 
-TEST_F(CliTest, StoreValuesByType) {
-  EXPECT_EQ(Cli({"store", "set", "TempPath", "--sz", "/tmp/x y"}).code, 0);
-  EXPECT_EQ(Cli({"store", "set", "CRF", "--dword", "18"}).code, 0);
-  EXPECT_EQ(Cli({"store", "set", "Blob", "--binary", Write("b.bin", std::string("\x01\xff", 2))}).code, 0);
-  EXPECT_EQ(Cli({"store", "get", "TempPath"}).out, "/tmp/x y\n");
-  EXPECT_EQ(Cli({"store", "get", "crf"}).out, "18\n");
-  EXPECT_EQ(Cli({"store", "get", "Blob"}).out, "01ff\n");
-  EXPECT_EQ(Cli({"store", "list"}).out, "Blob\tREG_BINARY\t2\nCRF\tREG_DWORD\t4\nTempPath\tREG_SZ\t9\n");
-  EXPECT_EQ(Cli({"store", "delete", "Blob"}).code, 0);
-  EXPECT_EQ(Cli({"store", "get", "Blob"}).code, 1);
-  EXPECT_EQ(Cli({"store", "set", "CRF", "--dword", "-1"}).code, 2);
-  EXPECT_EQ(Cli({"store", "frobnicate"}).code, 2);
+TEST_F(CliTest, PureCommands) {
+  const std::string mpls = kReal + "/mpls/", clip = kReal + "/ts/mp-mediainfo/Test_H264_AC3.m2ts";
+  Check({
+      {{"lang", "name", "jpn"}, 0, "Japanse\n"},
+      {{"lang", "alpha3", "hy"}, 0, "arm\n"},
+      {{"lang", "name", "xx"}, 0, ""},
+      {{"time", "seconds-to-hms", "3725.9"}, 0, "1:02:05\n"},
+      {{"time", "hms-to-s", ":30"}, 0, "108000\n"},
+      {{"time", "hms-to-ms", "0:00:01.5"}, 0, "1000\n"},
+      {{"time", "fraction", "24000/1001"}, 0, "23.976023976023978\n"},
+      {{"nonsense"}, 2},
+      {{"title", "parse", "Film.2012.BluRay"}, 0, "Film (2012)\n"},
+      {{"title", "parse", "--skip-year", "Film.2012.BluRay"}, 0, "Film 2012\n"},
+      // Arguments are UTF-8 even under "C".
+      {{"title", "case", "\xC3\xA9lan"}, 0, "\xC3\x89lan\n", {}, {"LC_ALL=C"}},
+      {{"title", "safe", "Who?"}, 0, "Who\n"},
+      {{"title", "url", "a b"}, 0, "a+b\n"},
+      {{"title", "case"}, 2, ""},
+      {{"title", "case", "--skip-year", "x"}, 2, ""},
+      {{"mpls", "info", mpls + "chaptertool/00001_LinkPoint.mpls"},
+       0,
+       "result=1 duration=3620.825533333333 video=1 audio=1 pg=0 chapters=9 clip=00001\n"},
+      {{"mpls", "info", "--json", mpls + "domyd-mpls/multi-angle.mpls"},
+       0,
+       nullptr,
+       {"{\"result\":2,\"duration\":37.12", "\"pg\":26,\"chapters\":0,\"clip\":\"00081\"}"}},
+      // A damaged file's clip name holds a line break; the text stays one line.
+      {{"mpls", "info", mpls + "chaptertool/00001_Invalid.mpls"},
+       0,
+       "result=2 duration=-6334.992444444444 video=51 audio=61 pg=48 chapters=0 clip=43?CH\n"},
+      {{"mpls", "similar", mpls + "bdpl/disc7/PLAYLIST/00005.mpls"}, 1, ""},
+      {{"mpls", "start-time", mpls + "bdpl/disc7/PLAYLIST/00005.mpls"}, 0, "start_time=0 plane_count=0\n"},
+      {{"mpls", "info", mpls + "no-such.mpls"}, 1, ""},
+      {{"mpls", "start-time", mpls + "no-such.m2ts"}, 1, ""},
+      {{"mpls", "info"}, 2, ""},
+      {{"scan", "--duration-ms", "3000.5", "--video", "0x1011", clip}, 0, nullptr, {"video\t4113\t"}},
+      {{"scan", "--duration-ms", "1", "--video", "9000", clip}, 2, ""},
+      {{"scan", "--duration-ms", "1", mpls + "none"}, 1, ""},
+  });
 }
 
-TEST_F(CliTest, JobsAndTheQueue) {
+TEST_F(CliTest, StoreJobsQueueAndSettings) {
   const std::string job =
       Write("job.json",
-            "{\"status\":1,\"video_rate\":4500,\"target_media\":0,\"output_path\":\"/out/a\","
+            "{\"status\":1,\"video_rate\":4500.0,\"target_media\":0,\"output_path\":\"/out/a\","
             "\"target_label\":\"AVCHD BD5\",\"x264_preset\":\"medium\",\"use_x265\":false}");
-  EXPECT_EQ(Cli({"job", "put", "4", "--json", job}).code, 0);
-  EXPECT_EQ(Cli({"job", "put", "6", "--json", job}).code, 0);
-  EXPECT_EQ(Cli({"queue", "list"}).out, "4\t1\t[PENDING]\t/out/a\n6\t1\t[PENDING]\t/out/a\n");
-  const std::string view = Cli({"queue", "view"}).out;
-  EXPECT_EQ(view.substr(0, view.find('\n')), "[PENDING]     /out/a (AVCHD BD5 / 4500 Kbps / medium)");
-  EXPECT_NE(view.find("\n  Target video: AVC / AVCHD BD5 / 4500 Kbps / tune  / preset medium\n"),
-            std::string::npos);
-
-  const std::string shown = Cli({"job", "show", "4", "--json"}).out;
-  EXPECT_NE(shown.find("\"video_rate\":4500"), std::string::npos);
-  EXPECT_NE(shown.find("\"output_path\":\"/out/a\""), std::string::npos);
   const std::string image = (dir / "job4.bin").string();
-  EXPECT_EQ(Cli({"job", "get", "4", "--out", image}).code, 0);
+  Check({
+      {{"store", "set", "TempPath", "--sz", "/tmp/x y"}, 0},
+      {{"store", "set", "CRF", "--dword", "18"}, 0},
+      {{"store", "set", "Blob", "--binary", Write("b.bin", std::string("\x01\xff", 2))}, 0},
+      {{"store", "get", "TempPath"}, 0, "/tmp/x y\n"},
+      {{"store", "get", "crf"}, 0, "18\n"},
+      {{"store", "get", "Blob"}, 0, "01ff\n"},
+      {{"store", "list"}, 0, "Blob\tREG_BINARY\t2\nCRF\tREG_DWORD\t4\nTempPath\tREG_SZ\t9\n"},
+      {{"store", "set", "CRF", "--dword", "-1"}, 2},
+      {{"store", "frobnicate"}, 2},
+      {{"store", "delete", "Blob"}, 0},
+      {{"store", "get", "Blob"}, 1},
+      {{"store", "delete", "CRF"}, 0},
+      {{"store", "delete", "TempPath"}, 0},
+      {{"settings", "show"}, 0, nullptr, {"AudioLang\tfra\n", "CRF\t20\n"}, {"LANG=fr_FR.UTF-8"}},
+      {{"settings", "set", "CRF", "18"}, 0},
+      {{"settings", "set", "NoSuchSetting", "1"}, 2},
+      {{"store", "get", "CRF"}, 0, "18\n"},
+      {{"job", "put", "4", "--json", job}, 0},
+      {{"job", "put", "6", "--json", job}, 0},
+      {{"queue", "list"}, 0, "4\t1\t[PENDING]\t/out/a\n6\t1\t[PENDING]\t/out/a\n"},
+      {{"queue", "view"},
+       0,
+       nullptr,
+       {"[PENDING]     /out/a (AVCHD BD5 / 4500 Kbps / medium)\n",
+        "\n  Target video: AVC / AVCHD BD5 / 4500 Kbps / tune  / preset medium\n"}},
+      {{"job", "show", "4", "--json"}, 0, nullptr, {"\"video_rate\":4500", "\"output_path\":\"/out/a\""}},
+      {{"job", "get", "4", "--out", image}, 0},
+      {{"job", "put", "9", "--raw", image}, 0},
+      {{"job", "put", "9", "--raw", job}, 1},  // not a record image
+      {{"job", "put", "9", "--json", Write("bad.json", "{\"no_such_field\":1}")}, 1},
+      {{"job", "show", "100"}, 2},
+      {{"queue", "up", "6"}, 0},    // into the empty slot 5
+      {{"queue", "down", "9"}, 1},  // never into an empty slot
+      {{"queue", "remove", "4"}, 0},
+      {{"queue", "list"}, 0, "5\t1\t[PENDING]\t/out/a\n9\t1\t[PENDING]\t/out/a\n"},
+  });
   EXPECT_EQ(std::filesystem::file_size(image), 7496u);
-  EXPECT_EQ(Cli({"job", "put", "9", "--raw", image}).code, 0);
-  EXPECT_EQ(Cli({"job", "put", "9", "--raw", job}).code, 1);  // not a record image
-  EXPECT_EQ(Cli({"job", "put", "9", "--json", Write("bad.json", "{\"no_such_field\":1}")}).code, 1);
-  EXPECT_EQ(Cli({"job", "show", "100"}).code, 2);
-
-  EXPECT_EQ(Cli({"queue", "up", "6"}).code, 0);    // into the empty slot 5
-  EXPECT_EQ(Cli({"queue", "down", "9"}).code, 1);  // never into an empty slot
-  EXPECT_EQ(Cli({"queue", "remove", "4"}).code, 0);
-  EXPECT_EQ(Cli({"queue", "list"}).out, "5\t1\t[PENDING]\t/out/a\n9\t1\t[PENDING]\t/out/a\n");
 }
 
 // A one-byte flag holds 0 or 1: JSON with another number is refused, and a
 // record image with 2 there (put raw, or planted in the store) is read as 1.
 TEST_F(CliTest, FlagsAreZeroOrOne) {
-  EXPECT_EQ(Cli({"job", "put", "0", "--json", Write("two.json", "{\"status\":1,\"use_x265\":2}")}).code, 1);
-  EXPECT_EQ(Cli({"queue", "list"}).out, "");
-  EXPECT_EQ(Cli({"job", "put", "0", "--json", Write("one.json", "{\"status\":1,\"use_x265\":1}")}).code, 0);
-
   std::string image(7496, '\0');
   image[0] = 1;                 // pending
   image[7488] = 2;              // use_x265
   image[33] = image[7490] = 2;  // audio_untouched_hd, limit_frames
-  EXPECT_EQ(Cli({"job", "put", "1", "--raw", Write("raw.bin", image)}).code, 0);
-  const std::string shown = Cli({"job", "show", "1", "--json"}).out;
-  EXPECT_NE(shown.find("\"use_x265\":1,"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("\"limit_frames\":1,"), std::string::npos) << shown;
-  // Removing a job lists its temporary files, which reads every flag.
-  EXPECT_EQ(Cli({"store", "set", "Job_2", "--binary", Write("planted.bin", image)}).code, 0);
-  EXPECT_EQ(Cli({"queue", "remove", "2"}).code, 0);
-  EXPECT_EQ(Cli({"queue", "list"}).out, "0\t1\t[PENDING]\t\n1\t1\t[PENDING]\t\n");
+  Check({
+      {{"job", "put", "0", "--json", Write("two.json", "{\"status\":1,\"use_x265\":2}")}, 1},
+      {{"queue", "list"}, 0, ""},
+      {{"job", "put", "0", "--json", Write("one.json", "{\"status\":1,\"use_x265\":1}")}, 0},
+      {{"job", "put", "1", "--raw", Write("raw.bin", image)}, 0},
+      {{"job", "show", "1", "--json"}, 0, nullptr, {"\"use_x265\":1,", "\"limit_frames\":1,"}},
+      // Removing a job lists its temporary files, which reads every flag.
+      {{"store", "set", "Job_2", "--binary", Write("planted.bin", image)}, 0},
+      {{"queue", "remove", "2"}, 0},
+      {{"queue", "list"}, 0, "0\t1\t[PENDING]\t\n1\t1\t[PENDING]\t\n"},
+  });
 }
 
 // A store that cannot be written is still read; a change to it fails.
 TEST_F(CliTest, AReadOnlyStoreIsReadAndChangesFail) {
-  ASSERT_EQ(
-      Cli({"job", "put", "0", "--json", Write("job.json", "{\"status\":1,\"output_path\":\"/o\"}")}).code, 0);
-  ASSERT_EQ(Cli({"settings", "show"}).code, 0);
+  Check({{{"job", "put", "0", "--json", Write("job.json", "{\"status\":1,\"output_path\":\"/o\"}")}, 0},
+         {{"settings", "show"}, 0}});
   for (const char* sub : {"", "config", "config/DiscPress"}) ::chmod((dir / sub).c_str(), 0755);
   ASSERT_EQ(::chmod((dir / "config/DiscPress/store.db").c_str(), 0444), 0);
   // Root writes a read-only file anyway: run the commands as another user.
@@ -116,26 +178,7 @@ TEST_F(CliTest, AReadOnlyStoreIsReadAndChangesFail) {
   EXPECT_EQ(list.out, "0\t1\t[PENDING]\t/o\n");
   EXPECT_EQ(as_user({"settings", "set", "CRF", "18"}).code, 1);
   EXPECT_EQ(as_user({"job", "put", "1", "--json", (dir / "job.json").string()}).code, 1);
-  EXPECT_EQ(Cli({"store", "get", "CRF"}).out, "20\n");
-}
-
-TEST_F(CliTest, SettingsLanguagesAndTime) {
-  setenv("LANG", "fr_FR.UTF-8", 1);
-  const std::string settings = Cli({"settings", "show"}).out;
-  EXPECT_NE(settings.find("AudioLang\tfra\n"), std::string::npos);
-  EXPECT_NE(settings.find("CRF\t20\n"), std::string::npos);
-  EXPECT_EQ(Cli({"settings", "set", "CRF", "18"}).code, 0);
-  EXPECT_EQ(Cli({"store", "get", "CRF"}).out, "18\n");
-  EXPECT_EQ(Cli({"settings", "set", "NoSuchSetting", "1"}).code, 2);
-  unsetenv("LANG");
-
-  EXPECT_EQ(Cli({"lang", "name", "jpn"}).out, "Japanse\n");
-  EXPECT_EQ(Cli({"lang", "alpha3", "hy"}).out, "arm\n");
-  EXPECT_EQ(Cli({"lang", "name", "xx"}).out, "");
-  EXPECT_EQ(Cli({"time", "seconds-to-hms", "3725.9"}).out, "1:02:05\n");
-  EXPECT_EQ(Cli({"time", "hms-to-s", ":30"}).out, "108000\n");
-  EXPECT_EQ(Cli({"time", "hms-to-ms", "0:00:01.5"}).out, "1000\n");
-  EXPECT_EQ(Cli({"nonsense"}).code, 2);
+  Check({{{"store", "get", "CRF"}, 0, "20\n"}});
 }
 
 }  // namespace

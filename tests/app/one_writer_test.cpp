@@ -12,12 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include "platform/instance_lock.h"
 #include "platform/store.h"
-#include "support/files.h"
+#include "support/cli.h"
 #include "support/temp_dir.h"
 
 namespace dp {
@@ -25,26 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-struct Result {
-  int code = -1;
-  std::string out, err;
-};
-
-pid_t Start(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  const int rc = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : 0;
-}
 
 // The exit code, or nothing when the process did not end in time.
 std::optional<int> WaitExit(pid_t pid, std::chrono::seconds limit) {
@@ -74,26 +53,24 @@ class OneWriterTest : public ::testing::Test {
     }
   }
 
-  Result Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), DP_CLI_PATH);
-    Result r;
-    const pid_t pid = Start(args, dir / "cli.out", dir / "cli.err");
-    if (pid <= 0) return r;
-    r.code = WaitExit(pid, std::chrono::seconds(60)).value_or(-1);
-    r.out = test::ReadText(dir / "cli.out");
-    r.err = test::ReadText(dir / "cli.err");
-    return r;
-  }
-
   // Every stored value as the store holds it.
   std::vector<RegEntry> Stored() {
     auto store = Store::Open(dir / "config" / "DiscPress" / "store.db");
     return store ? store->List() : std::vector<RegEntry>{};
   }
 
-  // Starts the desktop program and waits until it holds the instance lock.
+  // Starts the desktop program, its output in window.txt, and waits until it
+  // holds the instance lock.
   bool StartWindow(const fs::path& program) {
-    window_ = Start({program.string()}, dir / "window.out", dir / "window.err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (dir / "window.txt").c_str(), O_WRONLY | O_CREAT, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::string path = program.string();
+    char* argv[] = {path.data(), nullptr};
+    if (::posix_spawn(&window_, argv[0], &actions, nullptr, argv, environ) != 0) window_ = 0;
+    posix_spawn_file_actions_destroy(&actions);
     if (window_ <= 0) return false;
     const fs::path lock_file = InstanceLockFile(dir / "config" / "DiscPress");
     const std::string holder = std::string(kWindowHolder) + " " + std::to_string(window_) + "\n";
@@ -119,10 +96,10 @@ TEST_F(OneWriterTest, TheCliChangesNothingWhileTheWindowRuns) {
   if (!fs::exists(program)) GTEST_SKIP() << "built without the desktop program";
   const std::string job = (dir / "job.json").string();
   std::ofstream(job) << "{\"status\":1,\"video_rate\":4500,\"output_path\":\"/out/a\"}";
-  ASSERT_EQ(Cli({"job", "put", "0", "--json", job}).code, 0);
-  ASSERT_EQ(Cli({"settings", "show"}).code, 0);  // the defaults are stored now, not by the window
+  ASSERT_EQ(test::Cli({"job", "put", "0", "--json", job}).code, 0);
+  ASSERT_EQ(test::Cli({"settings", "show"}).code, 0);  // the defaults are stored now, not by the window
 
-  ASSERT_TRUE(StartWindow(program)) << test::ReadText(dir / "window.err");
+  ASSERT_TRUE(StartWindow(program)) << test::ReadText(dir / "window.txt");
   InstanceLock probe(InstanceLockFile(dir / "config" / "DiscPress"));
   ASSERT_EQ(probe.TryAcquire(kCliHolder), LockState::kBusy);
   const auto before = Stored();
@@ -136,7 +113,7 @@ TEST_F(OneWriterTest, TheCliChangesNothingWhileTheWindowRuns) {
                                                          {"store", "set", "CRF", "--dword", "1"},
                                                          {"store", "delete", "Job_0"}};
   for (const auto& args : changes) {
-    const Result r = Cli(args);
+    const test::CliResult r = test::Cli(args);
     EXPECT_EQ(r.code, 1) << args[0] << " " << args[1];
     EXPECT_EQ(r.err, "discpress-cli: DiscPress is running; close it to change the queue or the settings\n")
         << args[0] << " " << args[1];
@@ -148,16 +125,16 @@ TEST_F(OneWriterTest, TheCliChangesNothingWhileTheWindowRuns) {
     EXPECT_TRUE(after[i].value.data == before[i].value.data) << after[i].name << " changed";
   }
 
-  const Result list = Cli({"queue", "list"});
+  const test::CliResult list = test::Cli({"queue", "list"});
   EXPECT_EQ(list.code, 0) << list.err;
   EXPECT_EQ(list.out, "0\t1\t[PENDING]\t/out/a\n");
-  EXPECT_EQ(Cli({"settings", "show"}).code, 0);
+  EXPECT_EQ(test::Cli({"settings", "show"}).code, 0);
 
   // Once the window has gone, the same change goes through.
   ::kill(window_, SIGTERM);
   ASSERT_TRUE(WaitExit(window_, std::chrono::seconds(15)).has_value());
   window_ = 0;
-  EXPECT_EQ(Cli({"settings", "set", "CRF", "18"}).code, 0);
+  EXPECT_EQ(test::Cli({"settings", "set", "CRF", "18"}).code, 0);
 }
 
 }  // namespace

@@ -23,11 +23,5 @@ TEST(CheckIntegrity, NamesTheFirstMissingFileInOrder) {
   EXPECT_TRUE(CheckIntegrity(dir.path(), &missing)) << missing;
 }
 
-TEST(MainWindowTitle, ModeAndShutdownSuffix) {
-  EXPECT_EQ(MainWindowTitle(true, false), "DiscPress v3.3.0   (64-bit mode)");
-  EXPECT_EQ(MainWindowTitle(false, true),
-            "DiscPress v3.3.0   (32-bit mode)  *** SHUTDOWN COMPUTER WHEN FINISH ALL JOBS ***");
-}
-
 }  // namespace
 }  // namespace dp

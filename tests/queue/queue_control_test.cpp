@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <thread>
 
 #include "queue/queue_store.h"
+#include "support/run_doubles.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -18,70 +14,12 @@ namespace dp {
 namespace {
 
 struct Frontend : QueueFrontend {
-  std::atomic<int> changes{0}, resets{0};
   std::atomic<bool> running{false};
   std::vector<std::string> opened;
-  void QueueChanged() override { ++changes; }
+  void QueueChanged() override {}
   void RunStateChanged(bool r) override { running = r; }
-  void ResetProgress() override { ++resets; }
+  void ResetProgress() override {}
   void OpenPath(const std::string& p) override { opened.push_back(p); }
-};
-
-struct Power : PowerControl {
-  std::atomic<int> awake{0}, power_offs{0};
-  void KeepAwake(bool on) override { awake = on ? 1 : 0; }
-  bool PowerOff() override {
-    ++power_offs;
-    return true;
-  }
-};
-
-struct Prompts : Prompter {
-  std::deque<Answer> answers;
-  std::vector<std::string> asked;
-  Answer Ask(std::string_view title, std::string_view text, Buttons) override {
-    asked.push_back(std::string(title) + "|" + std::string(text));
-    if (answers.empty()) return Answer::kOk;
-    Answer a = answers.front();
-    answers.pop_front();
-    return a;
-  }
-};
-
-enum class Outcome { kFinish, kFail, kBlock };
-
-// Stands for the pipeline: finishes, fails, or runs "a tool" until stopped.
-struct Runner : JobRunner {
-  QueueControl* control = nullptr;
-  std::map<int, Outcome> outcome;  // by slot; default: finish
-  std::vector<int> ran;
-  std::vector<int> temporaries_deleted;
-  std::atomic<bool> blocking{false};
-
-  void Run(RunControl& run) override {
-    ran.push_back(run.slot());
-    const Outcome o = outcome.count(run.slot()) ? outcome[run.slot()] : Outcome::kFinish;
-    if (!control->SetRunStatus(run, kStatusX264Crf)) return;
-    if (o == Outcome::kBlock) {
-      blocking = true;
-      while (run.cancel_request() == kCancelNone) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      blocking = false;
-      return;  // stopped: no status of its own, nothing handed on
-    }
-    control->SetRunStatus(run, o == Outcome::kFail ? kStatusFailed : kStatusFinished);
-    control->ActivaJob(StartAll::kNo, &run);
-  }
-  void DeleteTemporaries(const JobRecord&, int slot, bool force) override {
-    EXPECT_TRUE(force);
-    temporaries_deleted.push_back(slot);
-  }
-  std::vector<std::string> swaps;  // "<first's output> <from>><to>, <second's output>"
-  void SwapTemporaries(const JobRecord& first, int first_slot, const JobRecord& second, int second_slot,
-                       const std::function<void()>& store_order) override {
-    swaps.push_back(Format("%s %d>%d, %s", std::string(FieldText(first.output_path)).c_str(), first_slot,
-                           second_slot, std::string(FieldText(second.output_path)).c_str()));
-    store_order();
-  }
 };
 
 class QueueControlTest : public ::testing::Test {
@@ -92,9 +30,9 @@ class QueueControlTest : public ::testing::Test {
   RunState run;
   Settings settings{};
   Frontend frontend;
-  Power power;
-  Prompts prompts;
-  Runner runner;
+  test::CountingPower power;
+  test::ScriptedPrompter prompts;
+  test::ScriptedRunner runner;
   std::unique_ptr<QueueControl> control;
 
   void SetUp() override {
@@ -115,22 +53,11 @@ class QueueControlTest : public ::testing::Test {
   }
 };
 
-TEST(NextJob, LowestRunnableSlotFailedOnlyOnAUserStart) {
-  JobSlots jobs;
-  jobs.fill(EmptyJob());
-  EXPECT_EQ(NextRunnableSlot(jobs, StartAll::kYes), -1);
-  jobs[3].status = kStatusFailed;
-  jobs[7].status = kStatusStopped;
-  jobs[9].status = kStatusPending;
-  EXPECT_EQ(NextRunnableSlot(jobs, StartAll::kYes), 3);
-  EXPECT_EQ(NextRunnableSlot(jobs, StartAll::kNo), 7);
-}
-
 TEST_F(QueueControlTest, RunGoesThroughTheQueueInSlotOrderAndSkipsFailures) {
   Put(2, kStatusPending);
   Put(4, kStatusFailed);
   Put(6, kStatusStopped);
-  runner.outcome[2] = Outcome::kFail;
+  runner.outcome[2] = test::Outcome::kFail;
   control->CallGo();
   control->WaitIdle();
   // The failure of slot 2 does not stop the run; the run that goes on skips
@@ -149,7 +76,7 @@ TEST_F(QueueControlTest, RunGoesThroughTheQueueInSlotOrderAndSkipsFailures) {
 
   // Start retries the lowest failed job; the run then skips the other.
   runner.ran.clear();
-  runner.outcome[2] = Outcome::kFinish;
+  runner.outcome[2] = test::Outcome::kFinish;
   control->CallGo();
   control->WaitIdle();
   EXPECT_EQ(runner.ran, (std::vector<int>{2}));
@@ -159,15 +86,19 @@ TEST_F(QueueControlTest, RunGoesThroughTheQueueInSlotOrderAndSkipsFailures) {
   EXPECT_EQ(queue.Status(4), kStatusFinished);
 }
 
-TEST_F(QueueControlTest, StopKeepsTheJobStoppedAndStartsNothingElse) {
+TEST_F(QueueControlTest, TheRunningJobStaysUntilStoppedThenStartsNothingElse) {
   Put(1, kStatusPending);
   Put(2, kStatusPending);
-  runner.outcome[1] = Outcome::kBlock;
+  runner.outcome[1] = test::Outcome::kBlock;
   control->CallGo();
   WaitBlocking();
   EXPECT_TRUE(frontend.running);
   EXPECT_EQ(power.awake, 1);
   EXPECT_EQ(run.current_job, 1);
+  control->DeleteJob(1, false);
+  EXPECT_EQ(queue.Status(1), kStatusX264Crf);
+  EXPECT_FALSE(control->UpJob(2));  // would swap with the running job
+  EXPECT_FALSE(control->DownJob(1));
   prompts.answers = {Answer::kNo};
   control->CallGo();  // running: asks first
   EXPECT_EQ(run.current_job, 1);
@@ -188,7 +119,7 @@ TEST_F(QueueControlTest, StopKeepsTheJobStoppedAndStartsNothingElse) {
 
 TEST_F(QueueControlTest, CancelMarksTheJobCanceledAndDropsItFromTheStore) {
   Put(0, kStatusPending);
-  runner.outcome[0] = Outcome::kBlock;
+  runner.outcome[0] = test::Outcome::kBlock;
   control->CallGo();
   WaitBlocking();
   prompts.answers = {Answer::kYes};
@@ -208,7 +139,7 @@ TEST_F(QueueControlTest, NothingRunnableWithShutdownPowersOffAtOnce) {
   EXPECT_TRUE(runner.ran.empty());
 }
 
-TEST_F(QueueControlTest, RemoveAsksOnlyFromTheButtonAndKeepsDoneJobsFiles) {
+TEST_F(QueueControlTest, RemoveAsksOnlyFromTheButtonKeepsDoneJobsFilesAndClearKeepsFailures) {
   Put(0, kStatusPending);
   Put(1, kStatusFinished);
   Put(2, kStatusFailed);
@@ -222,22 +153,17 @@ TEST_F(QueueControlTest, RemoveAsksOnlyFromTheButtonAndKeepsDoneJobsFiles) {
   control->DeleteJob(1, true);   // a finished job: no question, files kept
   EXPECT_EQ(prompts.asked.size(), 2u);
   EXPECT_EQ(prompts.asked[0], std::string("CONFIRM|") + kRemoveQuestion);
-  EXPECT_EQ(runner.temporaries_deleted, (std::vector<int>{0, 2}));
+  EXPECT_EQ(runner.deleted, (std::vector<int>{0, 2}));
+  EXPECT_TRUE(runner.unforced.empty());
   EXPECT_TRUE(store->List().empty());
-}
-
-TEST_F(QueueControlTest, TheRunningJobCannotBeRemovedOrMoved) {
-  Put(3, kStatusPending);
-  Put(4, kStatusPending);
-  runner.outcome[3] = Outcome::kBlock;
-  control->CallGo();
-  WaitBlocking();
-  control->DeleteJob(3, false);
-  EXPECT_EQ(queue.Status(3), kStatusX264Crf);
-  EXPECT_FALSE(control->UpJob(4));  // would swap with the running job
-  EXPECT_FALSE(control->DownJob(3));
-  control->StopJob();
-  control->WaitIdle();
+  // Clear empties finished and cancelled jobs only.
+  Put(0, kStatusFinished);
+  Put(1, kStatusCanceled);
+  Put(2, kStatusFailed);
+  control->CallClear();
+  EXPECT_EQ(queue.Status(0), kStatusEmpty);
+  EXPECT_EQ(queue.Status(1), kStatusEmpty);
+  EXPECT_EQ(queue.Status(2), kStatusFailed);
 }
 
 TEST_F(QueueControlTest, MovesSwapWholeRecordsAndAreStored) {
@@ -257,17 +183,6 @@ TEST_F(QueueControlTest, MovesSwapWholeRecordsAndAreStored) {
   EXPECT_FALSE(store->Get("Job_1"));
   // The files follow each move, the store on the way.
   EXPECT_EQ(runner.swaps, (std::vector<std::string>{"/out/job1 1>0, ", "/out/job3 3>4, /out/job4"}));
-}
-
-TEST_F(QueueControlTest, ClearEmptiesDoneJobsWithoutStoring) {
-  Put(0, kStatusFinished);
-  Put(1, kStatusCanceled);
-  Put(2, kStatusFailed);
-  control->Persist();
-  control->CallClear();
-  EXPECT_EQ(queue.Status(0), kStatusEmpty);
-  EXPECT_EQ(queue.Status(1), kStatusEmpty);
-  EXPECT_EQ(queue.Status(2), kStatusFailed);
 }
 
 TEST_F(QueueControlTest, RemoveAndDeleteSourceAsksAndRefusesDangerousPaths) {

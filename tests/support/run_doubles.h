@@ -1,18 +1,21 @@
-// Running whole jobs in a test: stand-ins for the machine and the user (the
-// machine is never kept awake or powered off, and every question is answered
-// Yes, OK where there is no Yes), and a run of one job to its end.
+// Running jobs in a test: stand-ins for the machine, the user and the
+// pipeline, and a run of one job to its end.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <deque>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "app/prompter.h"
 #include "platform/power.h"
 #include "queue/queue_control.h"
 #include "support/files.h"
+#include "util/text.h"
 
 namespace dp::test {
 
@@ -24,6 +27,60 @@ struct NoPower : PowerControl {
 struct YesPrompter : Prompter {
   Answer Ask(std::string_view, std::string_view, Buttons b) override {
     return b == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
+  }
+};
+
+// Counts what the machine is asked; a power-off "succeeds" without one.
+struct CountingPower : PowerControl {
+  std::atomic<int> awake{0}, power_offs{0};
+  void KeepAwake(bool on) override { awake = on ? 1 : 0; }
+  bool PowerOff() override { return ++power_offs, true; }
+};
+
+// Records each question as "title|text" and gives the scripted answers in
+// turn, OK once they run out.
+struct ScriptedPrompter : Prompter {
+  std::vector<std::string> asked;
+  std::deque<Answer> answers;
+  Answer Ask(std::string_view title, std::string_view text, Buttons) override {
+    asked.push_back(std::string(title) + "|" + std::string(text));
+    if (answers.empty()) return Answer::kOk;
+    const Answer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+// Stands for the pipeline: a job goes through one step, then finishes, fails
+// or runs until it is stopped, as `outcome` says for its slot.
+enum class Outcome { kFinish, kFail, kBlock };
+struct ScriptedRunner : JobRunner {
+  QueueControl* control = nullptr;
+  std::map<int, Outcome> outcome;  // default: finish
+  std::vector<int> ran, deleted, unforced;
+  std::vector<std::string> swaps;  // "<first's output> <from>><to>, <second's output>"
+  std::atomic<bool> blocking{false};
+  void Run(RunControl& run) override {
+    ran.push_back(run.slot());
+    const Outcome o = outcome.count(run.slot()) ? outcome[run.slot()] : Outcome::kFinish;
+    if (!control->SetRunStatus(run, kStatusX264Crf)) return;
+    if (o == Outcome::kBlock) {
+      blocking = true;
+      while (run.cancel_request() == kCancelNone) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      blocking = false;
+      return;  // stopped: no status of its own, nothing handed on
+    }
+    control->SetRunStatus(run, o == Outcome::kFail ? kStatusFailed : kStatusFinished);
+    control->ActivaJob(StartAll::kNo, &run);
+  }
+  void DeleteTemporaries(const JobRecord&, int slot, bool force) override {
+    (force ? deleted : unforced).push_back(slot);
+  }
+  void SwapTemporaries(const JobRecord& first, int first_slot, const JobRecord& second, int second_slot,
+                       const std::function<void()>& store_order) override {
+    swaps.push_back(std::string(FieldText(first.output_path)) + " " + std::to_string(first_slot) + ">" +
+                    std::to_string(second_slot) + ", " + std::string(FieldText(second.output_path)));
+    store_order();
   }
 };
 
