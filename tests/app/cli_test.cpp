@@ -83,12 +83,17 @@ TEST_F(CliTest, PureCommands) {
       {{"mpls", "info", mpls + "chaptertool/00001_Invalid.mpls"},
        0,
        "result=2 duration=-6334.992444444444 video=51 audio=61 pg=48 chapters=0 clip=43?CH\n"},
+      // A real disc's two extras of exactly 210.21 s share one layout.
       {{"mpls", "similar", mpls + "bdpl/disc7/PLAYLIST/00005.mpls"}, 1, ""},
       {{"mpls", "start-time", mpls + "bdpl/disc7/PLAYLIST/00005.mpls"}, 0, "start_time=0 plane_count=0\n"},
       {{"mpls", "info", mpls + "no-such.mpls"}, 1, ""},
       {{"mpls", "start-time", mpls + "no-such.m2ts"}, 1, ""},
       {{"mpls", "info"}, 2, ""},
-      {{"scan", "--duration-ms", "3000.5", "--video", "0x1011", clip}, 0, nullptr, {"video\t4113\t"}},
+      // A real camcorder clip: 24 packets of the video PID, 375 of the audio
+      // PID, the rest PAT, PMT, SIT, PCR and null packets.
+      {{"scan", "--duration-ms", "3000.5", "--video", "0x1011", "--audio", "0x1100", clip},
+       0,
+       "video\t4113\t24\t12\naudio\t4352\t375\t192\ntotal_packets\t448\nscanned_packets\t448\nscan_state\t1\n"},
       {{"scan", "--duration-ms", "1", "--video", "9000", clip}, 2, ""},
       {{"scan", "--duration-ms", "1", mpls + "none"}, 1, ""},
   });

@@ -117,11 +117,15 @@ TEST_F(SettingsTest, SystemLanguageComesFromTheFirstSetLocaleVariable) {
   const struct {
     const char *lc_all, *lc_messages, *lang, *expected;
   } kCases[] = {
-      {"de_DE.UTF-8", "fr_FR", "it_IT", "deu"}, {"", "pt_BR.UTF-8", "it_IT", "por"},
-      {nullptr, nullptr, "hy_AM", "arm"},       {nullptr, nullptr, "sr_RS@latin", "srp"},
-      {"C", nullptr, "fr_FR", ""},              {"POSIX", nullptr, "fr_FR", ""},
+      {"de_DE.UTF-8", "fr_FR", "it_IT", "deu"},
+      {"", "pt_BR.UTF-8", "it_IT", "por"},
+      {nullptr, nullptr, "hy_AM", "arm"},
+      {nullptr, nullptr, "sr_RS@latin", "srp"},
+      {"C", nullptr, "fr_FR", ""},
+      {"POSIX", nullptr, "fr_FR", ""},
       {nullptr, nullptr, "fil_PH", ""},  // not Finnish
-      {nullptr, nullptr, "EN_US", ""},          {nullptr, nullptr, nullptr, ""},
+      {nullptr, nullptr, "EN_US", ""},
+      {nullptr, nullptr, nullptr, ""},
   };
   for (const auto& c : kCases) {
     auto set = [](const char* name, const char* v) { v ? setenv(name, v, 1) : unsetenv(name); };
@@ -197,7 +201,8 @@ TEST_F(SettingsTest, MissingOrDamagedValuesReadTheirDefault) {
 TEST_F(SettingsTest, FoldersThatCannotBeCreatedFallBackWithAWarning) {
   Read();
   const std::string bad_temp = (root_ / "no" / "such" / "temp").string();
-  const std::string bad_out = (root_ / "absent" / "out").string(), new_out = (root_ / "fresh-output").string();
+  const std::string bad_out = (root_ / "absent" / "out").string(),
+                    new_out = (root_ / "fresh-output").string();
   const std::string failsafe_temp = (root_ / "home" / "DiscPress Temp").string();
   const std::string failsafe_out = (root_ / "home" / "DiscPress Output").string();
   auto warning = [](const char* which, const std::string& bad, const std::string& failsafe) {

@@ -43,10 +43,14 @@ TEST_F(QueueStoreTest, LoadAndStoreByStatus) {
     std::int32_t planted, loaded;
     bool after_load, after_store;
   } kCases[] = {
-      {0, kStatusPending, kStatusPending, true, true},    {3, kStatusX264Crf, kStatusStopped, true, true},
-      {4, kStatusFinished, kStatusFinished, true, false}, {5, kStatusCanceled, kStatusCanceled, true, false},
-      {6, kStatusFailed, kStatusFailed, true, true},      {1, 0, kStatusEmpty, false, false},
-      {2, 14, kStatusEmpty, false, false},                {7, -3, kStatusEmpty, false, false},
+      {0, kStatusPending, kStatusPending, true, true},
+      {3, kStatusX264Crf, kStatusStopped, true, true},
+      {4, kStatusFinished, kStatusFinished, true, false},
+      {5, kStatusCanceled, kStatusCanceled, true, false},
+      {6, kStatusFailed, kStatusFailed, true, true},
+      {1, 0, kStatusEmpty, false, false},
+      {2, 14, kStatusEmpty, false, false},
+      {7, -3, kStatusEmpty, false, false},
   };
   for (const auto& c : kCases) PutRaw(*store, c.slot, MakeJob(c.planted, "/out/a"));
   std::vector<std::uint8_t> big(kJobRecordSize + 1, 0), small(100, 0);
@@ -71,7 +75,8 @@ TEST_F(QueueStoreTest, LoadAndStoreByStatus) {
   EXPECT_TRUE(store->Get("Job_8"));
 
   ASSERT_TRUE(EscriuCuaRegistre(*store, queue));
-  for (const auto& c : kCases) EXPECT_EQ(store->Get(JobValueName(c.slot)).has_value(), c.after_store) << c.slot;
+  for (const auto& c : kCases)
+    EXPECT_EQ(store->Get(JobValueName(c.slot)).has_value(), c.after_store) << c.slot;
   EXPECT_EQ(store->Get("Job_3")->data[0], kStatusStopped);
   EXPECT_FALSE(store->Get("Job_8") || store->Get("Job_9"));
 }

@@ -2,23 +2,13 @@
 // tables, files.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cmath>
-#include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <limits>
-#include <map>
-#include <mutex>
-#include <thread>
 #include <vector>
+
 #include "scanner/scan_files.h"
 #include "scanner/scan_inventory.h"
 #include "scanner/scan_result.h"

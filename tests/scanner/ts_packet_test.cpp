@@ -34,40 +34,30 @@ TEST(ProcesaPacket, CountsEachPidInTheFirstTableThatListsIt) {
   EXPECT_EQ(counts.video_packets(0), 6u);
 }
 
+// A bad sync byte ends the buffer: the packets before it stay counted and
+// the whole buffer counts as scanned, unless the first packet is bad. Less
+// than one packet (the tail of a truncated file) is nothing to count.
 TEST(ProcesaPacket, SyncErrorsAndShortBuffers) {
-  const ScanStreams streams = Streams({0x1011}, {0x1100}, {});
   Bytes b;
   for (int i = 0; i < 20; ++i) AddPacket(b, i % 2 ? 0x1100 : 0x1011);
-
-  {
-    // Packet 10 lost its sync byte: packets 0-9 stay counted, and the whole
-    // buffer is counted as scanned.
-    ScanCounts counts(streams);
+  const struct {
+    std::size_t bad_packet;
+    std::uint32_t scanned, video, audio;
+  } kCases[] = {{10, 20, 5, 5}, {0, 0, 0, 0}};
+  for (const auto& c : kCases) {
+    ScanCounts counts(Streams({0x1011}, {0x1100}, {}));
     Bytes bad = b;
-    bad[10 * kSourcePacketSize + kSyncOffset] = 0x00;
+    bad[c.bad_packet * kSourcePacketSize + kSyncOffset] = 0x48;
     EXPECT_EQ(Process(counts, bad, bad.size()), 1);
-    EXPECT_EQ(counts.scanned_packets(), 20u);
-    EXPECT_EQ(counts.video_packets(0), 5u);
-    EXPECT_EQ(counts.audio_packets(0), 5u);
+    EXPECT_EQ(counts.scanned_packets(), c.scanned);
+    EXPECT_EQ(counts.video_packets(0), c.video);
+    EXPECT_EQ(counts.audio_packets(0), c.audio);
   }
-  {
-    // The first packet is bad: nothing at all is counted.
-    ScanCounts counts(streams);
-    Bytes bad = b;
-    bad[kSyncOffset] = 0x48;
-    EXPECT_EQ(Process(counts, bad, bad.size()), 1);
-    EXPECT_EQ(counts.scanned_packets(), 0u);
-    EXPECT_EQ(counts.video_packets(0), 0u);
-  }
-  {
-    // Less than one packet (the tail of a truncated file), whatever its
-    // bytes, is nothing to count and no sync error; nor is an empty buffer.
-    ScanCounts counts(streams);
-    Bytes tail(191, 0x00);
-    for (int length : {191, 3, 0, -192}) EXPECT_EQ(ProcesaPacket(counts, tail.data(), length), 0);
-    EXPECT_EQ(ProcesaPacket(counts, nullptr, 192), 0);
-    EXPECT_EQ(counts.scanned_packets(), 0u);
-  }
+  ScanCounts counts(Streams({0x1011}, {0x1100}, {}));
+  const Bytes tail(191, 0x00);
+  for (int length : {191, 3, 0, -192}) EXPECT_EQ(ProcesaPacket(counts, tail.data(), length), 0);
+  EXPECT_EQ(ProcesaPacket(counts, nullptr, 192), 0);
+  EXPECT_EQ(counts.scanned_packets(), 0u);
 }
 
 TEST(ProcesaPacket, CountsForcedEpochStartsOfSubtitleStreamsOnly) {

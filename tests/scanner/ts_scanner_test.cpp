@@ -1,6 +1,12 @@
 #include "scanner/ts_scanner.h"
 
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <thread>
+
 #include "scanner/ts_bytes.h"
+#include "support/cli.h"
 
 namespace dp {
 namespace {
@@ -51,6 +57,15 @@ PreparedScan Prepare(const std::vector<std::filesystem::path>& paths, double dur
   return scan;
 }
 
+// Asks the scanner to stop once it has counted something; the count then.
+std::uint64_t StopOnceCounting(TsScanner& scanner) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (scanner.Progress().scanned_packets == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::yield();
+  scanner.RequestStop();
+  return scanner.Progress().scanned_packets;
+}
+
 ScanResult ScanToEnd(PreparedScan scan) {
   TsScanner scanner;
   scanner.Start(std::move(scan), nullptr);
@@ -75,99 +90,35 @@ std::string Figures(const ScanResult& r) {
   return out;
 }
 
-TEST(TsScanner, WholeFileOverSeveralBuffersWithATruncatedLastPacket) {
+// A clip gone between the scan start and the worker: the worker gives up
+// without a final state or bitrates, and the dialog's Close ends the scan. A
+// stop request after a sync error does not hide it.
+TEST(TsScanner, AMissingClipEndsTheWorkerWithoutAFinalState) {
   test::TempDir dir;
-  // 6000 x 8 packets: more than one read buffer.
-  Bytes b = Title(6000, 4, 2, 1);
-  ASSERT_GT(b.size(), static_cast<std::size_t>(kScanBufferSize));
-  AddComposition(b, 0x1200, 0x80, 0x40);
-  b.resize(b.size() + 150, 0x00);
-  WriteFile(dir / "00005.m2ts", b);
-
-  for (int threads : {2, 1}) {
-    SCOPED_TRACE(threads);
-    Recorder recorder;
-    TsScanner scanner;
-    // 48001 packets in all, almost six chunks; a duration of 1536 ms makes
-    // audio and subtitle rates equal their packet counts.
-    const std::uint64_t id = scanner.Start(Prepare({dir / "00005.m2ts"}, 1536, threads), &recorder);
-    // Reading the live figures while the worker counts is safe.
-    for (int i = 0; i < 50 && scanner.scan_state() == kScanRunning; ++i) {
-      const ScanResult live = scanner.Progress();
-      EXPECT_LE(live.scanned_packets, 48001u);
-      EXPECT_FALSE(scanner.scan_file_name().empty());
-    }
-    scanner.Wait();
-
-    const ScanResult r = scanner.Progress();
-    EXPECT_EQ(r.scan_id, id);
-    EXPECT_EQ(scanner.scan_state(), kScanEnded);
-    EXPECT_TRUE(r.finished);
-    EXPECT_EQ(r.total_packets, 48001u);
-    EXPECT_EQ(r.scanned_packets, 48001u);
-    const std::vector<std::uint32_t> counts = {r.video[0].packet_count, r.audio[0].packet_count,
-                                               r.subtitle[0].packet_count};
-    EXPECT_EQ(counts, (std::vector<std::uint32_t>{24000, 12000, 6001}));
-    EXPECT_EQ(r.subtitle[0].forced_count, 1);
-    EXPECT_EQ(r.video[0].scanned_bitrate_kbps, 23000);  // 24000 x 1472 / 1536
-    EXPECT_EQ(r.audio[0].scanned_bitrate_kbps, 12000);
-    EXPECT_EQ(r.subtitle[0].scanned_bitrate_kbps, 6001);
-    const auto ended = recorder.ended();
-    ASSERT_EQ(ended.size(), 1u);
-    EXPECT_EQ(ended[0].scan_id, id);
-    EXPECT_EQ(ended[0].video[0].scanned_bitrate_kbps, 23000);
-  }
-}
-
-TEST(TsScanner, SyncErrorsAndMissingClips) {
-  test::TempDir dir;
-  // 30000 and 15000 packets: several chunks each.
-  Bytes damaged = Title(10000, 1, 1, 0);
-  damaged[5 * kSourcePacketSize + kSyncOffset] = 0x00;
-  WriteFile(dir / "00001.m2ts", damaged);
-  WriteFile(dir / "00002.m2ts", Title(5000, 1, 1, 0));
-
-  // A sync error ends only the clip in hand: packets 0-4 of the first
-  // (system, video, audio, system, video) and all of the second count, and
-  // the whole first chunk counts as scanned.
+  WriteFile(dir / "00001.m2ts", Title(5000, 1, 1, 0));
+  WriteFile(dir / "00002.m2ts", Title(10, 1, 1, 0));
   Recorder recorder;
   TsScanner scanner;
-  scanner.Start(Prepare({dir / "00001.m2ts", dir / "00002.m2ts"}, 1000), &recorder);
-  scanner.Wait();
-  ScanResult r = scanner.Progress();
-  EXPECT_EQ(r.scan_state, kScanSyncError);
-  EXPECT_TRUE(r.finished);
-  EXPECT_EQ(r.scanned_packets, kChunkPackets + 15000u);
-  EXPECT_EQ(r.video[0].packet_count, 2u + 5000u);
-  EXPECT_EQ(r.audio[0].packet_count, 1u + 5000u);
-  EXPECT_GT(r.video[0].scanned_bitrate_kbps, 0);
-  // A stop request after the end does not hide the sync error.
-  scanner.RequestStop();
-  EXPECT_EQ(scanner.scan_state(), kScanSyncError);
-
-  // A single file whose first packet is bad: nothing is counted.
-  damaged[kSyncOffset] = 0x00;
-  WriteFile(dir / "00003.m2ts", damaged);
-  scanner.Start(Prepare({dir / "00003.m2ts"}, 1000), &recorder);
-  scanner.Wait();
-  r = scanner.Progress();
-  EXPECT_EQ(r.scan_state, kScanSyncError);
-  EXPECT_EQ(r.scanned_packets, 0u);
-
-  // A clip gone between the scan start and the worker: the worker gives up
-  // without a final state or bitrates, and the dialog's Close ends the scan.
-  PreparedScan scan = Prepare({dir / "00002.m2ts", dir / "00003.m2ts"}, 1000);
-  std::filesystem::remove(dir / "00003.m2ts");
+  PreparedScan scan = Prepare({dir / "00001.m2ts", dir / "00002.m2ts"}, 1000);
+  std::filesystem::remove(dir / "00002.m2ts");
   scanner.Start(std::move(scan), &recorder);
   scanner.Wait();
   const auto ended = recorder.ended();
-  ASSERT_EQ(ended.size(), 3u);
-  EXPECT_FALSE(ended[2].finished);
-  EXPECT_EQ(ended[2].video[0].packet_count, 5000u);
-  EXPECT_EQ(ended[2].video[0].scanned_bitrate_kbps, 0);
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_FALSE(ended[0].finished);
+  EXPECT_EQ(ended[0].video[0].packet_count, 5000u);
+  EXPECT_EQ(ended[0].video[0].scanned_bitrate_kbps, 0);
   EXPECT_EQ(scanner.scan_state(), kScanRunning);
   scanner.RequestStop();
   EXPECT_EQ(scanner.Progress().scan_state, kScanEnded);
+
+  Bytes damaged = Title(10, 1, 1, 0);
+  damaged[5 * kSourcePacketSize + kSyncOffset] = 0x00;
+  WriteFile(dir / "00003.m2ts", damaged);
+  scanner.Start(Prepare({dir / "00003.m2ts"}, 1000), &recorder);
+  scanner.Wait();
+  scanner.RequestStop();
+  EXPECT_EQ(scanner.scan_state(), kScanSyncError);
 }
 
 // n packets of several PIDs in a fixed pseudo-random order, with forced
@@ -213,24 +164,38 @@ TEST(TsScanner, OneAndTwoThreadsGiveTheSameFigures) {
   const std::vector<std::filesystem::path> clips = {dir / "00001.m2ts", dir / "00002.m2ts",
                                                     dir / "00003.m2ts"};
 
-  const ScanResult two = ScanToEnd(Prepare(clips, 90000, 2, streams));
+  // Reading the live figures while the workers count is safe; the observer
+  // hears the end once, with the final figures.
+  Recorder recorder;
+  TsScanner scanner;
+  const std::uint64_t id = scanner.Start(Prepare(clips, 90000, 2, streams), &recorder);
+  for (int i = 0; i < 50 && scanner.scan_state() == kScanRunning; ++i) {
+    EXPECT_LE(scanner.Progress().scanned_packets, 8u * kChunkPackets + 3101);
+    EXPECT_FALSE(scanner.scan_file_name().empty());
+  }
+  scanner.Wait();
+  const ScanResult two = scanner.Progress();
+  EXPECT_EQ(two.scan_id, id);
+  ASSERT_EQ(recorder.ended().size(), 1u);
+  EXPECT_EQ(Figures(recorder.ended()[0]), Figures(two));
   EXPECT_EQ(Figures(two), Figures(ScanToEnd(Prepare(clips, 90000, 1, streams))));
   EXPECT_EQ(Figures(ScanToEnd(Prepare({clips[0]}, 90000, 2, streams))),
             Figures(ScanToEnd(Prepare({clips[0]}, 90000, 1, streams))));
-
+  EXPECT_GT(two.video[0].scanned_bitrate_kbps, 0);
   EXPECT_EQ(two.scan_state, kScanEnded);
   const std::uint64_t packets = 8u * kChunkPackets + 3001 + 100;
   EXPECT_EQ(two.total_packets, packets);
   EXPECT_EQ(two.scanned_packets, packets);
-  const std::vector<std::uint32_t> got = {two.video[0].packet_count,
-                                          two.audio[0].packet_count,
-                                          two.audio[1].packet_count,
-                                          two.subtitle[0].packet_count,
-                                          two.subtitle[1].packet_count,
-                                          static_cast<std::uint32_t>(two.subtitle[0].forced_count),
-                                          static_cast<std::uint32_t>(two.subtitle[1].forced_count)};
-  EXPECT_EQ(got, (std::vector<std::uint32_t>{tally[0x1011], tally[0x1100], tally[0x1101], tally[0x1200],
-                                             tally[0x1201], forced[0x1200], forced[0x1201]}));
+  std::map<int, std::uint32_t> counted, forced_counted;
+  for (const auto& [streams, count] : {std::pair{two.video, 1}, {two.audio, 2}, {two.subtitle, 2}}) {
+    for (int i = 0; i < count; ++i) {
+      counted[streams[i].pid] = streams[i].packet_count;
+      if (streams[i].forced_count) forced_counted[streams[i].pid] = streams[i].forced_count;
+    }
+  }
+  for (int system : {0x0000, 0x0100, 0x1FFF}) tally.erase(system), forced.erase(system);
+  EXPECT_EQ(counted, tally);
+  EXPECT_EQ(forced_counted, forced);
   EXPECT_GT(forced[0x1200], 0u);
 }
 
@@ -278,12 +243,7 @@ TEST(TsScanner, StopMidFileWithTwoThreads) {
 
   TsScanner scanner;
   scanner.Start(Prepare({dir / "00001.m2ts"}, 1000), nullptr);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (scanner.Progress().scanned_packets == 0 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::yield();
-  }
-  scanner.RequestStop();
-  const std::uint64_t at_stop = scanner.Progress().scanned_packets;
+  const std::uint64_t at_stop = StopOnceCounting(scanner);
   scanner.Wait();
 
   const ScanResult r = scanner.Progress();
@@ -309,10 +269,7 @@ TEST(TsScanner, StopDuringAClipListLeavesTheRestUnread) {
 
   TsScanner scanner;
   scanner.Start(Prepare({dir / "00001.m2ts", dir / "00002.m2ts"}, 60000, 1), nullptr);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (scanner.Progress().scanned_packets == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::yield();
-  scanner.RequestStop();
+  StopOnceCounting(scanner);
   scanner.Wait();
 
   const ScanResult r = scanner.Progress();
@@ -362,23 +319,6 @@ TEST(TsScanner, ANewScanStopsAndWaitsForTheOldWorker) {
   EXPECT_EQ(recorder.ended().size(), 3u);
 }
 
-TEST(TsScanner, RealCamcorderClip) {
-  const std::filesystem::path file =
-      std::filesystem::path(DP_TESTDATA_DIR) / "ts/mp-mediainfo/Test_H264_AC3.m2ts";
-  if (!std::filesystem::exists(file)) GTEST_SKIP() << "sample missing";
-  TsScanner scanner;
-  scanner.Start(Prepare({file}, 1000), nullptr);
-  scanner.Wait();
-  const ScanResult r = scanner.Progress();
-  // 448 packets: 24 of the video PID, 375 of the audio PID, the rest PAT,
-  // PMT, SIT, PCR and null packets.
-  EXPECT_EQ(r.scan_state, kScanEnded);
-  EXPECT_EQ(r.total_packets, 448u);
-  EXPECT_EQ(r.scanned_packets, 448u);
-  EXPECT_EQ(r.video[0].packet_count, 24u);
-  EXPECT_EQ(r.audio[0].packet_count, 375u);
-}
-
 TEST(ScanCli, PrintsOneLinePerStreamThenTheTotals) {
   if (!std::filesystem::exists(DP_CLI_PATH)) GTEST_SKIP() << "discpress-cli not built";
   test::TempDir dir;
@@ -386,14 +326,11 @@ TEST(ScanCli, PrintsOneLinePerStreamThenTheTotals) {
   AddComposition(b, 0x1200, 0x80, 0x40);
   WriteFile(dir / "a.m2ts", b);
   WriteFile(dir / "b.m2ts", Title(100, 2, 1, 1));
-  const std::string out = (dir / "out.txt").string();
-  const std::string cmd = std::string(DP_CLI_PATH) + " scan --duration-ms 1536 --video 4113 --audio 0x1100" +
-                          " --subtitle 4608 --subtitle 4609 " + (dir / "a.m2ts").string() + " " +
-                          (dir / "b.m2ts").string() + " > " + out;
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
-  std::ifstream f(out);
-  const std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text,
+  const test::CliResult r =
+      test::Cli({"scan", "--duration-ms", "1536", "--video", "4113", "--audio", "0x1100", "--subtitle",
+                 "4608", "--subtitle", "4609", (dir / "a.m2ts").string(), (dir / "b.m2ts").string()});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out,
             "video\t4113\t400\t383\n"  // 400 x 1472 / 1536 = 383.33
             "audio\t4352\t200\t200\n"
             "subtitle\t4608\t201\t201\t1\n"
@@ -401,10 +338,6 @@ TEST(ScanCli, PrintsOneLinePerStreamThenTheTotals) {
             "total_packets\t1001\n"
             "scanned_packets\t1001\n"
             "scan_state\t1\n");
-  for (const std::string& bad : {"--video 9000 " + out, (dir / "none").string()}) {
-    EXPECT_NE(
-        std::system((std::string(DP_CLI_PATH) + " scan --duration-ms 1 " + bad + " 2>/dev/null").c_str()), 0);
-  }
 }
 
 }  // namespace

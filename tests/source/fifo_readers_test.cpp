@@ -18,7 +18,7 @@
 #include "source/file_prefix.h"
 #include "source/mpls.h"
 #include "source/start_mux_time.h"
-#include "support/media_gen.h"
+#include "support/cli.h"
 #include "support/temp_dir.h"
 #include "util/file_io.h"
 
@@ -105,17 +105,14 @@ TEST(NamedPipe, CliSaysWhy) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
   const std::string line =
       "discpress-cli: cannot read " + fifo + ": is a named pipe (FIFO), not a regular file\n";
-  for (const char* args : {"mpls info", "mpls similar", "mpls start-time"}) {
-    // timeout turns a hang into exit status 124.
-    const test::ProgramResult r = test::RunProgram(
-        {"/bin/sh", "-c", "timeout 10 '" DP_CLI_PATH "' " + std::string(args) + " '" + fifo + "' 2>&1"});
-    EXPECT_EQ(r.code, 1) << args;
-    EXPECT_EQ(r.out, line) << args;
+  for (const char* command : {"info", "similar", "start-time"}) {
+    const test::CliResult r = test::Cli({"mpls", command, fifo});
+    EXPECT_EQ(r.code, 1) << command;
+    EXPECT_EQ(r.err, line) << command;
   }
-  const test::ProgramResult sup = test::RunProgram(
-      {"/bin/sh", "-c", "timeout 10 '" DP_CLI_PATH "' sup forced '" + fifo + "' '" + fifo + ".out' 2>&1"});
+  const test::CliResult sup = test::Cli({"sup", "forced", fifo, fifo + ".out"});
   EXPECT_EQ(sup.code, 1);
-  EXPECT_EQ(sup.out, "discpress-cli: " + fifo + ": is a named pipe (FIFO), not a regular file\n");
+  EXPECT_EQ(sup.err, "discpress-cli: " + fifo + ": is a named pipe (FIFO), not a regular file\n");
 }
 
 TEST(OpenRegularFile, SaysWhyAPathIsRefused) {

@@ -42,17 +42,9 @@ TEST(GetMplsInfo, ReadsRealPlaylists) {
   EXPECT_EQ(i.video * 100 + i.audio * 10 + i.pg, 115);
   EXPECT_EQ(i.chapters, 17);
   EXPECT_EQ(i.clip, "00007");
-  // 17 marks, 9 of them entry marks: link points are not chapters.
-  EXPECT_EQ(Read(kReal + "chaptertool/00001_LinkPoint.mpls").chapters, 9);
-
-  // 37 play items push the mark table past the 4096 bytes read.
-  i = Read(kReal + "domyd-mpls/multi-angle.mpls");
-  EXPECT_EQ(i.result, 2);
-  EXPECT_EQ(i.chapters, 0);
-  EXPECT_EQ(i.pg, 26);
-  EXPECT_EQ(i.clip, "00081");
-  // A chapter text behind a playlist's magic: every offset is nonsense.
-  EXPECT_EQ(Read(kReal + "chaptertool/00001_Invalid.mpls").result, 2);
+  // 37 play items push the mark table past the 4096 bytes read (the CLI
+  // table reads this file's other fields).
+  EXPECT_EQ(Read(kReal + "domyd-mpls/multi-angle.mpls").result, 2);
 }
 
 TEST(GetMplsInfo, DurationAndChaptersOfTheFirstItem) {

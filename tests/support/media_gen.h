@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -62,42 +63,28 @@ inline bool Ffmpeg(std::vector<std::string> args) {
   return RunProgram(args).code == 0;
 }
 
+// ffmpeg with `words` split at blanks, then `more` as they are.
+inline bool Ffmpeg(const std::string& words, const std::vector<std::string>& more) {
+  std::vector<std::string> args;
+  for (std::size_t at = 0, end; at < words.size(); at = end + 1) {
+    end = std::min(words.find(' ', at), words.size());
+    if (end > at) args.push_back(words.substr(at, end - at));
+  }
+  args.insert(args.end(), more.begin(), more.end());
+  return Ffmpeg(args);
+}
+
 // A Blu-ray clip: H.264 on PID 0x1011 and AC-3 on 0x1100 in 192-byte
 // packets, 23.976 frames per second. The mux rate keeps the arrival stamps
 // sane and force-cfr lets a reader see the frame rate.
 inline bool MakeBlurayClip(const std::filesystem::path& file, double seconds, const std::string& size,
                            const std::string& muxrate = "20M") {
-  return Ffmpeg({"-f",
-                 "lavfi",
-                 "-i",
-                 "testsrc2=size=" + size + ":rate=24000/1001",
-                 "-f",
-                 "lavfi",
-                 "-i",
-                 "sine=sample_rate=48000",
-                 "-t",
-                 SecondsText(seconds),
-                 "-c:v",
-                 "libx264",
-                 "-preset",
-                 "ultrafast",
-                 "-x264-params",
-                 "force-cfr=1",
-                 "-c:a",
-                 "ac3",
-                 "-b:a",
-                 "192k",
-                 "-f",
-                 "mpegts",
-                 "-mpegts_m2ts_mode",
-                 "1",
-                 "-muxrate",
-                 muxrate,
-                 "-streamid",
-                 "0:0x1011",
-                 "-streamid",
-                 "1:0x1100",
-                 file.string()});
+  return Ffmpeg("-f lavfi -i testsrc2=size=" + size + ":rate=24000/1001 -f lavfi -i sine=sample_rate=48000" +
+                    " -t " + SecondsText(seconds) +
+                    " -c:v libx264 -preset ultrafast -x264-params force-cfr=1 -c:a ac3 -b:a 192k" +
+                    " -f mpegts -mpegts_m2ts_mode 1 -muxrate " + muxrate +
+                    " -streamid 0:0x1011 -streamid 1:0x1100",
+                {file.string()});
 }
 
 // A Matroska file: H.264 at 25 frames per second, English AC-3, and two
@@ -114,15 +101,8 @@ inline bool MakeMatroska(const std::filesystem::path& file, double seconds, cons
                  half_ms, half_ms, half_ms * 2);
     std::fclose(f);
   }
-  const bool ok = Ffmpeg({"-f",
-                          "lavfi",
-                          "-i",
-                          "testsrc2=size=" + size + ":rate=25",
-                          "-f",
-                          "lavfi",
-                          "-i",
-                          "sine=sample_rate=48000",
-                          "-i",
+  const bool ok = Ffmpeg("-f lavfi -i testsrc2=size=" + size + ":rate=25 -f lavfi -i sine=sample_rate=48000",
+                         {"-i",
                           meta.string(),
                           "-map",
                           "0:v",

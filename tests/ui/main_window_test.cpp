@@ -14,12 +14,12 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
-#include <atomic>
 #include <csignal>
-#include <deque>
+#include <fstream>
 
 #include "app/startup.h"
 #include "queue/queue_store.h"
+#include "support/run_doubles.h"
 #include "support/temp_dir.h"
 #include "ui/queue_tree.h"
 #include "ui/session_end_watch.h"
@@ -28,46 +28,6 @@
 #include "util/text.h"
 
 namespace dp::ui {
-
-class ScriptedPrompter : public Prompter {
- public:
-  Answer Ask(std::string_view title, std::string_view text, Buttons) override {
-    asked.emplace_back(std::string(title) + "|" + std::string(text));
-    if (answers.empty()) return Answer::kOk;
-    const Answer a = answers.front();
-    answers.pop_front();
-    return a;
-  }
-  std::vector<std::string> asked;
-  std::deque<Answer> answers;
-};
-
-struct NoPower : PowerControl {
-  int awake = 0;
-  void KeepAwake(bool on) override { awake = on; }
-  bool PowerOff() override { return false; }
-};
-
-// Stands for the pipeline: each job goes through one step and finishes,
-// or runs until it is stopped when `block` is set.
-struct ScriptedRunner : JobRunner {
-  QueueControl* control = nullptr;
-  std::atomic<bool> block{false};
-  std::atomic<bool> blocking{false};
-  std::vector<int> deleted;
-  void Run(RunControl& run) override {
-    if (!control->SetRunStatus(run, kStatusX264Crf)) return;
-    if (block) {
-      blocking = true;
-      while (run.cancel_request() == kCancelNone) QThread::msleep(2);
-      blocking = false;
-      return;
-    }
-    control->SetRunStatus(run, kStatusFinished);
-    control->ActivaJob(StartAll::kNo, &run);
-  }
-  void DeleteTemporaries(const JobRecord&, int slot, bool) override { deleted.push_back(slot); }
-};
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -78,27 +38,23 @@ class MainWindowTest : public QObject {
     Settings settings;
     JobQueue queue;
     RunState run;
-    ScriptedPrompter prompter;
+    test::ScriptedPrompter prompter;
     WindowFrontend frontend;
-    NoPower power;
-    ScriptedRunner runner;
+    test::NoPower power;
+    test::ScriptedRunner runner;
     std::unique_ptr<QueueControl> control;
     std::unique_ptr<MainWindow> window;
-
-    QByteArray saved_home = qgetenv("HOME"), saved_tmp = qgetenv("TMPDIR"), saved_lang = qgetenv("LANG");
 
     ~Fixture() {
       control->Shutdown();
       window.reset();
-      qputenv("HOME", saved_home);
-      qputenv("TMPDIR", saved_tmp);
-      qputenv("LANG", saved_lang);
     }
-    Fixture() {
+    // The store in `file` when given (a damaged one, say), else a new one.
+    explicit Fixture(const std::filesystem::path& file = {}) {
       qputenv("HOME", QByteArray::fromStdString(dir.path().string()));
       qputenv("TMPDIR", QByteArray::fromStdString(dir.path().string()));
       qputenv("LANG", "es_ES.UTF-8");
-      store = Store::Open(dir / "store.db");
+      store = Store::Open(file.empty() ? dir / "store.db" : file);
       control = std::make_unique<QueueControl>(*store, queue, run, settings, frontend, power, prompter);
       runner.control = control.get();
       control->set_runner(&runner);
@@ -131,25 +87,29 @@ class MainWindowTest : public QObject {
   void titleControlsAndMenus() {
     Fixture f;
     MainWindow& w = f.Open();
+    QCOMPARE(f.Find<QTreeWidget>("PANEL_COLA2")->topLevelItemCount(), 0);
+    for (const char* name : {"PANEL_GO", "PANEL_CANCELAR", "PANEL_CLEAR", "PANEL_DELETE"})
+      QVERIFY2(!f.Find<QPushButton>(name)->isEnabled(), name);
     QCOMPARE(w.windowTitle(), QStringLiteral("DiscPress v3.3.0   (64-bit mode)"));
-    const char* buttons[][2] = {
-        {"PANEL_OPEN_BDMV", "Open &BD Folder"},
-        {"PANEL_OPEN", "Open &Video File"},
-        {"PANEL_SCAN", "Scan Bit&rates"},
-        {"PANEL_ADVANCED", "Adva&nced..."},
-        {"PANEL_IMDB", "View on TMDB"},
-        {"PANEL_ADD", "&Add to Queue"},
-        {"PANEL_GO", "&Start Jobs"},
-        {"PANEL_CANCELAR", "&Cancel Current"},
-        {"PANEL_CLEAR", "Clear Com&pleted"},
-        {"PANEL_UP", "&Up"},
-        {"PANEL_DOWN", "&Down"},
-        {"PANEL_DELETE", "&Remove"},
-    };
-    for (const auto& b : buttons) {
-      auto* button = f.Find<QPushButton>(b[0]);
-      QVERIFY2(button, b[0]);
-      QCOMPARE(button->text(), QString::fromUtf8(b[1]));
+    // Buttons and menu entries have a text property alike.
+    const char* texts[][2] = {{"PANEL_OPEN_BDMV", "Open &BD Folder"},
+                              {"PANEL_OPEN", "Open &Video File"},
+                              {"PANEL_SCAN", "Scan Bit&rates"},
+                              {"PANEL_ADVANCED", "Adva&nced..."},
+                              {"PANEL_IMDB", "View on TMDB"},
+                              {"PANEL_ADD", "&Add to Queue"},
+                              {"PANEL_GO", "&Start Jobs"},
+                              {"PANEL_CANCELAR", "&Cancel Current"},
+                              {"PANEL_CLEAR", "Clear Com&pleted"},
+                              {"PANEL_UP", "&Up"},
+                              {"PANEL_DOWN", "&Down"},
+                              {"PANEL_DELETE", "&Remove"},
+                              {"MenuSound", "&Play sound when finish a job"},
+                              {"MenuShutdown", "Shut&down computer when finish all jobs"}};
+    for (const auto& t : texts) {
+      auto* object = f.Find<QObject>(t[0]);
+      QVERIFY2(object, t[0]);
+      QCOMPARE(object->property("text").toString(), QString::fromUtf8(t[1]));
     }
     // What later work brings to life is there, dimmed.
     QVERIFY(!f.Find<QPushButton>("PANEL_OPEN_BDMV")->isEnabled());
@@ -157,16 +117,10 @@ class MainWindowTest : public QObject {
     for (const char* name : {"PANEL_S_VIDEO", "PANEL_S_AUDIO", "PANEL_S_SUB", "PANEL_MEDIA", "PANEL_AUDIO",
                              "PANEL_SUBT", "PANEL_PRESETS", "PANEL_PLAYLIST"})
       QVERIFY2(f.Find<QComboBox>(name), name);
-    QVERIFY(f.Find<QTreeWidget>("PANEL_COLA2"));
     QVERIFY(f.Find<QPushButton>("PANEL_SALIR"));
     QCOMPARE(f.Find<QLabel>("PANEL_BARRA_LABEL")->text(), QStringLiteral("Idle"));
     QCOMPARE(f.Find<QProgressBar>("PANEL_BARRA")->maximum(), 1000);
 
-    auto* sound = f.Find<QAction>("MenuSound");
-    auto* shutdown = f.Find<QAction>("MenuShutdown");
-    QVERIFY(sound && shutdown);
-    QCOMPARE(sound->text(), QStringLiteral("&Play sound when finish a job"));
-    QCOMPARE(shutdown->text(), QStringLiteral("Shut&down computer when finish all jobs"));
     QVERIFY(f.Find<QAction>("CallMenuExit")->isEnabled());
     QVERIFY(!f.Find<QAction>("CallMenuSettings")->isEnabled());
     QCOMPARE(f.Find<QMenu>("MenuScrape")->actions().size(), 6);
@@ -222,14 +176,6 @@ class MainWindowTest : public QObject {
     QVERIFY(f.Find<QPushButton>("PANEL_UP")->isEnabled());
     QVERIFY(!f.Find<QPushButton>("PANEL_DOWN")->isEnabled());
     QCOMPARE(f.queue.Status(9), kStatusStopped);
-  }
-
-  void emptyQueueDimsTheButtons() {
-    Fixture f;
-    f.Open();
-    QCOMPARE(f.Find<QTreeWidget>("PANEL_COLA2")->topLevelItemCount(), 0);
-    for (const char* name : {"PANEL_GO", "PANEL_CANCELAR", "PANEL_CLEAR", "PANEL_DELETE"})
-      QVERIFY2(!f.Find<QPushButton>(name)->isEnabled(), name);
   }
 
   void exitAsksOnlyWhileAJobRuns() {
@@ -298,7 +244,7 @@ class MainWindowTest : public QObject {
     f.Plant(5, kStatusPending, "/out/five");
     LlegeixCuaRegistre(*f.store, f.queue);
     f.window->ActualitzaLlista();
-    f.runner.block = true;
+    f.runner.outcome[5] = test::Outcome::kBlock;
     QTest::mouseClick(go, Qt::LeftButton);
     QTRY_VERIFY(f.runner.blocking);
     QTRY_COMPARE(go->text(), QStringLiteral("&Stop Jobs"));
@@ -323,7 +269,7 @@ class MainWindowTest : public QObject {
       f.Plant(4, kStatusPending, "/out/four");
       MainWindow& w = f.Open();
       SessionEndWatch watch([&w] { w.OnSessionEnding(); }, [&w] { return w.isVisible(); });
-      f.runner.block = true;
+      f.runner.outcome[4] = test::Outcome::kBlock;
       QTest::mouseClick(f.Find<QPushButton>("PANEL_GO"), Qt::LeftButton);
       QTRY_VERIFY(f.runner.blocking);
 
@@ -386,17 +332,8 @@ class MainWindowTest : public QObject {
 
   void damagedStoreIsSaidOnce() {
     test::TempDir dir;
-    {
-      std::FILE* junk = std::fopen((dir / "store.db").c_str(), "wb");
-      std::fputs("this is no database at all, just text that fills a page", junk);
-      std::fclose(junk);
-    }
-    Fixture f;
-    f.control->Shutdown();
-    f.store = Store::Open(dir / "store.db");
-    f.control =
-        std::make_unique<QueueControl>(*f.store, f.queue, f.run, f.settings, f.frontend, f.power, f.prompter);
-    f.control->set_runner(&f.runner);
+    std::ofstream(dir / "store.db") << "this is no database at all, just text that fills a page";
+    Fixture f(dir / "store.db");
     f.Open();
     QCOMPARE(f.prompter.asked.size(), size_t{1});
     QVERIFY(f.prompter.asked[0].find("damaged") != std::string::npos);

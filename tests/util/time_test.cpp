@@ -7,37 +7,30 @@
 namespace dp {
 namespace {
 
-TEST(SecondsToHms, TruncatesAndDoesNotLimitHours) {
-  EXPECT_EQ(Seconds_To_HHMMSS(3725.9), "1:02:05");
-  EXPECT_EQ(Seconds_To_HHMMSS(0), "0:00:00");
-  EXPECT_EQ(Seconds_To_HHMMSS(59.999), "0:00:59");
-  EXPECT_EQ(Seconds_To_HHMMSS(360000), "100:00:00");
-  EXPECT_EQ(Seconds_To_HHMMSS(NAN), "0:00:00");
+TEST(Time, HmsTextsBothWays) {
+  // Seconds are truncated and hours not limited.
+  const struct {
+    double seconds;
+    const char* text;
+  } kToText[] = {
+      {3725.9, "1:02:05"}, {0, "0:00:00"}, {59.999, "0:00:59"}, {360000, "100:00:00"}, {NAN, "0:00:00"}};
+  for (const auto& c : kToText) EXPECT_EQ(Seconds_To_HHMMSS(c.seconds), c.text) << c.seconds;
+  // Empty fields are dropped, each field is its leading number, missing
+  // fields count 0, and only 31 characters are read.
+  const struct {
+    std::string text;
+    int seconds;
+  } kToSeconds[] = {
+      {"1:02:05", 3725},    {":30", 30 * 3600},
+      {"0:00:45.678", 45},  {"2", 7200},
+      {"1::5", 3600 + 300}, {"", 0},
+      {"abc:10:10", 610},   {"0:0:" + std::string(27, '0') + "59", 0},
+  };
+  for (const auto& c : kToSeconds) EXPECT_EQ(hms_to_s(c.text), c.seconds) << c.text;
+  EXPECT_DOUBLE_EQ(hms_to_ms("1:02:05.900"), 3725000.0);  // the whole-second sum
 }
 
-TEST(HmsToS, DropsEmptyFieldsAndReadsLeadingNumbers) {
-  EXPECT_EQ(hms_to_s("1:02:05"), 3725);
-  EXPECT_EQ(hms_to_s(":30"), 30 * 3600);    // empty field dropped: 30 hours
-  EXPECT_EQ(hms_to_s("0:00:45.678"), 45);   // fraction ignored
-  EXPECT_EQ(hms_to_s("2"), 7200);           // missing fields count 0
-  EXPECT_EQ(hms_to_s("1::5"), 3600 + 300);  // "1::5" is "1:5"
-  EXPECT_EQ(hms_to_s(""), 0);
-  EXPECT_EQ(hms_to_s("abc:10:10"), 610);
-}
-
-TEST(HmsToS, ReadsOnlyThirtyOneCharacters) {
-  // The seconds field begins at character 31 and is not read.
-  const std::string text = "0:0:" + std::string(27, '0') + "59";
-  EXPECT_EQ(hms_to_s(text), 0);
-}
-
-TEST(HmsToMs, IsTheWholeSecondSumTimesAThousand) {
-  EXPECT_DOUBLE_EQ(hms_to_ms("1:02:05.900"), 3725000.0);
-  EXPECT_DOUBLE_EQ(hms_to_ms("0:00:01"), 1000.0);
-}
-
-TEST(FractionToDouble, DividesAndFailsWithoutDivisor) {
-  EXPECT_NEAR(fraction_to_double("24000/1001"), 23.976, 0.001);
+TEST(Time, FractionToDouble) {
   EXPECT_DOUBLE_EQ(fraction_to_double("25/1"), 25.0);
   EXPECT_FALSE(std::isfinite(fraction_to_double("25")));
   EXPECT_DOUBLE_EQ(fraction_to_double("/25"), INFINITY);  // "/25" tokenizes to "25"
