@@ -17,10 +17,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/files.h"
 
 namespace dp::test {
 
@@ -127,7 +128,6 @@ class FakeTools {
   }
 
   std::string Path(const std::string& rel) const { return (tools_ / rel).string(); }
-  const std::filesystem::path& record() const { return record_; }
 
   // Every recorded run, in the order they wrote their record.
   std::vector<FakeCall> Calls() const {
@@ -187,12 +187,8 @@ class FakeTools {
     in >> pgid;
     return pgid;
   }
-  std::string Meta(const std::string& name) const {
-    std::ifstream in(record_ / ("meta_" + name));
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  // The control file the named muxer last read.
+  std::string Meta(const std::string& name) const { return ReadText(record_ / ("meta_" + name)); }
 
  private:
   void Control(const std::string& file, const std::string& when) const {

@@ -57,8 +57,16 @@ std::vector<std::pair<std::size_t, std::size_t>> Walk(const Bytes& d) {
   }
   return out;
 }
-bool EpochStartAt(const Bytes& d, std::size_t at, std::size_t size) {
-  return d[at + 10] == 0x16 && size >= 8 && d[at + 13 + 7] == 0x80;
+
+// What flagging every epoch gives: the whole segments before any damage,
+// with the flag byte of each epoch start's first object set.
+Bytes FlagAll(const Bytes& in) {
+  const auto segments = Walk(in);
+  Bytes out(in.begin(),
+            in.begin() + (segments.empty() ? 0 : segments.back().first + 13 + segments.back().second));
+  for (const auto& [at, size] : segments)
+    if (in[at + 10] == 0x16 && size > 14 && in[at + 13 + 7] == 0x80) out[at + 13 + 14] |= 0x40;
+  return out;
 }
 
 class PgsForced : public ::testing::Test {
@@ -110,15 +118,10 @@ TEST_F(PgsForced, RealStreams) {
     // Flagging changes only the flag byte of each epoch start's first object.
     EXPECT_EQ(SubtitleFlagAllForced(in, Path("all.sup")).segments_written, sample.segments);
     const Bytes output = Read(Path("all.sup"));
-    ASSERT_EQ(output.size(), input.size());
-    std::vector<std::size_t> expected, changed;
-    for (const auto& [at, size] : Walk(input))
-      if (EpochStartAt(input, at, size) && size > 14) expected.push_back(at + 13 + 14);
-    for (std::size_t i = 0; i < input.size(); ++i)
-      if (input[i] != output[i]) changed.push_back(i);
-    EXPECT_EQ(expected.size(), sample.flaggable_epochs);
-    EXPECT_EQ(changed, expected);
-    for (std::size_t at : changed) EXPECT_EQ(output[at], input[at] | 0x40);
+    ASSERT_EQ(output, FlagAll(input));
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < input.size(); ++i) changed += input[i] != output[i];
+    EXPECT_EQ(changed, sample.flaggable_epochs);
 
     // Then the export keeps every epoch that has a caption to force.
     EXPECT_EQ(SubtitleExportForced(Path("all.sup"), Path("again.sup")).result, 1);
@@ -129,80 +132,56 @@ TEST_F(PgsForced, RealStreams) {
   }
 }
 
-TEST_F(PgsForced, ExportKeepsExactlyTheForcedEpochs) {
-  const Bytes forced_epoch = Cat({DisplaySet(0x80, 0x40, kPgsMaxPayload), Composition(0x00, 0, false)});
+TEST_F(PgsForced, MadeUpStreams) {
+  const Bytes forced = DisplaySet(0x80, 0x40);
+  const Bytes good = Cat({forced, DisplaySet(0x80, 0x00)});
   // Only the epoch start decides: later compositions' flags do not count.
-  const Bytes plain_epoch =
-      Cat({DisplaySet(0x80, 0x00), DisplaySet(0x00, 0x40), Composition(0x00, 0, false)});
-  const Bytes forced_cropped = DisplaySet(0x80, 0xC0);
-  const std::string in = Write("in.sup", Cat({forced_epoch, plain_epoch, forced_cropped, plain_epoch}));
-
-  const PgsCopyResult r = SubtitleExportForced(in, Path("out.sup"));
-  EXPECT_EQ(r.result, 1);
-  EXPECT_EQ(r.segments_read, 6u + 11u + 5u + 11u);
-  EXPECT_EQ(r.segments_written, 6u + 5u);
-  EXPECT_EQ(Read(Path("out.sup")), Cat({forced_epoch, forced_cropped}));
-}
-
-TEST_F(PgsForced, ShortCompositionsUseNoBytesOfEarlierSegments) {
-  // The object carries 0x80 at payload byte 7 and 0x40 at byte 14; the
-  // compositions after it are too short to have those bytes of their own.
+  const Bytes big_forced = Cat({DisplaySet(0x80, 0x40, kPgsMaxPayload), Composition(0x00, 0, false)});
+  const Bytes plain = Cat({DisplaySet(0x80, 0x00), DisplaySet(0x00, 0x40), Composition(0x00, 0, false)});
+  const Bytes cropped = DisplaySet(0x80, 0xC0);
+  // An object carrying 0x80 at payload byte 7 and 0x40 at byte 14, and a
+  // composition too short to have those bytes of its own.
   Bytes object(20, 0);
   object[7] = 0x80;
   object[14] = 0x40;
   const Bytes no_state = Segment(0x16, Bytes(5, 0));
-  const Bytes plain = Cat({Composition(0x80, 0x00), Segment(0x15, object), no_state,
-                           Composition(0x80, 0, false), Segment(0x15, object), Segment(0x80, {})});
-  const std::string in = Write("in.sup", plain);
-  SubtitleExportForced(in, Path("forced.sup"));
-  EXPECT_EQ(fs::file_size(Path("forced.sup")), 0u);
-
-  SubtitleFlagAllForced(in, Path("all.sup"));
-  Bytes expected = plain;
-  expected[13 + 14] |= 0x40;
-  EXPECT_EQ(Read(Path("all.sup")), expected);
-
-  // Nor does a short composition end a forced epoch.
-  const Bytes forced =
+  const Bytes short_plain = Cat({Composition(0x80, 0x00), Segment(0x15, object), no_state,
+                                 Composition(0x80, 0, false), Segment(0x15, object), Segment(0x80, {})});
+  const Bytes short_forced =
       Cat({Composition(0x80, 0x40), Segment(0x15, Bytes(20, 0)), no_state, Segment(0x80, {})});
-  SubtitleExportForced(Write("forced_in.sup", forced), Path("forced2.sup"));
-  EXPECT_EQ(Read(Path("forced2.sup")), forced);
-}
-
-TEST_F(PgsForced, DamagedInputEndsAtLastWholeSegment) {
-  const Bytes good = Cat({DisplaySet(0x80, 0x40), DisplaySet(0x80, 0x00)});
-  Bytes flagged_good = good;
-  flagged_good[13 + 14] |= 0x40;
-  flagged_good[DisplaySet(0x80, 0x40).size() + 13 + 14] |= 0x40;
   Bytes cut_payload = Segment(0x15, Bytes(300, 0x55));
   cut_payload.resize(13 + 120);
   Bytes huge = Segment(0x15, {});
   huge[11] = huge[12] = 0xFF;  // 65535 announced, none there
+  const Bytes not_pgs = {'X', 'G', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0, 0};
+  const Bytes p_without_g = {'P', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0, 0};
   const struct {
     const char* name;
-    Bytes tail;
-    bool more_after;  // a whole forced display set follows the damage
+    Bytes in, exported;
+    bool damaged;  // the copies end at the last whole segment
   } cases[] = {
-      {"payload cut short", cut_payload, false},
-      {"size past end of file", huge, false},
-      {"header cut short", Bytes{'P', 'G', 0, 0, 0}, false},
-      {"not PGS", Bytes{'X', 'G', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0, 0}, true},
-      {"P without G", Bytes{'P', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0, 0}, true},
+      {"forced epochs kept whole", Cat({big_forced, plain, cropped, plain}), Cat({big_forced, cropped}),
+       false},
+      {"short compositions use no bytes of earlier segments", short_plain, {}, false},
+      {"a short composition does not end a forced epoch", short_forced, short_forced, false},
+      {"payload cut short", Cat({good, cut_payload}), forced, true},
+      {"size past end of file", Cat({good, huge}), forced, true},
+      {"header cut short", Cat({good, Bytes{'P', 'G', 0, 0, 0}}), forced, true},
+      // Nothing after the damage is taken, though whole segments follow.
+      {"not PGS", Cat({good, not_pgs, forced}), forced, true},
+      {"P without G", Cat({good, p_without_g, forced}), forced, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string in =
-        Write("in.sup", Cat({good, c.tail, c.more_after ? DisplaySet(0x80, 0x40) : Bytes{}}));
+    const std::string in = Write("in.sup", c.in);
     const PgsCopyResult exported = SubtitleExportForced(in, Path("forced.sup"));
     EXPECT_EQ(exported.result, 1);
-    EXPECT_TRUE(exported.input_damaged);
-    EXPECT_EQ(exported.segments_read, 10u);
-    EXPECT_EQ(Read(Path("forced.sup")), DisplaySet(0x80, 0x40));
-
+    EXPECT_EQ(exported.input_damaged, c.damaged);
+    EXPECT_EQ(Read(Path("forced.sup")), c.exported);
     const PgsCopyResult flagged = SubtitleFlagAllForced(in, Path("all.sup"));
     EXPECT_EQ(flagged.result, 1);
-    EXPECT_TRUE(flagged.input_damaged);
-    EXPECT_EQ(Read(Path("all.sup")), flagged_good);
+    EXPECT_EQ(flagged.input_damaged, c.damaged);
+    EXPECT_EQ(Read(Path("all.sup")), FlagAll(c.in));
   }
 }
 

@@ -26,14 +26,6 @@ using Args = std::vector<std::string>;
 using test::ProgramResult;
 using test::ReadText;
 
-// `words` split at blanks, then `more`.
-Args Words(std::string_view words, const Args& more = {}) {
-  Args out;
-  for (std::string_view w : Tokenize(words, " ")) out.emplace_back(w);
-  out.insert(out.end(), more.begin(), more.end());
-  return out;
-}
-
 // Runs the stand-in at `rel` below the build's tools folder.
 ProgramResult Tool(const std::string& rel, Args args) {
   args.insert(args.begin(), std::string(DP_TOOLS_BUILD_DIR) + "/" + rel);
@@ -44,7 +36,8 @@ ProgramResult Tool(const std::string& rel, Args args) {
 // stream lists its streams a second time under its program; those are skipped.
 std::string Probe(const fs::path& file, const std::string& stream, const std::string& entries,
                   const Args& extra = {}) {
-  Args argv = Words("ffprobe -v error", extra);
+  Args argv = {"ffprobe", "-v", "error"};
+  argv.insert(argv.end(), extra.begin(), extra.end());
   argv.insert(argv.end(), {"-select_streams", stream, "-show_entries", "stream=" + entries, "-of", "flat",
                            file.string()});
   const std::string out = test::RunProgram(argv).out;
@@ -85,28 +78,27 @@ class ToolStandins : public ::testing::Test {
     if (name == "clip.m2ts") {
       ok = test::MakeBlurayClip(file, 2, "1920x1080");
     } else if (name == "clip.h264") {
-      ok = test::Ffmpeg({"-i", Media("clip.m2ts"), "-map", "0:v", "-c", "copy", "-f", "h264", file.string()});
+      ok = test::Ffmpeg("-i", {Media("clip.m2ts"), "-map", "0:v", "-c", "copy", "-f", "h264", file.string()});
     } else if (name == "3d.m2ts") {
       ok = test::Ffmpeg(
-          Words("-f lavfi -i testsrc2=size=320x240:rate=24 -f lavfi -i testsrc=size=320x240:rate=24 "
-                "-t 1 -map 0 -map 1 -c:v libx264 -preset ultrafast -f mpegts -mpegts_m2ts_mode 1 "
-                "-muxrate 4M -streamid 0:0x1011 -streamid 1:0x1012",
-                {file.string()}));
+          "-f lavfi -i testsrc2=size=320x240:rate=24 -f lavfi -i testsrc=size=320x240:rate=24 -t 1 -map 0 "
+          "-map 1 "
+          "-c:v libx264 -preset ultrafast -f mpegts -mpegts_m2ts_mode 1 -muxrate 4M -streamid 0:0x1011 "
+          "-streamid 1:0x1012",
+          {file.string()});
     } else if (name == "film.mkv") {
       std::ofstream(dir / "subs.srt") << "1\n00:00:00,200 --> 00:00:00,800\nHello\n\n";
       std::ofstream(dir / "chapters.txt")
           << ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=500\ntitle=One\n"
              "[CHAPTER]\nTIMEBASE=1/1000\nSTART=500\nEND=1000\ntitle=Two\n";
-      Args args = Words(
+      // The folder's name has no blank.
+      ok = test::Ffmpeg(
           "-f lavfi -i testsrc2=size=640x360:rate=25 -itsoffset 0.12 -f lavfi -i "
-          "sine=sample_rate=48000 -i",
-          {(dir / "subs.srt").string(), "-i", (dir / "chapters.txt").string()});
-      const Args rest = Words(
-          "-map 0:v -map 1:a -map 2:s -map_chapters 3 -t 1 -c:v libx264 -preset ultrafast -c:a eac3 "
-          "-c:s srt -metadata:s:a language=eng -metadata:s:s language=spa",
+          "sine=sample_rate=48000 -i " +
+              (dir / "subs.srt").string() + " -i " + (dir / "chapters.txt").string() +
+              " -map 0:v -map 1:a -map 2:s -map_chapters 3 -t 1 -c:v libx264 -preset ultrafast "
+              "-c:a eac3 -c:s srt -metadata:s:a language=eng -metadata:s:s language=spa",
           {file.string()});
-      args.insert(args.end(), rest.begin(), rest.end());
-      ok = test::Ffmpeg(args);
     }
     if (!ok) ADD_FAILURE() << "ffmpeg could not make " << name;
     return file.string();
@@ -480,7 +472,7 @@ TEST_F(ToolStandins, BdSup2SubCropsAndRescalesIntoTheNewFrame) {
     }
   }
   // An independent decoder renders every caption inside the new frame.
-  EXPECT_TRUE(test::Ffmpeg({"-i", Tmp("r.sup"), "-c:s", "dvdsub", "-f", "null", "-"}));
+  EXPECT_TRUE(test::Ffmpeg("-i", {Tmp("r.sup"), "-c:s", "dvdsub", "-f", "null", "-"}));
 
   // Cropping alone keeps the width and takes the band from the height.
   ASSERT_EQ(Tool("BDSup2Sub/BDSup2Sub", {"-T", "keep", "-c", "140", "-o", Tmp("c.sup"), input}).code, 0);

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -27,6 +26,7 @@
 #include "planning/env_checks.h"
 #include "platform/command_line.h"
 #include "queue/queue_store.h"
+#include "support/run_doubles.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -39,8 +39,7 @@ using Strings = std::vector<std::string>;
 struct Frontend : QueueFrontend {
   JobQueue* queue = nullptr;
   std::mutex mutex;
-  Strings labels;
-  Strings texts;
+  Strings labels, texts;
   std::map<int, std::vector<std::int32_t>> statuses;  // each slot's status changes
   std::map<int, std::int32_t> last;
   int done = 0;
@@ -58,25 +57,17 @@ struct Frontend : QueueFrontend {
         last[i] = s;
       }
     }
-    Event("queue");
+    if (on_event) on_event("queue");
   }
   void RunStateChanged(bool) override {}
   void ResetProgress() override {}
-  void StepStarted(std::string_view label) override {
+  void StepStarted(std::string_view label) override { Note(labels, label); }
+  void StatusText(std::string_view text) override { Note(texts, text); }
+  void Note(Strings& list, std::string_view what) {
     {
       std::lock_guard lock(mutex);
-      if (!label.empty()) labels.emplace_back(label);
+      if (!what.empty()) list.emplace_back(what);
     }
-    Event(label);
-  }
-  void StatusText(std::string_view text) override {
-    {
-      std::lock_guard lock(mutex);
-      if (!text.empty()) texts.emplace_back(text);
-    }
-    Event(text);
-  }
-  void Event(std::string_view what) {
     if (on_event) on_event(what);
   }
   void JobDone() override {
@@ -89,18 +80,6 @@ struct Frontend : QueueFrontend {
     texts.clear();
     statuses.clear();
   }
-};
-
-struct Power : PowerControl {
-  void KeepAwake(bool) override {}
-  bool PowerOff() override {
-    ADD_FAILURE() << "a test must never power the machine off";
-    return false;
-  }
-};
-
-struct Prompts : Prompter {
-  Answer Ask(std::string_view, std::string_view, Buttons) override { return Answer::kYes; }
 };
 
 // A tool's argv as the worker is to pass it: the builder's command line
@@ -261,10 +240,7 @@ class WorkerTest : public ::testing::Test {
     for (const auto& e : fs::directory_iterator(temp_, ec)) names.insert(e.path().filename().string());
     return names;
   }
-  std::string ErrorLog() const {
-    std::ifstream in(temp_ / "error_log.txt");
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string ErrorLog() const { return test::ReadText(temp_ / "error_log.txt"); }
   std::int32_t StoredStatus(int slot) {
     JobQueue stored;
     LlegeixCuaRegistre(*store_, stored);
@@ -305,8 +281,8 @@ class WorkerTest : public ::testing::Test {
   RunState run_;
   Settings settings_{};
   Frontend frontend_;
-  Power power_;
-  Prompts prompts_;
+  test::NoPower power_;
+  test::YesPrompter prompts_;
   std::unique_ptr<QueueControl> control_;
   std::unique_ptr<PipelineRunner> runner_;
 };
