@@ -93,7 +93,8 @@ TEST_F(CliTest, PureCommands) {
       // PID, the rest PAT, PMT, SIT, PCR and null packets.
       {{"scan", "--duration-ms", "3000.5", "--video", "0x1011", "--audio", "0x1100", clip},
        0,
-       "video\t4113\t24\t12\naudio\t4352\t375\t192\ntotal_packets\t448\nscanned_packets\t448\nscan_state\t1\n"},
+       "video\t4113\t24\t12\naudio\t4352\t375\t192\ntotal_packets\t448\nscanned_packets\t448\nscan_"
+       "state\t1\n"},
       {{"scan", "--duration-ms", "1", "--video", "9000", clip}, 2, ""},
       {{"scan", "--duration-ms", "1", mpls + "none"}, 1, ""},
   });

@@ -16,7 +16,10 @@ TEST(Text, CaseInsensitiveFind) {
   EXPECT_TRUE(IEndsWith("movie.MKV", ".mkv"));
 }
 
+// The CI runs these under a decimal-comma locale too: numbers stay C numbers.
 TEST(Text, LeadingNumbersStopAtFirstNonDigit) {
+  EXPECT_DOUBLE_EQ(LeadingDouble("23,976"), 23.0);  // a comma ends the number
+  EXPECT_EQ(Format(" --cut-end=%.2fs %.17g", 1000 / 23.976, 5400.5), " --cut-end=41.71s 5400.5");
   EXPECT_EQ(LeadingInt("45.678"), 45);
   EXPECT_EQ(LeadingInt("  -12abc"), -12);
   EXPECT_EQ(LeadingInt("abc"), 0);
