@@ -77,8 +77,12 @@ class MuxSteps : public test::StepFixture {
   std::string source_;
 };
 
-constexpr const char* kAvchdMuxopt =
+// The AVCHD options, and the lines of an encoded video and of the audio read
+// from the source.
+const std::string kMuxopt =
     "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr --auto-chapters=5 --vbv-len=500\n";
+const std::string k264 = "V_MPEG4/ISO/AVC, \"{T}.264\", fps=23.976\n";
+const std::string kSourceAc3 = "A_AC3, \"{SRC}\", track=4352, lang=eng\n";
 
 TEST_F(MuxSteps, TsMuxerMeta) {
   const struct {
@@ -93,26 +97,23 @@ TEST_F(MuxSteps, TsMuxerMeta) {
          CopyText(j.audio_codec_id, "A_EAC3");
        },
        "",
-       std::string(kAvchdMuxopt) + "V_MPEG4/ISO/AVC, \"{SRC}\", track=4113, fps=23.976\nA_AC3, \"{SRC}\", "
-                                   "timeshift=120ms, track=4352, "
-                                   "lang=eng\nS_HDMV/PGS, \"{SRC}\", fps=23.976, track=4608, lang=eng\n"},
+       kMuxopt + "V_MPEG4/ISO/AVC, \"{SRC}\", track=4113, fps=23.976\nA_AC3, \"{SRC}\", timeshift=120ms, "
+                 "track=4352, lang=eng\nS_HDMV/PGS, \"{SRC}\", fps=23.976, track=4608, lang=eng\n"},
       {"the core of a DTS-HD track, VC-1 kept",
        [](JobRecord& j) {
          j.video_untouched = kVideoUntouched, j.audio_core_only = 1, CopyText(j.audio_codec_id, "A_DTS");
          CopyText(j.video_codec, "VC-1");
        },
        "",
-       std::string(kAvchdMuxopt) +
+       kMuxopt +
            "V_MS/VFW/WVC1, \"{SRC}\", track=4113, fps=23.976\nA_DTS, \"{SRC}\", down-to-dts, track=4352, "
            "lang=eng\nS_HDMV/PGS, \"{SRC}\", fps=23.976, track=4608, lang=eng\n"},
-      {"MPEG-2 kept, no subtitles",
+      {"MPEG-2 kept, no audio, no subtitles",
        [](JobRecord& j) {
-         j.video_untouched = kVideoUntouched, j.subtitle_mode = kSubtitleNone;
+         j.video_untouched = kVideoUntouched, j.subtitle_mode = kSubtitleNone, j.audio_eac3to_track = 0;
          CopyText(j.video_codec, "MPEG Video");
        },
-       "",
-       std::string(kAvchdMuxopt) +
-           "V_MPEG-2, \"{SRC}\", track=4113, fps=23.976\nA_AC3, \"{SRC}\", track=4352, lang=eng\n"},
+       "", kMuxopt + "V_MPEG-2, \"{SRC}\", track=4113, fps=23.976\n"},
       {"encoded, recoded audio (no down-conversion), forced captions, cut",
        [](JobRecord& j) {
          j.target_audio = 640, j.audio_core_only = 1, j.subtitle_mode = kSubtitleForcedOnly,
@@ -122,8 +123,8 @@ TEST_F(MuxSteps, TsMuxerMeta) {
        ".ac3 .forced.sup",
        "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr "
        "--custom-chapters=00:00:00.000;00:10:00.000 "
-       "--cut-end=41.71s --vbv-len=500\nV_MPEG4/ISO/AVC, \"{T}.264\", fps=23.976\nA_AC3, \"{T}.ac3\", "
-       "lang=eng\nS_HDMV/PGS, \"{T}.forced.sup\", fps=23.976, lang=eng\n"},
+       "--cut-end=41.71s --vbv-len=500\n" +
+           k264 + "A_AC3, \"{T}.ac3\", lang=eng\nS_HDMV/PGS, \"{T}.forced.sup\", fps=23.976, lang=eng\n"},
       // Without a usable fraction the displayed rate gives the cut; without
       // any rate the title is not cut at all rather than cut to nothing.
       {"cut by the displayed rate",
@@ -132,22 +133,21 @@ TEST_F(MuxSteps, TsMuxerMeta) {
        },
        "",
        "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr --auto-chapters=5 --cut-end=41.71s "
-       "--vbv-len=500\nV_MPEG4/ISO/AVC, \"{T}.264\", fps=23.976\nA_AC3, \"{SRC}\", track=4352, lang=eng\n"},
+       "--vbv-len=500\n" +
+           k264 + kSourceAc3},
       {"no rate, no cut",
        [](JobRecord& j) {
          j.limit_frames = true, j.subtitle_mode = kSubtitleNone, CopyText(j.fps_fraction, "");
          CopyText(j.fps_text, "");
        },
-       "",
-       std::string(kAvchdMuxopt) +
-           "V_MPEG4/ISO/AVC, \"{T}.264\", fps=\nA_AC3, \"{SRC}\", track=4352, lang=eng\n"},
+       "", kMuxopt + "V_MPEG4/ISO/AVC, \"{T}.264\", fps=\n" + kSourceAc3},
       // Ten characters are too few for a chapter list; missing files leave
       // their lines out.
       {"short chapter text, demuxed files missing",
        [](JobRecord& j) {
          j.target_audio = 640, j.subtitle_mode = kSubtitleForcedOnly, CopyText(j.chapters, "00:00:00.0");
        },
-       "", std::string(kAvchdMuxopt) + "V_MPEG4/ISO/AVC, \"{T}.264\", fps=23.976\n"},
+       "", kMuxopt + k264},
       {"text subtitles carry the font settings",
        [](JobRecord& j) {
          j.target_media = kMediaAvchdCrf, j.source_is_mkv = true, j.output_width = 1280,
@@ -155,21 +155,16 @@ TEST_F(MuxSteps, TsMuxerMeta) {
          CopyText(j.subtitle_codec_id, "S_TEXT/UTF8");
        },
        ".srt",
-       std::string(kAvchdMuxopt) +
-           "V_MPEG4/ISO/AVC, \"{T}.264\", fps=23.976\nS_TEXT/UTF8, \"{T}.srt\", font-name=\"Arial\", "
-           "font-size=48, font-color=0x00ffffff, bottom-offset=24, font-border=2, text-align=center, "
-           "video-width=1280, video-height=720, fps=23.976, lang=eng\n"},
-      // A rescale that failed leaves the subtitle out.
+       kMuxopt + k264 +
+           "S_TEXT/UTF8, \"{T}.srt\", font-name=\"Arial\", font-size=48, font-color=0x00ffffff, "
+           "bottom-offset=24, font-border=2, text-align=center, video-width=1280, video-height=720, "
+           "fps=23.976, lang=eng\n"},
+      // A rescale that failed leaves the subtitle out; half pictures carry
+      // their subtitles burned in, and the kept audio comes from the source.
       {"PGS rescale without its output", [](JobRecord& j) { j.resize_720p = kResize720WithPgs; }, ".sup",
-       std::string(kAvchdMuxopt) +
-           "V_MPEG4/ISO/AVC, \"{T}.264\", fps=23.976\nA_AC3, \"{SRC}\", track=4352, lang=eng\n"},
-      // Half pictures carry their subtitles burned in; the kept audio comes
-      // from the source.
+       kMuxopt + k264 + kSourceAc3},
       {"half side-by-side", [](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft; }, ".sup",
-       std::string(kAvchdMuxopt) +
-           "V_MPEG4/ISO/AVC, \"{T}.264\", fps=23.976\nA_AC3, \"{SRC}\", track=4352, lang=eng\n"},
-      {"no audio", [](JobRecord& j) { j.audio_eac3to_track = 0, j.subtitle_mode = kSubtitleNone; }, "",
-       std::string(kAvchdMuxopt) + "V_MPEG4/ISO/AVC, \"{T}.264\", fps=23.976\n"},
+       kMuxopt + k264 + kSourceAc3},
       // The dependent view's offset metadata gives the start time.
       {"MVC encoded, right eye as base",
        [](JobRecord& j) { j.mode_3d = kModeMvcRight, j.target_media = kMediaBd25, j.subtitle_3d_plane = 2; },
@@ -186,8 +181,7 @@ TEST_F(MuxSteps, TsMuxerMeta) {
        ".ac3 .sup",
        "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --label=\"Movie\" --vbr --auto-chapters=5 "
        "--vbv-len=500 --start-time=16384\nV_MPEG4/ISO/MVC, \"{T}.mvc.h264\"\nV_MPEG4/ISO/AVC, "
-       "\"{T}.avc.h264\"\n"
-       "A_AC3, \"{T}.ac3\", lang=eng\nS_HDMV/PGS, \"{T}.sup\", fps=23.976, lang=eng\n"},
+       "\"{T}.avc.h264\"\nA_AC3, \"{T}.ac3\", lang=eng\nS_HDMV/PGS, \"{T}.sup\", fps=23.976, lang=eng\n"},
   };
   std::string dependent(2048, '\0');
   dependent.replace(100, 4, "OFMD");

@@ -16,7 +16,7 @@ JobRecord DirectJob() {
   JobRecord job = EmptyJob();
   job.status = kStatusPending;
   job.target_media = kMediaBd5;
-  job.subtitle_mode = 1;
+  job.subtitle_mode = kSubtitleKept;
   CopyText(job.output_name, "Movie");
   CopyText(job.video_codec, "AVC");
   CopyText(job.audio_codec_id, "A_AC3");
@@ -24,98 +24,77 @@ JobRecord DirectJob() {
   return job;
 }
 
-// The plan's kinds and step numbers are checked row by row through the
-// worker (worker_plan_test): labels, statuses and the tools run.
-
-TEST(StepPlan, DemuxRunsWhenAToolCannotReadTheSource) {
-  EXPECT_FALSE(DemuxRuns(DirectJob()));
-
-  struct Case {
-    const char* what;
-    void (*edit)(JobRecord&);
-    bool runs;
-  };
-  const Case cases[] = {
-      {"join", [](JobRecord& j) { j.join_playlist = 1; }, true},
-      {"audio recode", [](JobRecord& j) { j.target_audio = 2; }, true},
-      {"flag all forced", [](JobRecord& j) { j.subtitle_mode = 2; }, true},
-      {"no subtitles", [](JobRecord& j) { j.subtitle_mode = 0; }, false},
-      {"MKV output", [](JobRecord& j) { j.target_media = kMediaMkvCrf; }, true},
-      {"MKV source", [](JobRecord& j) { j.source_is_mkv = true; }, true},
-      {"PGS rescale", [](JobRecord& j) { j.resize_720p = 2; }, true},
-      {"720p resize only", [](JobRecord& j) { j.resize_720p = 1; }, false},
-      {"3D", [](JobRecord& j) { j.mode_3d = 3; }, true},
-      {"interlaced AVC encoded", [](JobRecord& j) { j.interlaced_avc = true; }, true},
-      {"interlaced AVC kept", [](JobRecord& j) { j.interlaced_avc = true, j.video_untouched = 1; }, false},
-      {"spare byte set", [](JobRecord& j) { j.reserved_7470 = 1; }, true},
-  };
-  for (const Case& c : cases) {
-    JobRecord job = DirectJob();
-    c.edit(job);
-    EXPECT_EQ(DemuxRuns(job), c.runs) << c.what;
-    EXPECT_EQ(PlanSteps(job).demux, c.runs) << c.what;
-  }
-
-  // The spare byte is read as interlaced AVC everywhere: the video then goes
-  // through a demuxed file whose frame count is read back.
-  JobRecord spare = DirectJob();
-  spare.reserved_7470 = 1;
-  EXPECT_TRUE(InterlacedAvc(spare));
-  EXPECT_TRUE(PlanSteps(spare).frame_count_refresh);
+// What the plan prepares besides the tools, as words: the plan's kinds and
+// step numbers are checked row by row through the worker (worker_plan_test).
+std::string Preparations(const StepPlan& p) {
+  const char* forced[] = {"", " export", " flag"};
+  const std::string words =
+      std::string(p.demux ? " demux" : "") + forced[static_cast<int>(p.forced_captions)] +
+      (p.subtitle_rescale ? " rescale" : "") + (p.chapter_keyframes ? " keyframes" : "") +
+      (p.frame_count_refresh ? " refresh" : "") + (p.avisynth_script ? " avs" : "");
+  return words.empty() ? words : words.substr(1);
 }
 
-TEST(StepPlan, SubTasksAndPreparations) {
-  JobRecord job = DirectJob();
-  job.subtitle_mode = 3;
-  EXPECT_EQ(PlanSteps(job).forced_captions, ForcedCaptionTask::kExportForced);
-  job.subtitle_mode = 2;
-  job.mode_3d = 11;  // 2D+3D keeps a subtitle track
-  EXPECT_EQ(PlanSteps(job).forced_captions, ForcedCaptionTask::kFlagAllForced);
-  job.mode_3d = 2;  // half pictures burn the captions in
-  EXPECT_EQ(PlanSteps(job).forced_captions, ForcedCaptionTask::kNone);
-
-  // Rescale: a resized or cropped PGS track into MKV, or the PGS rescale
-  // option whatever the target; never without a subtitle.
-  JobRecord mkv = DirectJob();
-  mkv.target_media = kMediaMkvCrf;
-  mkv.crop_height = 800;
-  EXPECT_TRUE(PlanSteps(mkv).subtitle_rescale);
-  CopyText(mkv.subtitle_codec_id, "S_TEXT/UTF8");
-  EXPECT_FALSE(PlanSteps(mkv).subtitle_rescale);
-  JobRecord avchd = DirectJob();
-  avchd.resize_720p = 1;
-  EXPECT_FALSE(PlanSteps(avchd).subtitle_rescale);
-  avchd.resize_720p = 2;
-  EXPECT_TRUE(PlanSteps(avchd).subtitle_rescale);
-  avchd.subtitle_mode = 0;
-  EXPECT_FALSE(PlanSteps(avchd).subtitle_rescale);
-
-  JobRecord enc = DirectJob();
-  CopyText(enc.chapters, "0:00:00.000");  // 11 characters; 10 are too few
-  EXPECT_TRUE(PlanSteps(enc).chapter_keyframes);
-  CopyText(enc.chapters, "00:00:00.0");
-  EXPECT_FALSE(PlanSteps(enc).chapter_keyframes);
-
-  // The frame count is read back only when the video itself was demuxed.
-  enc.target_audio = 640;
-  EXPECT_FALSE(PlanSteps(enc).frame_count_refresh);
-  enc.join_playlist = 2;
-  EXPECT_TRUE(PlanSteps(enc).frame_count_refresh);
-  enc.limit_frames = true;
-  EXPECT_FALSE(PlanSteps(enc).frame_count_refresh);
-
-  // AviSynth: half pictures, or 2D x265 with crop or resize.
-  JobRecord avs = DirectJob();
-  avs.target_media = kMediaMkvCrf;
-  avs.use_x265 = true;
-  EXPECT_FALSE(PlanSteps(avs).avisynth_script);
-  avs.resize_720p = 1;
-  EXPECT_TRUE(PlanSteps(avs).avisynth_script);
-  avs.use_x265 = false;
-  avs.mode_3d = 3;
-  EXPECT_TRUE(PlanSteps(avs).avisynth_script);
-  avs.mode_3d = 10;
-  EXPECT_FALSE(PlanSteps(avs).avisynth_script);
+// eac3to runs when a tool cannot read the source; the frame count is read
+// back only when the video itself was demuxed; forced captions for 2D and
+// 2D+3D only (half pictures burn them in); the rescale for a resized or
+// cropped PGS track into MKV, or the PGS rescale option, never without a
+// subtitle; the script for half pictures or 2D x265 with crop or resize.
+TEST(StepPlan, DemuxAndPreparations) {
+  const struct {
+    const char* what;
+    void (*edit)(JobRecord&);
+    const char* plan;
+  } cases[] = {
+      {"direct", [](JobRecord&) {}, ""},
+      {"join", [](JobRecord& j) { j.join_playlist = 1; }, "demux refresh"},
+      {"join, frames limited", [](JobRecord& j) { j.join_playlist = 1, j.limit_frames = true; }, "demux"},
+      {"audio recode", [](JobRecord& j) { j.target_audio = 640; }, "demux"},
+      {"flag all forced", [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced; }, "demux flag"},
+      {"forced only", [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly; }, "demux export"},
+      {"2D+3D flags forced",
+       [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced, j.mode_3d = kModeMvcRight; },
+       "demux flag refresh"},
+      {"half pictures burn captions in",
+       [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced, j.mode_3d = kModeHalfSbsRight; },
+       "demux refresh avs"},
+      {"no subtitles", [](JobRecord& j) { j.subtitle_mode = kSubtitleNone; }, ""},
+      {"MKV output", [](JobRecord& j) { j.target_media = kMediaMkvCrf; }, "demux"},
+      {"MKV source", [](JobRecord& j) { j.source_is_mkv = true; }, "demux"},
+      {"PGS rescale", [](JobRecord& j) { j.resize_720p = kResize720WithPgs; }, "demux rescale"},
+      {"PGS rescale without subtitles",
+       [](JobRecord& j) { j.resize_720p = kResize720WithPgs, j.subtitle_mode = kSubtitleNone; }, "demux"},
+      {"720p resize only", [](JobRecord& j) { j.resize_720p = kResize720; }, ""},
+      {"MKV cropped", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.crop_height = 800; },
+       "demux rescale"},
+      {"MKV cropped, text subtitles",
+       [](JobRecord& j) {
+         j.target_media = kMediaMkvCrf, j.crop_height = 800, CopyText(j.subtitle_codec_id, "S_TEXT/UTF8");
+       },
+       "demux"},
+      {"MKV x265", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true; }, "demux refresh"},
+      {"MKV x265 resized",
+       [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true, j.resize_720p = kResize720; },
+       "demux rescale refresh avs"},
+      {"MKV half top-bottom",
+       [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = kModeHalfTabLeft; },
+       "demux refresh avs"},
+      {"MKV MVC", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = kModeMvcLeft; },
+       "demux refresh"},
+      {"interlaced AVC encoded", [](JobRecord& j) { j.interlaced_avc = true; }, "demux refresh"},
+      {"interlaced AVC kept",
+       [](JobRecord& j) { j.interlaced_avc = true, j.video_untouched = kVideoUntouched; }, ""},
+      // The spare byte is read as interlaced AVC everywhere.
+      {"spare byte set", [](JobRecord& j) { j.reserved_7470 = 1; }, "demux refresh"},
+      {"chapter list", [](JobRecord& j) { CopyText(j.chapters, "0:00:00.000"); }, "keyframes"},
+      {"ten characters are too few", [](JobRecord& j) { CopyText(j.chapters, "00:00:00.0"); }, ""},
+  };
+  for (const auto& c : cases) {
+    JobRecord job = DirectJob();
+    c.edit(job);
+    EXPECT_EQ(Preparations(PlanSteps(job)), c.plan) << c.what;
+    EXPECT_EQ(DemuxRuns(job), std::string_view(c.plan).starts_with("demux")) << c.what;
+  }
 }
 
 // The demux label names what the arguments given extract; 3D labels name

@@ -165,43 +165,52 @@ TEST_F(VideoSteps, AvisynthScripts) {
   }
 }
 
+// What a step of each encoder names besides its command line; the labels
+// are checked through the worker.
+struct Encoder {
+  PreparedStep (*build)(const JobRecord&, const StepContext&, int, int);
+  StepTool tool;
+  const char* title;
+  const char* log;
+  const char* lock;  // the output is its name without ".lock"; none: pass 1 keeps everything
+};
+constexpr const char* kX264Title = "[X264 PROCESS] Do not close this window!!!";
+constexpr Encoder kPass1{BuildX264Pass1Step, kX264Pass1Tool,
+                         "[X264 PASS 1 PROCESS] Do not close this window!!!", ".x264_pass1_log.txt", ""};
+constexpr Encoder kPass2{BuildX264SecondStep, kX264Pass2Tool, kX264Title, ".x264_pass2_log.txt", ".264.lock"};
+constexpr Encoder kCrf{BuildX264SecondStep, kX264CrfTool, kX264Title, ".x264_log.txt", ".264.lock"};
+constexpr Encoder kX265{BuildX265Step, kX265Tool, "[X265 PROCESS] Do not close this window!!!",
+                        ".x265_log.txt", ".265.lock"};
+constexpr Encoder kMvcenc{BuildMvcencStep, kMvcencTool, "[MVC ENCODER PROCESS] Do not close this window!!!",
+                          ".MVCenc_log.txt", ".264.lock"};
+
 // One row per encoder run: the job, and every part of the prepared step.
 TEST_F(VideoSteps, EncoderCommandLines) {
-  using Builder = PreparedStep (*)(const JobRecord&, const StepContext&, int, int);
-  const char* x264_title = "[X264 PROCESS] Do not close this window!!!";
-  const char* x265_title = "[X265 PROCESS] Do not close this window!!!";
-  const char* crf_label = "[STEP 2/3 - X264 CRF] Recode video using x264, single pass CRF...";
-  const char* x265_label = "[STEP 2/3 - X265 CRF] Recode video using x265, single pass CRF...";
+  const std::string bd5 =
+      "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --tune \"film\" --bluray-compat --level \"4.1\" "
+      "--vbv-bufsize 24000 --vbv-maxrate 24000 --bitrate 8000 --stats \"{T}.stats\" --index "
+      "\"{T}.index\" --qpfile \"{T}.qpfile\" --fps \"24000/1001\" --force-cfr --keyint 24 --open-gop "
+      "--slices 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 ";
+  const std::string tab =
+      "\"{TOOLS}/x264/x264\" --preset \"slow\" --bluray-compat --level \"4.1\" --vbv-bufsize 24000 "
+      "--vbv-maxrate 24000 --bitrate 12000 --stats \"{T}.stats\" --keyint 24 --open-gop --slices 4 "
+      "--frame-packing 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 ";
+  const auto tab_bd9 = [](JobRecord& j, Settings&) {
+    j.mode_3d = kModeHalfTabLeft, j.target_media = kMediaBd9, j.video_rate = 12000;
+    CopyText(j.x264_tune, "none"), CopyText(j.chapters, "");
+  };
   const struct {
     const char* name;
     void (*edit)(JobRecord&, Settings&);
-    Builder build;
-    int step, total;
-    const char* command;  // nullptr: not checked here
+    const Encoder& encoder;
+    std::string command;
     const char* feeder;
-    const char* label;
-    StepTool tool;
-    const char* title;
-    const char* log;
-    const char* lock;    // the output is its name without ".lock"; none: pass 1 keeps everything
     const char* inputs;  // the control files written before the run
   } cases[] = {
-      {"BD5 pass 1", [](JobRecord&, Settings&) {}, BuildX264Pass1Step, 1, 3,
-       "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --tune \"film\" --bluray-compat --level \"4.1\" "
-       "--vbv-bufsize 24000 --vbv-maxrate 24000 --bitrate 8000 --stats \"{T}.stats\" --index "
-       "\"{T}.index\" --qpfile \"{T}.qpfile\" --fps \"24000/1001\" --force-cfr --keyint 24 --open-gop "
-       "--slices 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --pass 1 "
-       "-o /dev/null \"/discs/MOVIE/BDMV/STREAM/00001.m2ts\"",
-       "", "[STEP 1/3 - X264 PASS 1] Recode video using x264, 1st pass...", kX264Pass1Tool,
-       "[X264 PASS 1 PROCESS] Do not close this window!!!", ".x264_pass1_log.txt", "", ".qpfile"},
-      {"BD5 pass 2", [](JobRecord&, Settings&) {}, BuildX264SecondStep, 2, 3,
-       "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --tune \"film\" --bluray-compat --level \"4.1\" "
-       "--vbv-bufsize 24000 --vbv-maxrate 24000 --bitrate 8000 --stats \"{T}.stats\" --index "
-       "\"{T}.index\" --qpfile \"{T}.qpfile\" --fps \"24000/1001\" --force-cfr --keyint 24 --open-gop "
-       "--slices 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --pass 2 "
-       "-o \"{T}.264\" \"/discs/MOVIE/BDMV/STREAM/00001.m2ts\"",
-       "", "[STEP 2/3 - X264 PASS 2] Recode video using x264, 2nd pass...", kX264Pass2Tool, x264_title,
-       ".x264_pass2_log.txt", ".264.lock", ".qpfile"},
+      {"BD5 pass 1", [](JobRecord&, Settings&) {}, kPass1,
+       bd5 + "--pass 1 -o /dev/null \"/discs/MOVIE/BDMV/STREAM/00001.m2ts\"", "", ".qpfile"},
+      {"BD5 pass 2", [](JobRecord&, Settings&) {}, kPass2,
+       bd5 + "--pass 2 -o \"{T}.264\" \"/discs/MOVIE/BDMV/STREAM/00001.m2ts\"", "", ".qpfile"},
       {"AVCHD CRF, interlaced: reads the demuxed video",
        [](JobRecord& j, Settings&) {
          j.target_media = kMediaAvchdCrf, j.video_rate = 20, j.frame_count = 5000, j.interlaced_avc = true;
@@ -210,107 +219,76 @@ TEST_F(VideoSteps, EncoderCommandLines) {
              CopyText(j.extra_params, "--ref 4");
          CopyText(j.video_filter, " --vf \"resize:1280,720\""), CopyText(j.chapters, "");
        },
-       BuildX264SecondStep, 2, 3,
+       kCrf,
        "\"{TOOLS}/x264/x264_x64\" --preset \"medium\" --bluray-compat --level \"4.1\" --vbv-bufsize "
        "30000 --vbv-maxrate 40000 --crf 20 --index \"{T}.index\" --fps \"25/1\" --force-cfr --tff "
        "--keyint 25 --open-gop --slices 4 --ref 4 --colorprim \"bt709\" --transfer \"bt709\" "
        "--colormatrix \"bt709\" --sar 1:1 --vf \"resize:1280,720\" --demuxer \"lavf\" --frames 5000 -o "
        "\"{T}.264\" \"{T}.h264\"",
-       "", crf_label, kX264CrfTool, x264_title, ".x264_log.txt", ".264.lock", ""},
+       "", ""},
       {"MKV CRF x264, no tune chosen, frames limited",
        [](JobRecord& j, Settings&) {
          j.target_media = kMediaMkvCrf, j.video_rate = 18, j.limit_frames = true;
          CopyText(j.x264_tune, ""), CopyText(j.chapters, ""), CopyText(j.source_path, "/films/movie.mkv");
        },
-       BuildX264SecondStep, 2, 3,
+       kCrf,
        "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --level \"4.1\" --crf 18 --index \"{T}.index\" --fps "
        "\"24000/1001\" --force-cfr --keyint 240 --open-gop  --frames 1000 --colorprim \"bt709\" "
        "--transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 -o \"{T}.264\" \"/films/movie.mkv\"",
-       "", crf_label, kX264CrfTool, x264_title, ".x264_log.txt", ".264.lock", ""},
+       "", ""},
       {"MKV CRF x264 for DivX Plus HD",
        [](JobRecord& j, Settings& s) {
          j.target_media = kMediaMkvCrf, j.video_rate = 18, j.limit_frames = true, s.DivXPlusHD = 1;
          CopyText(j.x264_tune, ""), CopyText(j.chapters, ""), CopyText(j.source_path, "/films/movie.mkv");
        },
-       BuildX264SecondStep, 2, 3,
+       kCrf,
        "\"{TOOLS}/x264/x264_x64\" --preset \"slow\" --level \"4.0\" --vbv-bufsize 25000 --vbv-maxrate "
        "20000 --crf 18 --index \"{T}.index\" --fps \"24000/1001\" --force-cfr --bframes 3 --keyint 96  "
        "--frames 1000 --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 -o "
        "\"{T}.264\" \"/films/movie.mkv\"",
-       "", crf_label, kX264CrfTool, x264_title, ".x264_log.txt", ".264.lock", ""},
+       "", ""},
       // The "film" tune is for x264 only.
       {"MKV CRF x265 fed by MVCdec",
        [](JobRecord& j, Settings&) {
          j.target_media = kMediaMkvCrf, j.use_x265 = true, j.video_rate = 20, j.noise_reduction = 5;
        },
-       BuildX265Step, 2, 3,
+       kX265,
        "\"{TOOLS}/x265/x265_x64\" --y4m --frames 1000 --crf 20 --preset \"slow\" --aq-mode 3 --keyint 240 "
        " --qpfile \"{T}.qpfile\" --nr-intra 5 --nr-inter 5  --colorprim \"bt709\" --transfer \"bt709\" "
        "--colormatrix \"bt709\" --sar 1:1 --input \"-\" --output \"{T}.265\"",
-       "\"{TOOLS}/MVCdec_x64\" \"{T}.h264\" \"\" 1000 0 -", x265_label, kX265Tool, x265_title,
-       ".x265_log.txt", ".265.lock", ".qpfile"},
-      {"MKV CRF x265 with a tune",
-       [](JobRecord& j, Settings&) {
-         j.target_media = kMediaMkvCrf, j.use_x265 = true, j.video_rate = 20, j.noise_reduction = 5,
-         CopyText(j.x264_tune, "grain");
-       },
-       BuildX265Step, 2, 3,
-       "\"{TOOLS}/x265/x265_x64\" --y4m --frames 1000 --crf 20 --preset \"slow\" --aq-mode 3 --tune "
-       "\"grain\" --keyint 240 "
-       " --qpfile \"{T}.qpfile\" --nr-intra 5 --nr-inter 5  --colorprim \"bt709\" --transfer \"bt709\" "
-       "--colormatrix \"bt709\" --sar 1:1 --input \"-\" --output \"{T}.265\"",
-       "\"{TOOLS}/MVCdec_x64\" \"{T}.h264\" \"\" 1000 0 -", x265_label, kX265Tool, x265_title,
-       ".x265_log.txt", ".265.lock", ".qpfile"},
+       "\"{TOOLS}/MVCdec_x64\" \"{T}.h264\" \"\" 1000 0 -", ".qpfile"},
       {"half side-by-side MKV x264 reads the script",
        [](JobRecord& j, Settings&) {
          j.mode_3d = kModeHalfSbsLeft, j.target_media = kMediaMkvCrf, j.video_rate = 20,
          CopyText(j.x264_tune, "none"), CopyText(j.chapters, "");
        },
-       BuildX264SecondStep, 2, 3,
+       kCrf,
        "\"{TOOLS}/x264/x264\" --preset \"slow\" --level \"4.1\" --crf 20 --keyint 240 --open-gop "
        "--frame-packing 3  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 "
        "-o \"{T}.264\" \"{T}.avs\"",
-       "", crf_label, kX264CrfTool, x264_title, ".x264_log.txt", ".264.lock", ".avs"},
-      {"half side-by-side MKV x265 fed by avs2yuv",
+       "", ".avs"},
+      {"half side-by-side MKV x265 with a tune, fed by avs2yuv",
        [](JobRecord& j, Settings&) {
-         j.mode_3d = kModeHalfSbsLeft, j.target_media = kMediaMkvCrf, j.use_x265 = true,
-         CopyText(j.chapters, "");
+         j.mode_3d = kModeHalfSbsLeft, j.target_media = kMediaMkvCrf, j.use_x265 = true, j.video_rate = 20;
+         CopyText(j.chapters, ""), CopyText(j.x264_tune, "grain");
        },
-       BuildX265Step, 2, 3, nullptr, "\"{TOOLS}/x265/avs2yuv\" \"{T}.avs\" -", x265_label, kX265Tool,
-       x265_title, ".x265_log.txt", ".265.lock", ".avs"},
-      {"half top-bottom BD9 pass 1",
-       [](JobRecord& j, Settings&) {
-         j.mode_3d = kModeHalfTabLeft, j.target_media = kMediaBd9, j.video_rate = 12000,
-         CopyText(j.x264_tune, "none"), CopyText(j.chapters, "");
-       },
-       BuildX264Pass1Step, 2, 4,
-       "\"{TOOLS}/x264/x264\" --preset \"slow\" --bluray-compat --level \"4.1\" --vbv-bufsize 24000 "
-       "--vbv-maxrate 24000 --bitrate 12000 --stats \"{T}.stats\" --keyint 24 --open-gop --slices 4 "
-       "--frame-packing 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 "
-       "--pass 1 -o /dev/null \"{T}.avs\"",
-       "", "[STEP 2/4 - X264 PASS 1] Recode video using x264, 1st pass...", kX264Pass1Tool,
-       "[X264 PASS 1 PROCESS] Do not close this window!!!", ".x264_pass1_log.txt", "", ".avs"},
-      {"half top-bottom BD9 pass 2",
-       [](JobRecord& j, Settings&) {
-         j.mode_3d = kModeHalfTabLeft, j.target_media = kMediaBd9, j.video_rate = 12000,
-         CopyText(j.x264_tune, "none"), CopyText(j.chapters, "");
-       },
-       BuildX264SecondStep, 3, 4,
-       "\"{TOOLS}/x264/x264\" --preset \"slow\" --bluray-compat --level \"4.1\" --vbv-bufsize 24000 "
-       "--vbv-maxrate 24000 --bitrate 12000 --stats \"{T}.stats\" --keyint 24 --open-gop --slices 4 "
-       "--frame-packing 4  --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 "
-       "--pass 2 -o \"{T}.264\" \"{T}.avs\"",
-       "", "[STEP 3/4 - X264 PASS 2] Recode video using x264, 2nd pass...", kX264Pass2Tool, x264_title,
-       ".x264_pass2_log.txt", ".264.lock", ".avs"},
+       kX265,
+       "\"{TOOLS}/x265/x265_x64\" --y4m --frames 1000 --crf 20 --preset \"slow\" --aq-mode 3 --tune "
+       "\"grain\" "
+       "--keyint 240   --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --input "
+       "\"-\" --output \"{T}.265\"",
+       "\"{TOOLS}/x265/avs2yuv\" \"{T}.avs\" -", ".avs"},
+      {"half top-bottom BD9 pass 1", tab_bd9, kPass1, tab + "--pass 1 -o /dev/null \"{T}.avs\"", "", ".avs"},
+      {"half top-bottom BD9 pass 2", tab_bd9, kPass2, tab + "--pass 2 -o \"{T}.264\" \"{T}.avs\"", "",
+       ".avs"},
       {"MVCenc",
        [](JobRecord& j, Settings&) {
          j.mode_3d = kModeMvcLeft, j.target_media = kMediaBd25, j.video_rate = 30000, j.frame_count = 2000,
          CopyText(j.x264_preset, "veryslow");
        },
-       BuildMvcencStep, 2, 3,
+       kMvcenc,
        "\"{TOOLS}/MVCenc_x64\" \"{T}.avc.h264\" \"{T}.mvc.h264\" 2000 \"{T}.264\" 30000 2 60000 30000", "",
-       "[STEP 2/3 - MVC ENCODER] Recode MVC 3D video using MVCenc...", kMvcencTool,
-       "[MVC ENCODER PROCESS] Do not close this window!!!", ".MVCenc_log.txt", ".264.lock", ""},
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -318,18 +296,15 @@ TEST_F(VideoSteps, EncoderCommandLines) {
     Settings settings = settings_;
     c.edit(job, settings);
     const StepContext ctx{settings, ctx_.slot, ctx_.is_64bit};
-    const PreparedStep step = c.build(job, ctx, c.step, c.total);
-    if (c.command) {
-      EXPECT_EQ(step.command_line, Expand(c.command));
-    }
+    const PreparedStep step = c.encoder.build(job, ctx, 2, 3);
+    EXPECT_EQ(step.command_line, Expand(c.command));
     EXPECT_EQ(step.feeder_command, Expand(c.feeder));
-    EXPECT_EQ(step.label, c.label);
-    EXPECT_EQ(step.tool, c.tool);
-    EXPECT_EQ(step.console_title, c.title);
+    EXPECT_EQ(step.tool, c.encoder.tool);
+    EXPECT_EQ(step.console_title, c.encoder.title);
     EXPECT_EQ(step.capture, Capture::kLog);
-    EXPECT_EQ(step.log_file, T(c.log));
+    EXPECT_EQ(step.log_file, T(c.encoder.log));
     EXPECT_TRUE(step.idle_priority);
-    const std::string lock = *c.lock ? T(c.lock) : "";
+    const std::string lock = *c.encoder.lock ? T(c.encoder.lock) : "";
     EXPECT_EQ(step.lock_file, lock);
     EXPECT_EQ(step.outputs_on_failure, lock.empty()
                                            ? std::vector<std::string>{}
