@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "toolkit/files.h"
+#include "toolkit/m2ts_reader.h"
 #include "toolkit/run.h"
 #include "util/text.h"
 
@@ -56,6 +57,26 @@ const Suffix* FindSuffix(const std::string& path) {
 
 char KindLetter(const std::string& type) { return type == "video" ? 'v' : type == "audio" ? 'a' : 's'; }
 
+// Writes the payloads of the PES packets on `pid` of every file of the
+// selection, in order, to `path`.
+bool CopyTrack(const Selection& sel, int pid, const std::string& path, std::string& error) {
+  FilePtr out(std::fopen(path.c_str(), "wb"));
+  std::uint64_t written = 0;
+  bool wrote = out != nullptr;
+  const auto put = [&](const std::uint8_t* p, std::size_t n) {
+    wrote = wrote && std::fwrite(p, 1, n, out.get()) == n;
+    written += n;
+  };
+  for (const std::string& file : sel.files)
+    if (wrote && !CopyPesPayloads(file, static_cast<unsigned>(pid), put, error)) return false;
+  if (!wrote || std::fflush(out.get()) != 0) {
+    error = Format("Writing \"%s\" failed.", path.c_str());
+    return false;
+  }
+  if (written == 0) error = Format("PID 0x%04x carries no data.", static_cast<unsigned>(pid));
+  return written > 0;
+}
+
 std::string ChapterTime(double seconds) {
   const long long ms = std::llround(seconds * 1000);
   return Format("%02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
@@ -76,22 +97,26 @@ OutputPlan PlanOutput(const Track& track, const TrackRequest& request, int delay
     return plan;
   }
   plan.path = request.path;
+  if (track.right_eye) {
+    // The dependent view of a 3D title is copied as it comes; ffmpeg won't
+    // write a stream of MVC units without their base view.
+    plan.copy_pid = s.pid;
+    return plan;
+  }
   std::vector<std::string>& a = plan.args;
   a = {"-map", Format("0:%d", s.index)};
   const std::string codec = suffix->codec;
 
   if (s.type == "video") {
-    // The dependent view of a 3D title is copied as it comes.
-    if (!track.right_eye && s.codec != codec) {
+    if (s.codec != codec) {
       plan.error = Format("Track %d holds %s video, which can't be written as \"%s\".", track.number,
                           s.codec.c_str(), suffix->ending);
       return plan;
     }
     a.insert(a.end(), {"-c", "copy"});
-    if (!track.right_eye && (codec == "h264" || codec == "hevc"))
+    if (codec == "h264" || codec == "hevc")
       a.insert(a.end(), {"-bsf:v", codec == "h264" ? "h264_mp4toannexb" : "hevc_mp4toannexb"});
     plan.raw_format = codec == "mpeg2video" ? "mpegvideo" : codec;
-    if (track.right_eye) plan.raw_format.clear();
     plan.interlaced = !s.field_order.empty() && s.field_order != "progressive" && s.field_order != "unknown";
   } else if (s.type == "subtitle") {
     if (codec == "hdmv_pgs_subtitle" && s.codec != codec) {
@@ -158,7 +183,7 @@ int Demux(const Selection& sel, const std::vector<TrackRequest>& requests, bool 
   const std::time_t started = std::time(nullptr);
   const StreamInfo* video = nullptr;
   for (const Track& t : sel.tracks)
-    if (!t.chapters && t.stream.type == "video") {
+    if (!t.chapters && !t.right_eye && t.stream.type == "video") {
       video = &t.stream;
       break;
     }
@@ -209,28 +234,34 @@ int Demux(const Selection& sel, const std::vector<TrackRequest>& requests, bool 
     const std::vector<std::string> progress_options = ProgressOptions();
     argv.insert(argv.end(), progress_options.begin(), progress_options.end());
     argv.insert(argv.end(), {"-i", sel.input});
+    bool ffmpeg_work = false;
     for (const Job& j : jobs) {
       const char letter = KindLetter(j.track->stream.type);
       console.Line(Format("[%c%02d] Extracting %s track number %d...", letter, j.track->number,
                           j.track->stream.type.c_str(), j.track->number));
       argv.insert(argv.end(), j.plan.args.begin(), j.plan.args.end());
+      ffmpeg_work = ffmpeg_work || !j.plan.args.empty();
     }
     for (const Job& j : jobs)
       console.Line(Format("[%c%02d] Creating file \"%s\"...", KindLetter(j.track->stream.type),
                           j.track->number, j.plan.path.c_str()));
+    const auto fail = [&](const std::string& message) {
+      for (const Job& j : jobs) std::remove(j.plan.path.c_str());
+      console.Error(message);
+      return 1;
+    };
     const double duration = sel.duration;
-    const int rc = RunLines(argv, [&](std::string_view line) {
+    const int rc = !ffmpeg_work ? 0 : RunLines(argv, [&](std::string_view line) {
       double done = 0;
       if (!progress || duration <= 0 || !ProgressSeconds(line, done)) return;
       const int percent =
           static_cast<int>(std::lround(std::fmin(100.0, std::fmax(0.0, done * 100 / duration))));
       console.Progress(percent);
     });
-    if (rc != 0) {
-      for (const Job& j : jobs) std::remove(j.plan.path.c_str());
-      console.Error(Format("Extraction failed (ffmpeg exit code %d).", rc));
-      return 1;
-    }
+    if (rc != 0) return fail(Format("Extraction failed (ffmpeg exit code %d).", rc));
+    std::string error;
+    for (const Job& j : jobs)
+      if (j.plan.copy_pid >= 0 && !CopyTrack(sel, j.plan.copy_pid, j.plan.path, error)) return fail(error);
     if (progress) console.Progress(100);
     for (const Job& j : jobs) {
       if (j.plan.raw_format.empty()) continue;

@@ -1,5 +1,6 @@
 // Extraction of the requested tracks of a title or file into the named files,
-// the output format following each file's suffix, with ffmpeg doing the work.
+// the output format following each file's suffix, with ffmpeg doing the work
+// but for a 3D title's dependent view, copied from its transport packets.
 #pragma once
 
 #include <string>
@@ -22,6 +23,9 @@ struct OutputPlan {
   std::vector<std::string> args;  // from "-map" up to and including the file name
   std::string path;               // the file written (may carry " DELAY <n>ms")
   std::string raw_format;         // ffmpeg demuxer of a written video stream, for its frame count
+  // The PID whose PES payloads are copied to `path` instead (the dependent
+  // view of a 3D title, which ffmpeg can't write alone); -1 for ffmpeg's work.
+  int copy_pid = -1;
   bool interlaced = false;
   std::string error;
 };

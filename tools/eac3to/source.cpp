@@ -1,6 +1,7 @@
 #include "eac3to/source.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <map>
 #include <system_error>
@@ -67,9 +68,27 @@ std::string ConcatInput(const std::vector<std::string>& clips) {
   return input;
 }
 
+// The dependent view of a 3D clip is told by its PID, not by where it is
+// listed: the interleaved file may show it before the base view.
 bool IsDependentView(const StreamInfo& s, const ProbeResult& probe) {
-  const StreamInfo* base = FirstOfType(probe, "video");
-  return s.type == "video" && base && base != &s && s.pid == 0x1012;
+  if (s.type != "video" || s.pid != 0x1012) return false;
+  return std::any_of(probe.streams.begin(), probe.streams.end(),
+                     [](const StreamInfo& other) { return other.type == "video" && other.pid != 0x1012; });
+}
+
+// Video, then audio, then subtitles, each in the probe's order, except that
+// a dependent view follows the other videos: the base view's track comes
+// first and the dependent view's is the next one.
+std::vector<const StreamInfo*> ListedStreams(const ProbeResult& probe) {
+  std::vector<const StreamInfo*> out;
+  for (const char* type : {"video", "audio", "subtitle"}) {
+    const auto first = static_cast<std::ptrdiff_t>(out.size());
+    for (const StreamInfo& s : probe.streams)
+      if (s.type == type) out.push_back(&s);
+    std::stable_partition(out.begin() + first, out.end(),
+                          [&probe](const StreamInfo* s) { return !IsDependentView(*s, probe); });
+  }
+  return out;
 }
 
 }  // namespace
@@ -148,9 +167,11 @@ bool Select(const Source& source, int title, Selection& out, std::string& error)
       }
     }
     out.input = ConcatInput(chosen->clip_paths);
+    out.files = chosen->clip_paths;
     out.chapters = chosen->playlist.chapters;
   } else {
     out.input = source.path;
+    out.files = {source.path};
   }
   if (!Probe(out.input, probe)) {
     error = "The source file format is unknown.";
@@ -166,16 +187,13 @@ bool Select(const Source& source, int title, Selection& out, std::string& error)
     t.chapters = true;
     out.tracks.push_back(t);
   }
-  for (const char* type : {"video", "audio", "subtitle"}) {
-    for (const StreamInfo& s : probe.streams) {
-      if (s.type != type) continue;
-      Track t;
-      t.number = number++;
-      t.stream = s;
-      t.right_eye = IsDependentView(s, probe);
-      out.tracks.push_back(t);
-      out.streams.push_back(s);
-    }
+  for (const StreamInfo* s : ListedStreams(probe)) {
+    Track t;
+    t.number = number++;
+    t.stream = *s;
+    t.right_eye = IsDependentView(*s, probe);
+    out.tracks.push_back(t);
+    out.streams.push_back(*s);
   }
   return true;
 }
@@ -209,10 +227,8 @@ std::vector<std::string> TitleListing(const Source& source) {
       it = probed.emplace(key, std::move(probe)).first;
     }
     const ProbeResult& probe = it->second;
-    for (const char* type : {"video", "audio", "subtitle"})
-      for (const StreamInfo& s : probe.streams)
-        if (s.type == type)
-          lines.push_back("   - " + DescribeStream(s, false, true, IsDependentView(s, probe))[0]);
+    for (const StreamInfo* s : ListedStreams(probe))
+      lines.push_back("   - " + DescribeStream(*s, false, true, IsDependentView(*s, probe))[0]);
   }
   return lines;
 }

@@ -35,8 +35,9 @@ struct Track {
 
 // One title of a disc, or the file itself, ready to list and demux.
 struct Selection {
-  std::string input;      // what ffmpeg reads: a file or "concat:" of the title's clips
-  std::string container;  // "M2TS", "MKV", ...
+  std::string input;               // what ffmpeg reads: a file or "concat:" of the title's clips
+  std::vector<std::string> files;  // the files of `input`, in order
+  std::string container;           // "M2TS", "MKV", ...
   double duration = 0;
   std::vector<double> chapters;
   std::vector<StreamInfo> streams;  // video, then audio, then subtitles

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "toolkit/bit_reader.h"
@@ -105,13 +106,70 @@ bool IsAudioStreamType(std::uint8_t type) {
          type == 0xA1 || type == 0xA2;
 }
 
-bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
-  out = M2tsInfo{};
+bool ForEachSourcePacket(const std::string& path, const std::function<void(const SourcePacket&)>& visit,
+                         std::uint32_t& packets, std::string& error) {
+  packets = 0;
   FilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file) {
     error = "Can't read the stream \"" + path + "\".";
     return false;
   }
+  std::vector<std::uint8_t> block(kSourcePacket * 2048);
+  std::size_t got = 0;
+  while ((got = std::fread(block.data(), 1, block.size(), file.get())) > 0) {
+    if (got % kSourcePacket != 0) {
+      error = Format("\"%s\" does not end on a whole 192-byte source packet.", path.c_str());
+      return false;
+    }
+    for (std::size_t off = 0; off < got; off += kSourcePacket, ++packets) {
+      const std::uint8_t* p = &block[off + 4];
+      if (p[0] != 0x47) {
+        error = Format("\"%s\" has no transport packet in source packet %u.", path.c_str(), packets);
+        return false;
+      }
+      SourcePacket sp;
+      sp.spn = packets;
+      sp.pid = ((p[1] & 0x1Fu) << 8) | p[2];
+      sp.unit_start = (p[1] & 0x40) != 0;
+      const unsigned control = (p[3] >> 4) & 3;
+      std::size_t start = 4;
+      if (control & 2) {
+        sp.random_access = p[4] > 0 && (p[5] & 0x40) != 0;
+        start = 5 + p[4];
+      }
+      if (!(control & 1) || start >= 188) continue;
+      sp.payload = p + start;
+      sp.size = 188 - start;
+      visit(sp);
+    }
+  }
+  return true;
+}
+
+bool CopyPesPayloads(const std::string& path, unsigned pid,
+                     const std::function<void(const std::uint8_t*, std::size_t)>& put, std::string& error) {
+  // Header bytes still to skip; -1 until the first PES starts (what comes
+  // before it is the tail of a unit the file does not hold).
+  long long skip = -1;
+  std::uint32_t packets = 0;
+  return ForEachSourcePacket(
+      path,
+      [&](const SourcePacket& sp) {
+        if (sp.pid != pid) return;
+        if (sp.unit_start) {
+          if (sp.size < 9 || sp.payload[0] != 0 || sp.payload[1] != 0 || sp.payload[2] != 1) return;
+          skip = 9 + sp.payload[8];
+        }
+        if (skip < 0) return;
+        const std::size_t at = std::min<std::size_t>(sp.size, static_cast<std::size_t>(skip));
+        skip -= static_cast<long long>(at);
+        if (at < sp.size) put(sp.payload + at, sp.size - at);
+      },
+      packets, error);
+}
+
+bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
+  out = M2tsInfo{};
   Section pat, pmt;
   bool have_pmt = false;
   std::uint8_t video_type = 0;
@@ -130,98 +188,76 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
     if (rap == 1) out.entry_points.push_back({pes.pts, pes.spn});
   };
 
-  std::vector<std::uint8_t> block(kSourcePacket * 2048);
-  std::size_t got = 0;
-  std::uint32_t spn = 0;
-  while ((got = std::fread(block.data(), 1, block.size(), file.get())) > 0) {
-    if (got % kSourcePacket != 0) {
-      error = Format("\"%s\" does not end on a whole 192-byte source packet.", path.c_str());
-      return false;
-    }
-    for (std::size_t off = 0; off < got; off += kSourcePacket, ++spn) {
-      const std::uint8_t* p = &block[off + 4];
-      if (p[0] != 0x47) {
-        error = Format("\"%s\" has no transport packet in source packet %u.", path.c_str(), spn);
-        return false;
-      }
-      const unsigned pid = ((p[1] & 0x1Fu) << 8) | p[2];
-      const bool unit_start = (p[1] & 0x40) != 0;
-      const unsigned control = (p[3] >> 4) & 3;
-      std::size_t start = 4;
-      bool random_access = false;
-      if (control & 2) {
-        random_access = p[4] > 0 && (p[5] & 0x40) != 0;
-        start = 5 + p[4];
-      }
-      if (!(control & 1) || start >= 188) continue;
-      const std::uint8_t* payload = p + start;
-      const std::size_t size = 188 - start;
+  auto visit = [&](const SourcePacket& sp) {
+    const std::uint32_t spn = sp.spn;
+    const unsigned pid = sp.pid;
+    const bool unit_start = sp.unit_start;
+    const std::uint8_t* payload = sp.payload;
+    const std::size_t size = sp.size;
 
-      if (pid == 0 && out.pmt_pid == 0 && pat.Add(payload, size, unit_start)) {
-        const std::vector<std::uint8_t>& s = pat.bytes;
-        for (std::size_t i = 8; i + 4 <= pat.Length() - 4; i += 4)
-          if (((s[i] << 8) | s[i + 1]) != 0) {
-            out.pmt_pid = ((s[i + 2] & 0x1Fu) << 8) | s[i + 3];
-            break;
-          }
-        continue;
-      }
-      if (!have_pmt && out.pmt_pid != 0 && pid == out.pmt_pid && pmt.Add(payload, size, unit_start)) {
-        const std::vector<std::uint8_t>& s = pmt.bytes;
-        const std::size_t end = pmt.Length() - 4;  // before the CRC
-        if (s[0] != 2 || end < 12) continue;
-        out.pcr_pid = ((s[8] & 0x1Fu) << 8) | s[9];
-        std::size_t i = 12 + (((s[10] & 0x0Fu) << 8) | s[11]);
-        while (i + 5 <= end) {
-          MappedStream st;
-          st.stream_type = s[i];
-          st.pid = ((s[i + 1] & 0x1Fu) << 8) | s[i + 2];
-          const std::size_t info_end = i + 5 + (((s[i + 3] & 0x0Fu) << 8) | s[i + 4]);
-          for (std::size_t d = i + 5; d + 2 <= info_end && d + 2 + s[d + 1] <= end; d += 2 + s[d + 1])
-            if (s[d] == 0x0A && s[d + 1] >= 3)
-              st.language.assign(reinterpret_cast<const char*>(&s[d + 2]), 3);
-          out.streams.push_back(st);
-          if (IsAudioStreamType(st.stream_type)) audio_pts.push_back({st.pid, {}});
-          // The base view before a dependent view; a dependent view's own
-          // clip has only that.
-          if (IsVideoStreamType(st.stream_type) && (out.video_pid == 0 || video_type == 0x20) &&
-              st.stream_type != video_type) {
-            out.video_pid = st.pid;
-            video_type = st.stream_type;
-          }
-          i = info_end;
+    if (pid == 0 && out.pmt_pid == 0 && pat.Add(payload, size, unit_start)) {
+      const std::vector<std::uint8_t>& s = pat.bytes;
+      for (std::size_t i = 8; i + 4 <= pat.Length() - 4; i += 4)
+        if (((s[i] << 8) | s[i + 1]) != 0) {
+          out.pmt_pid = ((s[i + 2] & 0x1Fu) << 8) | s[i + 3];
+          break;
         }
-        have_pmt = true;
-        continue;
-      }
-      if (have_pmt && unit_start && pid != out.video_pid) {
-        std::uint64_t pts = 0;
-        for (auto& [audio_pid, list] : audio_pts)
-          if (audio_pid == pid && PesPts(payload, size, pts)) list.push_back(pts);
-      }
-      if (!have_pmt || pid != out.video_pid) {
-        media_before = media_before || (have_pmt && pid != out.pmt_pid && pid != 0x1F && pid != 0x1FFF);
-        continue;
-      }
-      if (unit_start) {
-        close_pes();
-        pes = VideoPes{};
-        pes.open = true;
-        // Playback from the first picture starts at packet 0 when only the
-        // tables come before it: a player needs them first.
-        pes.spn = out.entry_points.empty() && !media_before ? 0 : spn;
-        media_before = true;
-        pes.random_access_flag = random_access;
-        pes.has_pts = PesPts(payload, size, pes.pts);
-        const std::size_t header = size >= 9 ? 9u + payload[8] : size;
-        if (header < size) pes.data.assign(payload + header, payload + size);
-      } else if (pes.open && pes.data.size() < kPictureProbe) {
-        pes.data.insert(pes.data.end(), payload, payload + size);
-      }
+      return;
     }
-  }
+    if (!have_pmt && out.pmt_pid != 0 && pid == out.pmt_pid && pmt.Add(payload, size, unit_start)) {
+      const std::vector<std::uint8_t>& s = pmt.bytes;
+      const std::size_t end = pmt.Length() - 4;  // before the CRC
+      if (s[0] != 2 || end < 12) return;
+      out.pcr_pid = ((s[8] & 0x1Fu) << 8) | s[9];
+      std::size_t i = 12 + (((s[10] & 0x0Fu) << 8) | s[11]);
+      while (i + 5 <= end) {
+        MappedStream st;
+        st.stream_type = s[i];
+        st.pid = ((s[i + 1] & 0x1Fu) << 8) | s[i + 2];
+        const std::size_t info_end = i + 5 + (((s[i + 3] & 0x0Fu) << 8) | s[i + 4]);
+        for (std::size_t d = i + 5; d + 2 <= info_end && d + 2 + s[d + 1] <= end; d += 2 + s[d + 1])
+          if (s[d] == 0x0A && s[d + 1] >= 3) st.language.assign(reinterpret_cast<const char*>(&s[d + 2]), 3);
+        out.streams.push_back(st);
+        if (IsAudioStreamType(st.stream_type)) audio_pts.push_back({st.pid, {}});
+        // The base view before a dependent view; a dependent view's own
+        // clip has only that.
+        if (IsVideoStreamType(st.stream_type) && (out.video_pid == 0 || video_type == 0x20) &&
+            st.stream_type != video_type) {
+          out.video_pid = st.pid;
+          video_type = st.stream_type;
+        }
+        i = info_end;
+      }
+      have_pmt = true;
+      return;
+    }
+    if (have_pmt && unit_start && pid != out.video_pid) {
+      std::uint64_t pts = 0;
+      for (auto& [audio_pid, list] : audio_pts)
+        if (audio_pid == pid && PesPts(payload, size, pts)) list.push_back(pts);
+    }
+    if (!have_pmt || pid != out.video_pid) {
+      media_before = media_before || (have_pmt && pid != out.pmt_pid && pid != 0x1F && pid != 0x1FFF);
+      return;
+    }
+    if (unit_start) {
+      close_pes();
+      pes = VideoPes{};
+      pes.open = true;
+      // Playback from the first picture starts at packet 0 when only the
+      // tables come before it: a player needs them first.
+      pes.spn = out.entry_points.empty() && !media_before ? 0 : spn;
+      media_before = true;
+      pes.random_access_flag = sp.random_access;
+      pes.has_pts = PesPts(payload, size, pes.pts);
+      const std::size_t header = size >= 9 ? 9u + payload[8] : size;
+      if (header < size) pes.data.assign(payload + header, payload + size);
+    } else if (pes.open && pes.data.size() < kPictureProbe) {
+      pes.data.insert(pes.data.end(), payload, payload + size);
+    }
+  };
+  if (!ForEachSourcePacket(path, visit, out.packets, error)) return false;
   close_pes();
-  out.packets = spn;
   if (!have_pmt) {
     error = Format("\"%s\" has no program map.", path.c_str());
     return false;

@@ -3,7 +3,9 @@
 // map, the presentation times and the video's entry points.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,28 @@ struct M2tsInfo {
 // stream of 192-byte packets, or lacks a program map, a video stream or an
 // I picture.
 bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error);
+
+// A transport packet of a source packet stream, with a payload.
+struct SourcePacket {
+  std::uint32_t spn = 0;  // its number in the file
+  unsigned pid = 0;
+  bool unit_start = false;
+  bool random_access = false;  // the adaptation field's random access indicator
+  const std::uint8_t* payload = nullptr;
+  std::size_t size = 0;
+};
+
+// Calls `visit` for each packet that carries a payload, in file order;
+// `packets` counts them all. False with a reason when the file can't be read
+// or is not a stream of 192-byte packets.
+bool ForEachSourcePacket(const std::string& path, const std::function<void(const SourcePacket&)>& visit,
+                         std::uint32_t& packets, std::string& error);
+
+// Gives `put` the payloads of the PES packets on `pid`, their headers dropped,
+// in file order: the elementary stream as the PID carries it (also the
+// dependent view of a 3D clip, which ffmpeg can't write on its own).
+bool CopyPesPayloads(const std::string& path, unsigned pid,
+                     const std::function<void(const std::uint8_t*, std::size_t)>& put, std::string& error);
 
 // True for the video stream types of a Blu-ray program map (MPEG-2, H.264,
 // MVC, HEVC, VC-1).
