@@ -4,18 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
+#include "support/files.h"
 #include "support/temp_dir.h"
 
 namespace dp {
 namespace {
-
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::tm March5() {
   std::tm t{};
@@ -50,8 +45,8 @@ TEST(FailureLog, AppendsOneRecordPerFailure) {
   const std::time_t stamp = std::mktime(&when);
   ASSERT_TRUE(LogToolFailure(dir.path().string(), "\"mkvmerge\" -o out.mkv", 2, stamp));
   ASSERT_TRUE(LogToolFailure(dir.path().string(), "\"tsMuxeR\" x.meta", 1, stamp));
-  EXPECT_EQ(ReadAll(log), "earlier\n" + FailureRecord(March5(), "\"mkvmerge\" -o out.mkv", 2) +
-                              FailureRecord(March5(), "\"tsMuxeR\" x.meta", 1));
+  EXPECT_EQ(test::ReadText(log), "earlier\n" + FailureRecord(March5(), "\"mkvmerge\" -o out.mkv", 2) +
+                                     FailureRecord(March5(), "\"tsMuxeR\" x.meta", 1));
 }
 
 TEST(FailureLog, RecordIsDroppedWhenTheLogCannotBeOpened) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -112,9 +113,8 @@ TEST(TempFiles, BorraTemporalsDeletesExactlyTheJobsFiles) {
   // names, the failure log, and a folder carrying a temporary name.
   const Names others = {TempFileBaseName(name, 11, ".264"), TempFileBaseName(name, 1, ".h264"),
                         "tsmuxer.job_11.meta", "error_log.txt"};
-  for (const Names* list : {&doomed, &others}) {
+  for (const Names* list : {&doomed, &others})
     for (const std::string& n : *list) Touch(dir / n);
-  }
   fs::remove(dir / TempFileBaseName(name, 1, ".stats.temp"));
   fs::create_directory(dir / TempFileBaseName(name, 1, ".stats.temp"));
   Touch(dir / TempFileBaseName(name, 1, ".stats.temp") / "inside");
@@ -187,10 +187,7 @@ TEST(TempFiles, SwappedJobsTakeTheirFilesAlongAndNeverMeet) {
     EXPECT_EQ(tagged, Names{stale});
   });
   EXPECT_EQ(stores, 1);
-  auto read = [&](const std::string& name) {
-    std::ifstream in(dir / name);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
+  auto read = [&](const std::string& name) { return test::ReadText(dir / name); };
   for (const std::string& n : moved_files) {
     std::string now = n;
     now.replace(now.find(".job_5"), 6, ".job_4");

@@ -6,8 +6,8 @@
 
 #include <csignal>
 
-#include "pipeline/pgs_forced.h"
 #include "pipeline/worker_fixture.h"
+#include "support/files.h"
 
 namespace dp {
 namespace {
@@ -20,23 +20,12 @@ std::string TwoEpochs() {
     std::string pcs(19, '\0');
     pcs[7] = '\x80';  // epoch start
     pcs[14] = flag;
-    std::string ods(6000, 'o');
     for (const auto& [type, payload] :
-         {std::pair<char, std::string>{'\x16', pcs}, {'\x15', ods}, {'\x80', ""}}) {
-      sup += "PG";
-      sup += std::string(8, '\0');
-      sup += type;
-      sup += static_cast<char>(payload.size() >> 8);
-      sup += static_cast<char>(payload.size() & 0xff);
-      sup += payload;
-    }
+         {std::pair<char, std::string>{'\x16', pcs}, {'\x15', std::string(6000, 'o')}, {'\x80', ""}})
+      sup += "PG" + std::string(8, '\0') + type + static_cast<char>(payload.size() >> 8) +
+             static_cast<char>(payload.size() & 0xff) + payload;
   }
   return sup;
-}
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST_F(WorkerTest, FailedMuxTakesOnlyWhatItMadeFromTheOutputFolder) {
@@ -51,8 +40,8 @@ TEST_F(WorkerTest, FailedMuxTakesOnlyWhatItMadeFromTheOutputFolder) {
   Plant(0, job);
   RunQueue();
   EXPECT_EQ(queue_.Status(0), kStatusFailed);
-  EXPECT_EQ(ReadAll(videos / "mine.mkv"), "user");
-  EXPECT_EQ(ReadAll(videos / "Holiday" / "a.jpg"), "user");
+  EXPECT_EQ(test::ReadText(videos / "mine.mkv"), "user");
+  EXPECT_EQ(test::ReadText(videos / "Holiday" / "a.jpg"), "user");
   EXPECT_FALSE(fs::exists(videos / "BDMV"));
   EXPECT_FALSE(fs::exists(videos / "CERTIFICATE"));
 
@@ -119,7 +108,7 @@ TEST_F(WorkerTest, ForcedCaptionsCutShortAreMadeAgainAndAFailedExportFailsTheJob
   Plant(0, job);
   RunQueue();
   EXPECT_EQ(fakes_.Sequence(), (Strings{"x264", "x264", "tsMuxeR-1"}));
-  EXPECT_EQ(ReadAll(T(0, ".forced.sup")), full);
+  EXPECT_EQ(test::ReadText(T(0, ".forced.sup")), full);
   EXPECT_FALSE(fs::exists(T(0, ".forced.sup.lock")));
 
   // Files may not grow past 4 KiB while the export runs: it fails part way.

@@ -212,21 +212,6 @@ TEST_F(WorkerTest, AwkwardPathsGoThroughEveryStep) {
           "[STEP 3/3 - MKVMERGE] Muxing audio/video/subs and creating MKV file..."},
          {kStatusEac3to, kStatusX265Crf, kStatusMkvmerge, kStatusFinished});
   EXPECT_TRUE(fs::exists(mkv.output_path));
-
-  fakes_.ClearRecord();
-  frontend_.Forget();
-  frontend_.done = 0;
-  JobRecord avchd = Job(name);
-  avchd.target_audio = 640;
-  avchd.mode_3d = 1;
-  CopyText(avchd.source_path, mkv.source_path);
-  RunRow(avchd,
-         {"[STEP 1/4 - EAC3TO] Extract left/right eye video, audio and subs...",
-          "[STEP 2/4 - X264 PASS 1] Recode video using x264, 1st pass...",
-          "[STEP 3/4 - X264 PASS 2] Recode video using x264, 2nd pass...",
-          "[STEP 4/4 - TSMUXER] Muxing audio/video/subs and creating AVCHD folders structure..."},
-         {kStatusEac3to, kStatusX264Pass1, kStatusX264Pass2, kStatusTsMuxer, kStatusFinished});
-  EXPECT_TRUE(fs::exists(root_ / "out" / name / "BDMV"));
   EXPECT_EQ(TempListing(), Names{});
 }
 
