@@ -144,10 +144,10 @@ PipelineRunner::StepEnd PipelineRunner::RunStep(RunControl& run, const JobRecord
   }
   launch.idle_priority = step.idle_priority;
   launch.console_title = step.console_title;
-  launch.title_source = TitleSourceFor(step.status);
+  launch.title_source = step.tool.title_source;
 
   auto tool = std::make_shared<ToolProcess>();
-  if (!run.Publish(tool)) {
+  if (!run.Publish(tool, step.tool.reader)) {
     RemoveFile(step.lock_file);
     return StepEnd::kStop;
   }
