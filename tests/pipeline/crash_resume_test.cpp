@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,12 +25,11 @@
 #include "platform/spawn.h"
 #include "platform/store.h"
 #include "queue/job_queue.h"
+#include "support/cli.h"
 #include "support/files.h"
 #include "support/media_gen.h"
 #include "support/planted_job.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace dp {
 namespace {
@@ -133,29 +131,15 @@ class CrashResumeTest : public ::testing::Test {
     return status;
   }
 
-  // Starts discpress-cli; its output goes to `out`.
-  pid_t StartCli(std::vector<std::string> argv, const fs::path& out) {
-    argv.insert(argv.begin(), DP_CLI_PATH);
-    std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, DP_CLI_PATH, &actions, nullptr, cargv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : 0;
-  }
-
-  // Runs discpress-cli to its end and returns its output.
-  std::string RunCli(const std::vector<std::string>& args, int* exit_code = nullptr) {
-    const pid_t pid = StartCli(args, root_ / "cli_out.txt");
-    const auto status = WaitFor(pid, seconds(120));
-    EXPECT_TRUE(status) << "discpress-cli " << args.at(0) << " did not end";
-    if (exit_code) *exit_code = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
-    return test::ReadText(root_ / "cli_out.txt");
+  // Starts `discpress-cli queue run`; its output goes to `out`.
+  static pid_t StartRun(const fs::path& out) {
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    SpawnRequest run;
+    run.argv = {DP_CLI_PATH, "queue", "run"};
+    run.out = run.err = fd;
+    const Result<pid_t> pid = Spawn(run);
+    ::close(fd);
+    return pid ? *pid : 0;
   }
 
   // Waits until the running program stored `status` for the job, and
@@ -211,7 +195,7 @@ class CrashResumeTest : public ::testing::Test {
 };
 
 TEST_F(CrashResumeTest, KilledDuringPassTwoLeavesNoToolAndEncodesAgain) {
-  const pid_t cli = StartCli({"queue", "run"}, root_ / "run1.txt");
+  const pid_t cli = StartRun(root_ / "run1.txt");
   ASSERT_GT(cli, 0);
   const pid_t x264 = WaitForX264(cli, kStatusX264Pass2);
   ASSERT_GT(x264, 0) << test::ReadText(root_ / "run1.txt");
@@ -222,14 +206,14 @@ TEST_F(CrashResumeTest, KilledDuringPassTwoLeavesNoToolAndEncodesAgain) {
   const pid_t leftover = PlantLeftoverGroup();
 
   // A running status in the store is read back as stopped.
-  const std::string list = RunCli({"queue", "list"});
+  const std::string list = test::Cli({"queue", "list"}).out;
   EXPECT_NE(list.find("0\t2\t[STOPPED]"), std::string::npos) << list;
 
   // The lock left by the killed run makes the second pass run again;
   // demux and pass 1 are recognised by their files.
-  int code = -1;
-  const std::string run = RunCli({"queue", "run"}, &code);
-  EXPECT_EQ(code, 0) << run << test::ReadText(Temp() / "error_log.txt");
+  const test::CliResult second = test::Cli({"queue", "run"});
+  const std::string run = second.out + second.err;
+  EXPECT_EQ(second.code, 0) << run << test::ReadText(Temp() / "error_log.txt");
   EXPECT_EQ(run.find("[STEP 1/4"), std::string::npos) << run;
   EXPECT_EQ(run.find("[STEP 2/4"), std::string::npos) << run;
   EXPECT_NE(run.find("[STEP 3/4 - X264 PASS 2]"), std::string::npos) << run;
@@ -249,7 +233,7 @@ TEST_F(CrashResumeTest, KilledDuringPassTwoLeavesNoToolAndEncodesAgain) {
   EXPECT_FALSE(fs::exists(TempFile(".264.lock")));
   EXPECT_FALSE(fs::exists(TempFile(".stats")));
   // A finished job is not stored: the list is empty.
-  EXPECT_EQ(RunCli({"queue", "list"}), "");
+  EXPECT_EQ(test::Cli({"queue", "list"}).out, "");
 }
 
 TEST_F(CrashResumeTest, KilledWhileAStandInRunsFfmpegLeavesNothing) {
@@ -260,7 +244,7 @@ TEST_F(CrashResumeTest, KilledWhileAStandInRunsFfmpegLeavesNothing) {
                         << pid_file.string() << ".part' '" << pid_file.string() << "'\nexec sleep 600\n";
   ASSERT_EQ(::chmod(ffmpeg.c_str(), 0755), 0);
   ::setenv("DP_FFMPEG", ffmpeg.c_str(), 1);
-  const pid_t cli = StartCli({"queue", "run"}, root_ / "run1.txt");
+  const pid_t cli = StartRun(root_ / "run1.txt");
   ::unsetenv("DP_FFMPEG");
   ASSERT_GT(cli, 0);
   ASSERT_TRUE(Within(seconds(30), [&] { return fs::exists(pid_file); }))
@@ -270,7 +254,7 @@ TEST_F(CrashResumeTest, KilledWhileAStandInRunsFfmpegLeavesNothing) {
 
 TEST_F(CrashResumeTest, SigintStopsTheJobAndLeavesNoTool) {
   const fs::path out = root_ / "run.txt";
-  const pid_t cli = StartCli({"queue", "run"}, out);
+  const pid_t cli = StartRun(out);
   ASSERT_GT(cli, 0);
   const pid_t x264 = WaitForX264(cli, kStatusX264Pass1);
   ASSERT_GT(x264, 0) << test::ReadText(out);
@@ -283,7 +267,7 @@ TEST_F(CrashResumeTest, SigintStopsTheJobAndLeavesNoTool) {
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
 
-  const std::string list = RunCli({"queue", "list"});
+  const std::string list = test::Cli({"queue", "list"}).out;
   EXPECT_NE(list.find("0\t2\t[STOPPED]"), std::string::npos) << list;
   // Stopped, not failed: no error record, and the demuxed audio is kept.
   EXPECT_FALSE(fs::exists(Temp() / "error_log.txt"));

@@ -41,21 +41,11 @@ esac
 } >> "$rec/argv.log"
 cut -d' ' -f5 /proc/$$/stat > "$rec/pgid_$me"
 
-wants() {
-  [ -e "$rec/$1_$me" ] || return 1
-  pattern=$(cat "$rec/$1_$me")
-  case "$all" in *"$pattern"*) return 0 ;; esac
-  return 1
-}
+wants() { [ -e "$rec/$1_$me" ] && case "$all" in *"$(cat "$rec/$1_$me")"*) true ;; *) false ;; esac; }
 all="$*"
-
-outputs=""
+outputs="" pass="" stats="" prev="" n=0
 add() { outputs="$outputs
 $1"; }
-pass=""
-stats=""
-prev=""
-n=0
 for a in "$@"; do
   n=$((n + 1))
   case "$me" in
@@ -97,9 +87,7 @@ if wants BLOCK; then
   : > "$rec/blocked_$me"
   exec sleep 600
 fi
-if wants FAIL; then
-  exit 7
-fi
+wants FAIL && exit 7
 [ "$pass" = 1 ] && [ -n "$stats" ] && printf 'stats' > "$stats"
 exit 0
 )SH";
@@ -109,6 +97,9 @@ struct FakeCall {
   std::string name;
   std::vector<std::string> argv;
 };
+
+// The feeders run beside x265, so their order is not the run's.
+inline bool IsFeeder(const std::string& name) { return name == "MVCdec" || name == "avs2yuv"; }
 
 class FakeTools {
  public:
@@ -129,32 +120,25 @@ class FakeTools {
 
   std::string Path(const std::string& rel) const { return (tools_ / rel).string(); }
 
-  // Every recorded run, in the order they wrote their record.
-  std::vector<FakeCall> Calls() const {
+  // The recorded runs (of the named tool, or all), in the order they wrote
+  // their record.
+  std::vector<FakeCall> Calls(const std::string& name = "") const {
     std::vector<FakeCall> calls;
     std::ifstream in(record_ / "argv.log");
-    std::string line;
-    while (std::getline(in, line)) {
-      if (line.rfind("@@ ", 0) == 0) {
+    for (std::string line; std::getline(in, line);) {
+      if (line.starts_with("@@ "))
         calls.push_back(FakeCall{line.substr(3), {}});
-      } else if (!calls.empty()) {
+      else if (!calls.empty())
         calls.back().argv.push_back(line);
-      }
     }
+    std::erase_if(calls, [&](const FakeCall& c) { return !name.empty() && c.name != name; });
     return calls;
   }
-  // The runs of one tool.
-  std::vector<FakeCall> CallsOf(const std::string& name) const {
-    std::vector<FakeCall> out;
-    for (auto& c : Calls())
-      if (c.name == name) out.push_back(c);
-    return out;
-  }
-  // The tool names in run order, feeders left out (they run beside x265).
+  // The tool names in run order, feeders left out.
   std::vector<std::string> Sequence() const {
     std::vector<std::string> out;
     for (auto& c : Calls())
-      if (c.name != "MVCdec" && c.name != "avs2yuv") out.push_back(c.name);
+      if (!IsFeeder(c.name)) out.push_back(c.name);
     return out;
   }
   void ClearRecord() const {
@@ -162,13 +146,17 @@ class FakeTools {
     std::filesystem::remove(record_ / "argv.log", ec);
   }
 
-  void Fail(const std::string& name, const std::string& when = "") const { Control("FAIL_" + name, when); }
-  void Block(const std::string& name, const std::string& when = "") const { Control("BLOCK_" + name, when); }
+  void Fail(const std::string& name, const std::string& when = "") const {
+    std::ofstream(record_ / ("FAIL_" + name)) << when;
+  }
+  void Block(const std::string& name, const std::string& when = "") const {
+    std::ofstream(record_ / ("BLOCK_" + name)) << when;
+  }
   void Release() const {
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(record_, ec)) {
       const std::string n = e.path().filename().string();
-      if (n.rfind("FAIL_", 0) == 0 || n.rfind("BLOCK_", 0) == 0 || n.rfind("blocked_", 0) == 0)
+      if (n.starts_with("FAIL_") || n.starts_with("BLOCK_") || n.starts_with("blocked_"))
         std::filesystem::remove(e.path(), ec);
     }
   }
@@ -191,10 +179,6 @@ class FakeTools {
   std::string Meta(const std::string& name) const { return ReadText(record_ / ("meta_" + name)); }
 
  private:
-  void Control(const std::string& file, const std::string& when) const {
-    std::ofstream(record_ / file) << when;
-  }
-
   std::filesystem::path tools_;
   std::filesystem::path record_;
 };

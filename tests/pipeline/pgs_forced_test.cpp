@@ -1,8 +1,6 @@
 #include "pipeline/pgs_forced.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -10,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cli.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
 
@@ -212,18 +211,13 @@ TEST_F(PgsForced, OutputOnlyWhenBothFilesAreUsable) {
 }
 
 TEST_F(PgsForced, CommandLine) {
-  if (!fs::exists(DP_CLI_PATH)) GTEST_SKIP() << "discpress-cli not built";
   const std::string in = Write("in.sup", Cat({DisplaySet(0x80, 0x00), DisplaySet(0x80, 0x40)}));
-  const auto run = [](const std::string& args) {
-    const int status = std::system((std::string(DP_CLI_PATH) + " sup " + args + " 2>/dev/null").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  };
-  EXPECT_EQ(run("forced '" + in + "' '" + Path("f.sup") + "'"), 0);
+  EXPECT_EQ(test::Cli({"sup", "forced", in, Path("f.sup")}).code, 0);
   EXPECT_EQ(Read(Path("f.sup")), DisplaySet(0x80, 0x40));
-  EXPECT_EQ(run("flag-forced '" + in + "' '" + Path("a.sup") + "'"), 0);
+  EXPECT_EQ(test::Cli({"sup", "flag-forced", in, Path("a.sup")}).code, 0);
   EXPECT_EQ(fs::file_size(Path("a.sup")), fs::file_size(in));
-  EXPECT_EQ(run("forced '" + Path("missing.sup") + "' '" + Path("m.sup") + "'"), 1);
-  EXPECT_EQ(run("forced '" + in + "'"), 2);
+  EXPECT_EQ(test::Cli({"sup", "forced", Path("missing.sup"), Path("m.sup")}).code, 1);
+  EXPECT_EQ(test::Cli({"sup", "forced", in}).code, 2);
 }
 
 }  // namespace

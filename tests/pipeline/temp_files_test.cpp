@@ -55,52 +55,45 @@ TEST(TempFiles, NamesAndSuffixes) {
 }
 
 TEST(TempFiles, NamesTheFilesOfEachKindOfJob) {
-  const JobRecord avchd = TwoPassAvchd("Movie");
-  EXPECT_FALSE(DemuxInPlan(avchd));
-  Names expected = WithTag("Movie", 3,
-                           {".264", ".index", ".qpfile", ".264.lock", ".stats", ".stats.mbtree",
-                            ".stats.mbtree.temp", ".stats.temp"});
-  expected.push_back("tsmuxer.job_3.meta");
-  EXPECT_EQ(TemporaryFileNames(avchd, 3, true), expected);
-  for (std::string_view log : {".x264_pass1_log.txt", ".x264_pass2_log.txt"})
-    expected.push_back(TempFileBaseName("Movie", 3, log));
-  EXPECT_EQ(TemporaryFileNames(avchd, 3, false), expected);
-
-  // MKV with x265, PGS subtitles to be rescaled, DTS-HD kept.
-  JobRecord mkv = TwoPassAvchd("Movie");
-  mkv.target_media = kMediaMkvCrf;
-  mkv.use_x265 = true;
-  mkv.resize_720p = 2;
-  CopyText(mkv.audio_codec_id, "A_DTS");
-  mkv.audio_untouched_hd = true;
-  EXPECT_EQ(TemporaryFileNames(mkv, 0, false),
-            WithTag("Movie", 0,
-                    {".h264", ".dtshd", ".sup", ".resized.sup", ".resized.sup.lock", ".chapters.txt", ".avs",
-                     ".eac3to_log.txt", ".eac3to.lock", ".265", ".qpfile", ".265.lock", ".x265_log.txt"}));
-
-  // 2D+3D remux with forced captions: both eyes, audio, subtitles, no encoder.
-  JobRecord mvc = TwoPassAvchd("Movie");
-  mvc.mode_3d = 10;
-  mvc.video_untouched = 1;
-  mvc.subtitle_mode = 3;
-  Names mvc_names = WithTag("Movie", 7,
-                            {".avc.h264", ".mvc.h264", ".ac3", ".sup", ".forced.sup", ".forced.sup.lock",
-                             ".eac3to_log.txt", ".eac3to.lock"});
-  mvc_names.push_back("tsmuxer.job_7.meta");
-  EXPECT_EQ(TemporaryFileNames(mvc, 7, false), mvc_names);
-
-  // Half side-by-side through x264 CRF to AVCHD: eyes and the script; an
-  // interlaced source to be re-encoded also names the 2D video.
-  JobRecord sbs = TwoPassAvchd("Movie");
-  sbs.mode_3d = 1;
-  sbs.target_media = kMediaAvchdCrf;
-  sbs.reserved_7470 = 1;
-  Names sbs_names = WithTag("Movie", 2,
-                            {".avc.h264", ".mvc.h264", ".avs", ".h264", ".sup", ".eac3to_log.txt",
-                             ".eac3to.lock", ".264", ".index", ".qpfile", ".264.lock"});
-  sbs_names.push_back("tsmuxer.job_2.meta");
-  sbs_names.push_back(TempFileBaseName("Movie", 2, ".x264_log.txt"));
-  EXPECT_EQ(TemporaryFileNames(sbs, 2, false), sbs_names);
+  EXPECT_FALSE(DemuxInPlan(TwoPassAvchd("Movie")));
+  const std::string two_pass =
+      ".264 .index .qpfile .264.lock .stats .stats.mbtree .stats.mbtree.temp .stats.temp meta";
+  const struct {
+    const char* what;
+    int slot;
+    bool save_x264_log;
+    std::string names;  // suffixes of the job's tag, blank-separated; "meta": the muxer's control file
+    void (*edit)(JobRecord&);
+  } cases[] = {
+      {"2D AVCHD two-pass, encoder logs kept", 3, true, two_pass, [](JobRecord&) {}},
+      {"2D AVCHD two-pass", 3, false, two_pass + " .x264_pass1_log.txt .x264_pass2_log.txt",
+       [](JobRecord&) {}},
+      {"MKV with x265, PGS subtitles to be rescaled, DTS-HD kept", 0, false,
+       ".h264 .dtshd .sup .resized.sup .resized.sup.lock .chapters.txt .avs .eac3to_log.txt .eac3to.lock .265"
+       " .qpfile .265.lock .x265_log.txt",
+       [](JobRecord& j) {
+         j.target_media = kMediaMkvCrf, j.use_x265 = true, j.resize_720p = 2, j.audio_untouched_hd = true;
+         CopyText(j.audio_codec_id, "A_DTS");
+       }},
+      {"2D+3D remux with forced captions: both eyes, audio, subtitles, no encoder", 7, false,
+       ".avc.h264 .mvc.h264 .ac3 .sup .forced.sup .forced.sup.lock .eac3to_log.txt .eac3to.lock meta",
+       [](JobRecord& j) { j.mode_3d = 10, j.video_untouched = 1, j.subtitle_mode = 3; }},
+      // An interlaced source to be re-encoded also names the 2D video.
+      {"half side-by-side through x264 CRF to AVCHD: eyes and the script", 2, false,
+       ".avc.h264 .mvc.h264 .avs .h264 .sup .eac3to_log.txt .eac3to.lock .264 .index .qpfile .264.lock meta "
+       ".x264_log.txt",
+       [](JobRecord& j) { j.mode_3d = 1, j.target_media = kMediaAvchdCrf, j.reserved_7470 = 1; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    JobRecord job = TwoPassAvchd("Movie");
+    c.edit(job);
+    Names expected;
+    for (std::string_view n : Tokenize(c.names, " "))
+      expected.push_back(n == "meta" ? Format("tsmuxer.job_%d.meta", c.slot)
+                                     : TempFileBaseName("Movie", c.slot, n));
+    EXPECT_EQ(TemporaryFileNames(job, c.slot, c.save_x264_log), expected);
+  }
 }
 
 TEST(TempFiles, BorraTemporalsDeletesExactlyTheJobsFiles) {

@@ -26,6 +26,7 @@
 #include "planning/env_checks.h"
 #include "platform/command_line.h"
 #include "queue/queue_store.h"
+#include "support/planted_job.h"
 #include "support/run_doubles.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
@@ -64,10 +65,7 @@ struct Frontend : QueueFrontend {
   void StepStarted(std::string_view label) override { Note(labels, label); }
   void StatusText(std::string_view text) override { Note(texts, text); }
   void Note(Strings& list, std::string_view what) {
-    {
-      std::lock_guard lock(mutex);
-      if (!what.empty()) list.emplace_back(what);
-    }
+    if (std::lock_guard lock(mutex); !what.empty()) list.emplace_back(what);
     if (on_event) on_event(what);
   }
   void JobDone() override {
@@ -76,15 +74,9 @@ struct Frontend : QueueFrontend {
   }
   void Forget() {
     std::lock_guard lock(mutex);
-    labels.clear();
-    texts.clear();
-    statuses.clear();
+    labels.clear(), texts.clear(), statuses.clear();
   }
 };
-
-// A tool's argv as the worker is to pass it: the builder's command line
-// split by the launch rules.
-Strings Argv(const std::string& command_line) { return SplitCommandLine(command_line); }
 
 [[maybe_unused]] bool Contains(const Strings& argv, const Strings& run) {
   return std::search(argv.begin(), argv.end(), run.begin(), run.end()) != argv.end();
@@ -126,30 +118,22 @@ class WorkerTest : public ::testing::Test {
     CopyText(settings_.TempPath, p.string());
   }
 
-  // A 2D BD5 job reading an M2TS clip: AC-3 audio, PGS subtitles, chapters.
+  // A 2D BD5 two-pass job reading an M2TS clip: AC-3 audio kept, PGS
+  // subtitles, chapters.
   JobRecord Job(const std::string& name = "Movie") {
-    JobRecord job = EmptyJob();
-    job.status = kStatusPending;
-    job.target_media = kMediaBd5;
+    JobRecord job = test::TwoPassJob(root_ / "src" / "00001.m2ts", root_ / "out" / name);
     job.video_rate = 8000;
     job.frame_count = 1000;
+    job.target_audio = 0;
+    CopyText(job.extra_params, "");
     CopyText(job.output_name, name);
-    CopyText(job.source_path, (root_ / "src" / "00001.m2ts").string());
-    CopyText(job.output_path, (root_ / "out" / name).string());
-    CopyText(job.video_codec, "AVC");
     CopyText(job.fps_text, "23.976");
     CopyText(job.fps_fraction, "24000/1001");
     CopyText(job.x264_preset, "slow");
-    CopyText(job.audio_codec_id, "A_AC3");
-    CopyText(job.audio_language, "eng");
     CopyText(job.subtitle_codec_id, "S_HDMV/PGS");
     CopyText(job.subtitle_language, "eng");
     CopyText(job.chapters, "00:00:00.000;00:10:00.000");
-    job.video_track_id = 4113;
-    job.audio_track_id = 4352;
     job.subtitle_track_id = 4608;
-    job.video_eac3to_track = 1;
-    job.audio_eac3to_track = 2;
     job.subtitle_eac3to_track = 3;
     job.subtitle_mode = 1;
     return job;
@@ -173,18 +157,22 @@ class WorkerTest : public ::testing::Test {
     return TempFileName(temp_.string(), name, slot, suffix);
   }
 
-  // The argv of every tool the plan runs, from the builders, in run order
-  // (feeders after their x265). Computed before the run: the demux files
-  // are made for a moment so the mux builders see what they will see.
+  // The argv of every tool the plan runs, from the builders split by the
+  // launch rules, in run order (feeders after their x265). Computed before
+  // the run: the demux files are made for a moment so the mux builders see
+  // what they will see.
   std::vector<test::FakeCall> ExpectedCalls(JobRecord job, int slot) {
     const StepContext ctx = Ctx(slot);
     const StepPlan plan = PlanSteps(job);
     std::vector<test::FakeCall> calls;
+    const auto add = [&](const std::string& tool, const std::string& command_line) {
+      calls.push_back({tool, SplitCommandLine(command_line)});
+    };
     fs::create_directories(temp_);
     DemuxTracks tracks;
     if (plan.demux) {
       const PreparedStep demux = PrepareDemux(job, ctx, &tracks);
-      if (!demux.skip) calls.push_back({"eac3to", Argv(demux.command_line)});
+      if (!demux.skip) add("eac3to", demux.command_line);
     }
     Strings made;
     for (const auto& f : tracks.created)
@@ -194,37 +182,29 @@ class WorkerTest : public ::testing::Test {
       }
     if (plan.frame_count_refresh) job.frame_count = 1234;  // what the fake eac3to logs
     const int n = plan.total_steps;
-    switch (plan.video) {
-      case VideoKind::kNone:
-        break;
-      case VideoKind::kMvcenc:
-        calls.push_back({"MVCenc", Argv(BuildMvcencStep(job, ctx, plan.video_step, n).command_line)});
-        break;
-      case VideoKind::kX264TwoPass:
-        calls.push_back({"x264", Argv(BuildX264Pass1Step(job, ctx, plan.video_step, n).command_line)});
-        calls.push_back({"x264", Argv(BuildX264SecondStep(job, ctx, plan.pass2_step, n).command_line)});
-        break;
-      case VideoKind::kX264Crf:
-        calls.push_back({"x264", Argv(BuildX264SecondStep(job, ctx, plan.video_step, n).command_line)});
-        break;
-      case VideoKind::kX265: {
-        const PreparedStep x265 = BuildX265Step(job, ctx, plan.video_step, n);
-        calls.push_back({"x265", Argv(x265.command_line)});
-        const Strings feeder = Argv(x265.feeder_command);
-        calls.push_back({fs::path(feeder[0]).filename().string(), feeder});
-        break;
-      }
+    if (plan.video == VideoKind::kMvcenc)
+      add("MVCenc", BuildMvcencStep(job, ctx, plan.video_step, n).command_line);
+    if (plan.video == VideoKind::kX264TwoPass)
+      add("x264", BuildX264Pass1Step(job, ctx, plan.video_step, n).command_line);
+    if (plan.video == VideoKind::kX264TwoPass || plan.video == VideoKind::kX264Crf) {
+      const int step = plan.video == VideoKind::kX264Crf ? plan.video_step : plan.pass2_step;
+      add("x264", BuildX264SecondStep(job, ctx, step, n).command_line);
+    }
+    if (plan.video == VideoKind::kX265) {
+      const PreparedStep x265 = BuildX265Step(job, ctx, plan.video_step, n);
+      add("x265", x265.command_line);
+      add(fs::path(SplitCommandLine(x265.feeder_command).at(0)).filename().string(), x265.feeder_command);
     }
     const std::string encoded =
         T(slot, job.use_x265 ? ".265" : ".264", std::string(FieldText(job.output_name)));
     const bool make_encoded = plan.video != VideoKind::kNone && !fs::exists(encoded);
     if (make_encoded) std::ofstream(encoded) << "data";
     if (plan.mux == MuxKind::kMkvmerge) {
-      calls.push_back({"mkvmerge", Argv(BuildMkvmergeStep(job, ctx, plan.mux_step, n).command_line)});
+      add("mkvmerge", BuildMkvmergeStep(job, ctx, plan.mux_step, n).command_line);
     } else {
       ApplyTsMuxerRecordCorrections(job);
-      calls.push_back({plan.mux == MuxKind::kTsMuxerIso ? "tsMuxeR-2" : "tsMuxeR-1",
-                       Argv(BuildTsMuxerStep(job, ctx, plan.mux_step, n).command_line)});
+      add(plan.mux == MuxKind::kTsMuxerIso ? "tsMuxeR-2" : "tsMuxeR-1",
+          BuildTsMuxerStep(job, ctx, plan.mux_step, n).command_line);
     }
     if (make_encoded) fs::remove(encoded);
     for (const auto& f : made) fs::remove(f);
@@ -266,7 +246,7 @@ class WorkerTest : public ::testing::Test {
     }
     Strings order;
     for (const auto& c : expected)
-      if (c.name != "MVCdec" && c.name != "avs2yuv") order.push_back(c.name);
+      if (!test::IsFeeder(c.name)) order.push_back(c.name);
     EXPECT_EQ(fakes_.Sequence(), order);
     EXPECT_EQ(ErrorLog(), "");
     EXPECT_EQ(frontend_.done, 1);

@@ -6,27 +6,11 @@
 
 #include <csignal>
 
+#include "pipeline/pgs_forced.h"
 #include "pipeline/worker_fixture.h"
-#include "support/files.h"
 
 namespace dp {
 namespace {
-
-// A PGS stream of two epochs, the first forced, each big enough that the
-// forced copy passes 4 KiB.
-std::string TwoEpochs() {
-  std::string sup;
-  for (const char flag : {'\x40', '\x00'}) {
-    std::string pcs(19, '\0');
-    pcs[7] = '\x80';  // epoch start
-    pcs[14] = flag;
-    for (const auto& [type, payload] :
-         {std::pair<char, std::string>{'\x16', pcs}, {'\x15', std::string(6000, 'o')}, {'\x80', ""}})
-      sup += "PG" + std::string(8, '\0') + type + static_cast<char>(payload.size() >> 8) +
-             static_cast<char>(payload.size() & 0xff) + payload;
-  }
-  return sup;
-}
 
 TEST_F(WorkerTest, FailedMuxTakesOnlyWhatItMadeFromTheOutputFolder) {
   // The output field names a folder that already holds the user's files.
@@ -99,8 +83,10 @@ TEST_F(WorkerTest, ForcedCaptionsCutShortAreMadeAgainAndAFailedExportFailsTheJob
   JobRecord job = Job();
   job.subtitle_mode = 3;  // forced captions only
   fs::create_directories(temp_);
-  std::ofstream(T(0, ".sup"), std::ios::binary) << TwoEpochs();  // the demux is done
-  const std::string full = TwoEpochs().substr(0, TwoEpochs().size() / 2);
+  // The demux is done: a real stream, every caption forced, far past 4 KiB.
+  const std::string sup = std::string(DP_TESTDATA_DIR) + "/sup/pgs4net/sintel-en.sup";
+  ASSERT_EQ(SubtitleFlagAllForced(sup, T(0, ".sup")).result, 1);
+  const std::string full = test::ReadText(T(0, ".sup"));
   // What a killed export leaves: its lock and the start of the file.
   std::ofstream(T(0, ".forced.sup.lock")) << "";
   std::ofstream(T(0, ".forced.sup"), std::ios::binary) << full.substr(0, 100);
@@ -180,7 +166,7 @@ TEST_F(WorkerTest, CancelBetweenToolsRemovesTheJobsFilesWhenItTook) {
     EXPECT_EQ(queue_.Status(0), c.status);
     if (c.status == kStatusCanceled) {
       EXPECT_EQ(TempListing(), std::set<std::string>{});
-      EXPECT_TRUE(fakes_.CallsOf("x264").empty());
+      EXPECT_TRUE(fakes_.Calls("x264").empty());
     } else {
       EXPECT_TRUE(fs::exists(T(0, ".264")));
     }
