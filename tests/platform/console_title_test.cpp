@@ -80,25 +80,5 @@ TEST(ConsoleTitle, RealEncoderOutputs) {
   }
 }
 
-// The monitor reads the frame number two characters after the "]" up to the
-// next "/", or, without a "]", two characters after the first "4" up to the
-// next blank: the titles formed here must lead it to the frame count.
-TEST(ConsoleTitle, TitlesCarryTheFrameNumberWhereTheMonitorLooks) {
-  ConsoleTitleTracker tracker(TitleSource::kX264, kLaunch);
-  tracker.Feed(ReadFixture("mkvmerge.stdout") + "[12.3%] 1234/5678 fra");
-  EXPECT_EQ(tracker.Text(), kLaunch) << "only whole progress lines count";
-  tracker.Feed("mes, 185.22 fps, 5207.82 kb/s, eta 0:00:02  \r");
-  const std::string& t = tracker.Text();
-  const std::size_t bracket = t.find(']');
-  ASSERT_NE(bracket, std::string::npos);
-  EXPECT_EQ(t.substr(bracket + 2, t.find('/', bracket) - bracket - 2), "1234");
-
-  tracker.Feed("62 frames: 187.51 fps, 5196.03 kb/s  \r");
-  const std::string& u = tracker.Text();
-  ASSERT_EQ(u.find(']'), std::string::npos);
-  const std::size_t four = u.find('4');
-  EXPECT_EQ(u.substr(four + 2, u.find(' ', four + 2) - four - 2), "62");
-}
-
 }  // namespace
 }  // namespace dp

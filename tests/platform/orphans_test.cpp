@@ -14,11 +14,11 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "child_watch.h"
 #include "platform/power.h"
 #include "platform/process_groups.h"
 #include "platform/run_program.h"
@@ -49,18 +49,8 @@ bool ReapAll(std::chrono::milliseconds limit, std::vector<int>& statuses) {
     std::this_thread::sleep_for(10ms);
   }
   // Clean up: every process whose parent is this test.
-  for (const auto& e : fs::directory_iterator("/proc")) {
-    std::ifstream stat(e.path() / "stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t close = line.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream rest(line.substr(close + 2));
-    char state = 0;
-    int ppid = 0;
-    rest >> state >> ppid;
-    if (ppid == ::getpid()) ::kill(std::stoi(e.path().filename().string()), SIGKILL);
-  }
+  for (const test::ProcessEntry& p : test::Processes())
+    if (p.ppid == ::getpid()) ::kill(p.pid, SIGKILL);
   while (::waitpid(-1, nullptr, 0) > 0) {
   }
   return false;

@@ -9,8 +9,8 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <thread>
 
+#include "child_watch.h"
 #include "platform/paths.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
@@ -77,26 +77,20 @@ TEST(RunQuietly, TheTimeLimitEndsTheWholeGroup) {
       RunQuietly({"/bin/sh", "-c", "sleep 300 & echo $! > " + pid_file + "; wait"}, 300ms);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
   EXPECT_NE(code.error().find("did not end in time"), std::string::npos) << code.error();
-  const pid_t grandchild = std::atoi(test::ReadText(pid_file).c_str());
+  const pid_t grandchild = test::PidFromFile(pid_file);
   ASSERT_GT(grandchild, 0);
   // Killed with the group; init reaps it soon after.
-  for (int i = 0; i < 500 && ::kill(grandchild, 0) == 0; ++i) std::this_thread::sleep_for(10ms);
-  EXPECT_NE(::kill(grandchild, 0), 0);
+  EXPECT_TRUE(test::Eventually([&] { return ::kill(grandchild, 0) != 0; }));
 }
 
 TEST(StartDetached, RunsAndLeavesNoZombie) {
   test::TempDir dir;
   const std::string pid_file = dir / "pid";
   ASSERT_TRUE(StartDetached({"/bin/sh", "-c", "echo $$ > " + pid_file}));
-  pid_t pid = 0;
-  for (int i = 0; i < 500 && pid <= 0; ++i) {
-    std::this_thread::sleep_for(10ms);
-    pid = std::atoi(test::ReadText(pid_file).c_str());
-  }
+  const pid_t pid = test::PidFromFile(pid_file);
   ASSERT_GT(pid, 0);
   // Reaped by its thread: no zombie stays behind.
-  for (int i = 0; i < 500 && ::kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(10ms);
-  EXPECT_NE(::kill(pid, 0), 0);
+  EXPECT_TRUE(test::Eventually([&] { return ::kill(pid, 0) != 0; }));
   EXPECT_FALSE(StartDetached({"dp-no-such-player"}));
 }
 

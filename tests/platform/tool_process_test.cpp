@@ -8,23 +8,22 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "child_watch.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
 
 namespace dp {
 namespace {
 
-using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using test::Eventually;
+using test::LiveMembers;
 
 ToolLaunch Shell(const std::string& script, OutputCapture capture = OutputCapture::kPipe) {
   ToolLaunch launch;
@@ -47,15 +46,6 @@ std::string Drain(ToolProcess& tool) {
   return all;
 }
 
-bool Eventually(const std::function<bool()>& done) {
-  const auto end = std::chrono::steady_clock::now() + 10s;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
-
 // Reads the output as it comes until a whole line is there.
 std::string FirstLine(ToolProcess& tool) {
   std::string seen;
@@ -64,26 +54,6 @@ std::string FirstLine(ToolProcess& tool) {
     return seen.find('\n') != std::string::npos;
   });
   return seen;
-}
-
-// Processes of `group` that have not died (zombies count as dead).
-int LiveMembers(pid_t group) {
-  int live = 0;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    // getline, as a process that ends while it is read fails the read.
-    std::ifstream in(entry.path() / "stat");
-    std::string stat;
-    std::getline(in, stat);
-    const std::size_t close = stat.rfind(')');
-    char state = 0;
-    int ppid = 0;
-    int pgrp = 0;
-    if (close != std::string::npos &&
-        std::sscanf(stat.c_str() + close + 1, " %c %d %d", &state, &ppid, &pgrp) == 3 && pgrp == group &&
-        state != 'Z' && state != 'X')
-      ++live;
-  }
-  return live;
 }
 
 TEST(ToolProcess, CaptureAndExitCodes) {

@@ -60,15 +60,6 @@ TEST(ProgressPipe, Readers) {
   EXPECT_FALSE(ReadProgress(kMkvmerge, "Starting 2nd pass\nProgress: 5%\r", 0).second_pass);
 }
 
-TEST(ProgressPipe, OneTickTakesAtMost500Bytes) {
-  // "process: 45%" placed so that its "%" is the 499th, then the 500th byte
-  // of what waits in the pipe: only the first survives the cut.
-  const std::string line = "process: 45%";
-  EXPECT_EQ(Pipe(kEac3to, std::string(499 - line.size(), '.') + line + "\rprocess: 46%\r"),
-            At(450, "Process: 45%"));
-  EXPECT_EQ(Pipe(kEac3to, std::string(500 - line.size(), '.') + line + "\r"), std::nullopt);
-}
-
 TEST(ProgressTitle, Readers) {
   auto title = [](ProgressReader reader, std::string_view t, std::int32_t frames) {
     return ReadProgress(reader, t, frames).shown;
