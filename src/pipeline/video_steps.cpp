@@ -344,88 +344,32 @@ PreparedStep BuildX264SecondStep(const JobRecord& job, const StepContext& ctx, i
   const bool divx = ctx.settings.DivXPlusHD != 0;
   const int rate = job.video_rate;
 
-  std::string& cmd = out.command_line;
-  if (!crf) {
-    cmd =
-        half3d
-            ? Format(
-                  "\"%s\" --preset \"%s\"%s --bluray-compat --level \"4.1\" --vbv-bufsize %d --vbv-maxrate "
-                  "%d "
-                  "--bitrate %d --stats \"%s\"%s --keyint %d --open-gop --slices 4 --frame-packing %d%s %s "
-                  "--colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --pass 2 -o "
-                  "\"%s\" \"%s\"",
-                  program.c_str(), preset.c_str(), tune.c_str(), vbv.bufsize, vbv.maxrate, rate,
-                  stats.c_str(), interlace.c_str(), base, packing, qpfile.c_str(), extra.c_str(),
-                  output.c_str(), input.c_str())
-            : Format(
-                  "\"%s\" --preset \"%s\"%s --bluray-compat --level \"4.1\" --vbv-bufsize %d --vbv-maxrate "
-                  "%d "
-                  "--bitrate %d --stats \"%s\" --index \"%s\"%s --fps \"%s\" --force-cfr%s --keyint %d "
-                  "--open-gop --slices 4 %s%s --colorprim \"bt709\" --transfer \"bt709\" --colormatrix "
-                  "\"bt709\" "
-                  "--sar 1:1%s%s --pass 2 -o \"%s\" \"%s\"",
-                  program.c_str(), preset.c_str(), tune.c_str(), vbv.bufsize, vbv.maxrate, rate,
-                  stats.c_str(), index.c_str(), qpfile.c_str(), fps.c_str(), interlace.c_str(), base,
-                  frames.c_str(), extra.c_str(), filter.c_str(), demuxer.c_str(), output.c_str(),
-                  input.c_str());
-  } else if (job.target_media == kMediaAvchdCrf) {
-    cmd = half3d ? Format(
-                       "\"%s\" --preset \"%s\"%s --bluray-compat --level \"4.1\" --vbv-bufsize %d "
-                       "--vbv-maxrate %d "
-                       "--crf %d%s --keyint %d --open-gop --slices 4 --frame-packing %d%s %s --colorprim "
-                       "\"bt709\" "
-                       "--transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 -o \"%s\" \"%s\"",
-                       program.c_str(), preset.c_str(), tune.c_str(), vbv.bufsize, vbv.maxrate, rate,
-                       interlace.c_str(), base, packing, qpfile.c_str(), extra.c_str(), output.c_str(),
-                       input.c_str())
-                 : Format(
-                       "\"%s\" --preset \"%s\"%s --bluray-compat --level \"4.1\" --vbv-bufsize %d "
-                       "--vbv-maxrate %d "
-                       "--crf %d --index \"%s\"%s --fps \"%s\" --force-cfr%s --keyint %d --open-gop --slices "
-                       "4 %s%s "
-                       "--colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1%s%s -o "
-                       "\"%s\" "
-                       "\"%s\"",
-                       program.c_str(), preset.c_str(), tune.c_str(), vbv.bufsize, vbv.maxrate, rate,
-                       index.c_str(), qpfile.c_str(), fps.c_str(), interlace.c_str(), base, frames.c_str(),
-                       extra.c_str(), filter.c_str(), demuxer.c_str(), output.c_str(), input.c_str());
+  // Every second-step line has one shape: level and buffer options by
+  // target, the rate, then the 2D or half-3D body with the GOP options.
+  std::string head, gop;
+  if (!crf || job.target_media == kMediaAvchdCrf) {
+    head =
+        Format("--bluray-compat --level \"4.1\" --vbv-bufsize %d --vbv-maxrate %d", vbv.bufsize, vbv.maxrate);
+    gop = Format("--keyint %d --open-gop --slices 4", base);
   } else if (divx) {
-    const int keyint = base * 4;
-    cmd =
-        half3d
-            ? Format(
-                  "\"%s\" --preset \"%s\"%s --level \"4.0\" --vbv-bufsize 25000 --vbv-maxrate 20000 --crf "
-                  "%d%s "
-                  "--bframes 3 --keyint %d --frame-packing %d%s %s --colorprim \"bt709\" --transfer "
-                  "\"bt709\" "
-                  "--colormatrix \"bt709\" --sar 1:1 -o \"%s\" \"%s\"",
-                  program.c_str(), preset.c_str(), tune.c_str(), rate, interlace.c_str(), keyint, packing,
-                  qpfile.c_str(), extra.c_str(), output.c_str(), input.c_str())
-            : Format(
-                  "\"%s\" --preset \"%s\"%s --level \"4.0\" --vbv-bufsize 25000 --vbv-maxrate 20000 --crf %d "
-                  "--index \"%s\"%s --fps \"%s\" --force-cfr%s --bframes 3 --keyint %d %s%s --colorprim "
-                  "\"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1%s%s -o \"%s\" \"%s\"",
-                  program.c_str(), preset.c_str(), tune.c_str(), rate, index.c_str(), qpfile.c_str(),
-                  fps.c_str(), interlace.c_str(), keyint, frames.c_str(), extra.c_str(), filter.c_str(),
-                  demuxer.c_str(), output.c_str(), input.c_str());
+    head = "--level \"4.0\" --vbv-bufsize 25000 --vbv-maxrate 20000";
+    gop = Format("--bframes 3 --keyint %d", base * 4);
   } else {
-    const int keyint = base * 10;
-    cmd = half3d
-              ? Format(
-                    "\"%s\" --preset \"%s\"%s --level \"4.1\" --crf %d%s --keyint %d --open-gop "
-                    "--frame-packing "
-                    "%d%s %s --colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 -o "
-                    "\"%s\" \"%s\"",
-                    program.c_str(), preset.c_str(), tune.c_str(), rate, interlace.c_str(), keyint, packing,
-                    qpfile.c_str(), extra.c_str(), output.c_str(), input.c_str())
-              : Format(
-                    "\"%s\" --preset \"%s\"%s --level \"4.1\" --crf %d --index \"%s\"%s --fps \"%s\" "
-                    "--force-cfr%s --keyint %d --open-gop %s%s --colorprim \"bt709\" --transfer \"bt709\" "
-                    "--colormatrix \"bt709\" --sar 1:1%s%s -o \"%s\" \"%s\"",
-                    program.c_str(), preset.c_str(), tune.c_str(), rate, index.c_str(), qpfile.c_str(),
-                    fps.c_str(), interlace.c_str(), keyint, frames.c_str(), extra.c_str(), filter.c_str(),
-                    demuxer.c_str(), output.c_str(), input.c_str());
+    head = "--level \"4.1\"";
+    gop = Format("--keyint %d --open-gop", base * 10);
   }
+  const std::string rate_option =
+      crf ? Format("--crf %d", rate) : Format("--bitrate %d --stats \"%s\"", rate, stats.c_str());
+  constexpr char kColour[] = "--colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1";
+  const std::string body =
+      half3d ? Format("%s %s --frame-packing %d%s %s %s", interlace.c_str(), gop.c_str(), packing,
+                      qpfile.c_str(), extra.c_str(), kColour)
+             : Format(" --index \"%s\"%s --fps \"%s\" --force-cfr%s %s %s%s %s%s%s", index.c_str(),
+                      qpfile.c_str(), fps.c_str(), interlace.c_str(), gop.c_str(), frames.c_str(),
+                      extra.c_str(), kColour, filter.c_str(), demuxer.c_str());
+  out.command_line = Format("\"%s\" --preset \"%s\"%s %s %s%s%s -o \"%s\" \"%s\"", program.c_str(),
+                            preset.c_str(), tune.c_str(), head.c_str(), rate_option.c_str(), body.c_str(),
+                            crf ? "" : " --pass 2", output.c_str(), input.c_str());
   GuardOutput(out, output, Temp(job, ctx, kSuffix264Lock));
   return out;
 }
