@@ -26,8 +26,7 @@
 namespace dp::test {
 
 inline constexpr const char* kFakeToolScript = R"SH(#!/bin/sh
-PATH=/usr/bin:/bin
-export PATH
+export PATH=/usr/bin:/bin
 rec="$DP_FAKE_RECORD"
 me=$(basename "$0")
 case "$0" in
@@ -43,38 +42,22 @@ cut -d' ' -f5 /proc/$$/stat > "$rec/pgid_$me"
 
 wants() { [ -e "$rec/$1_$me" ] && case "$all" in *"$(cat "$rec/$1_$me")"*) true ;; *) false ;; esac; }
 all="$*"
-outputs="" pass="" stats="" prev="" n=0
-add() { outputs="$outputs
-$1"; }
+pass="" stats="" prev="" n=0
 for a in "$@"; do
   n=$((n + 1))
-  case "$me" in
-    eac3to)
-      case "$prev" in [0-9]*:) add "$a" ;; esac
-      case "$a" in -log=*) log="${a#-log=}"; echo "Video track 1 contains 1234 frames." > "$log" ;; esac ;;
-    x264)
-      [ "$prev" = "-o" ] && [ "$a" != /dev/null ] && add "$a"
-      [ "$prev" = "--stats" ] && stats="$a"
-      [ "$prev" = "--pass" ] && pass="$a" ;;
-    x265|mkvmerge)
-      [ "$prev" = "--output" ] && add "$a" ;;
-    BDSup2Sub)
-      [ "$prev" = "-o" ] && add "$a" ;;
-    MVCenc)
-      [ $n -eq 4 ] && add "$a" ;;
+  case "$me:$prev" in
+    eac3to:[0-9]*:|x264:-o|x265:--output|mkvmerge:--output|BDSup2Sub:-o) [ "$a" != /dev/null ] && printf 'data' > "$a" ;;
+    x264:--stats) stats="$a" ;;
+    x264:--pass) pass="$a" ;;
   esac
+  [ "$me$n" = MVCenc4 ] && printf 'data' > "$a"
+  case "$a" in -log=*) echo "Video track 1 contains 1234 frames." > "${a#-log=}" ;; esac
   prev="$a"
 done
 
 case "$me" in
   MVCdec|avs2yuv) echo "YUV4MPEG2 W1280 H720"; exit 0 ;;
   x265) cat > /dev/null ;;
-esac
-
-echo "$outputs" | while IFS= read -r f; do
-  [ -n "$f" ] && printf 'data' > "$f"
-done
-case "$me" in
   tsMuxeR-*)
     cp "$1" "$rec/meta_$me"
     case "$2" in
@@ -82,11 +65,7 @@ case "$me" in
       *) mkdir -p "$2/BDMV/STREAM" && printf 'ts' > "$2/BDMV/STREAM/00000.m2ts" ;;
     esac ;;
 esac
-
-if wants BLOCK; then
-  : > "$rec/blocked_$me"
-  exec sleep 600
-fi
+if wants BLOCK; then : > "$rec/blocked_$me"; exec sleep 600; fi
 wants FAIL && exit 7
 [ "$pass" = 1 ] && [ -n "$stats" ] && printf 'stats' > "$stats"
 exit 0

@@ -156,13 +156,9 @@ TEST_F(ToolStandins, Eac3toSplitsTheViewsOfA3dSource) {
   ProgramResult r =
       Tool("eac3to/eac3to", {Media("3d.m2ts"), "1:", Tmp("x.avc.h264"), "2:", Tmp("x.mvc.h264"), Log()});
   ASSERT_EQ(r.code, 0) << r.out;
-  const std::string text = LogText();
-  EXPECT_NE(IFind(text, "2: h264/MVC"), npos) << text;
-  EXPECT_NE(IFind(text, "(right eye)"), npos);
-  EXPECT_EQ(IFind(text.substr(0, text.find("2: ")), "(right eye)"), npos)
-      << "only the second view is the right eye";
-  EXPECT_GT(fs::file_size(Tmp("x.avc.h264")), 0u);
-  EXPECT_GT(fs::file_size(Tmp("x.mvc.h264")), 0u);
+  // Only the second view is the right eye.
+  ExpectHas(LogText(), {"\r\n1: h264/AVC, 240p24 (4:3)\r\n2: h264/MVC, 240p24 (4:3) (right eye)\r\n"});
+  EXPECT_EQ(Packets(Tmp("x.avc.h264")) + Packets(Tmp("x.mvc.h264")), "2424");
   EXPECT_EQ(Frames(), 24);
 
   // On a disc the views come from the clip's stereo interleaved file, not its 2D stream file.
@@ -175,7 +171,7 @@ TEST_F(ToolStandins, Eac3toSplitsTheViewsOfA3dSource) {
   fs::create_symlink(Media("3d.m2ts"), root / "BDMV" / "STREAM" / "SSIF" / "00002.ssif");
   r = Tool("eac3to/eac3to", {root.string(), "1)", "1:", Tmp("cap.txt"), Log()});
   ASSERT_EQ(r.code, 0) << r.out;
-  EXPECT_NE(IFind(LogText(), "(right eye)"), npos);
+  ExpectHas(LogText(), {"(right eye)"});
   EXPECT_TRUE(fs::exists(Tmp("cap.txt")));
 }
 
@@ -214,21 +210,15 @@ TEST_F(ToolStandins, Eac3toReadsDiscTitlesAndChapters) {
     fs::create_symlink(Media("clip.m2ts"), root / "BDMV" / "STREAM" / Format("%05d.m2ts", clip));
   ProgramResult r = Tool("eac3to/eac3to", {root.string(), Log()});
   ASSERT_EQ(r.code, 0) << r.out;
-  const std::string listing = LogText();
   // The longest title first; a title of several clips names them on the next line.
-  const std::size_t first = listing.find("\n1) ");
-  ASSERT_NE(first, npos) << listing;
-  const std::vector<std::string_view> title = Lines(std::string_view(listing).substr(first + 1));
-  EXPECT_EQ(title[0], "1) 00002.mpls, 1:21:06");
-  ASSERT_GT(title[1].size(), 4u);
-  EXPECT_EQ(title[1].substr(4, title[1].find(']') - 4), "00007+00008+00009+00010");
-  EXPECT_NE(listing.find("\n2) 00007.mpls, 00015.m2ts, 0:11:23\r\n"), npos) << listing;
+  ExpectHas(LogText(), {"\n1) 00002.mpls, 1:21:06\r\n   [00007+00008+00009+00010].m2ts\r\n",
+                        "\n2) 00007.mpls, 00015.m2ts, 0:11:23\r\n"});
 
   // A chapter run on title 1, with the folder written the Windows way.
   r = Tool("eac3to/eac3to",
            {root.string() + "\\BDMV\\PLAYLIST\\00002.mpls", "1)", "1:", Tmp("cap.txt"), Log()});
   ASSERT_EQ(r.code, 0) << r.out;
-  EXPECT_NE(LogText().find("1: Chapters, 17 chapters\r\n"), npos);
+  ExpectHas(LogText(), {"1: Chapters, 17 chapters\r\n"});
   const std::string chapters = ReadText(Tmp("cap.txt"));
   EXPECT_TRUE(chapters.starts_with("CHAPTER01=00:00:00.000\r\nCHAPTER01NAME="));
   int times = 0;
@@ -259,9 +249,8 @@ TEST_F(ToolStandins, TsMuxerBuildsAnAvchdTreeTheDemuxerCanReadBack) {
   EXPECT_EQ(LastProgress(r.out, "", "% complete"), 100.0) << r.out;
   ExpectHas(r.out, {"% complete\r\n"});
 
-  const ProgramResult listing = Tool("eac3to/eac3to", {Tmp("OUT"), Log()});
-  ASSERT_EQ(listing.code, 0);
-  ExpectHas(listing.out,
+  ASSERT_EQ(Tool("eac3to/eac3to", {Tmp("OUT"), Log()}).code, 0);
+  ExpectHas(LogText(),
             {"1) 00000.mpls, 00000.m2ts, 0:00:02\r\n   - Chapters, 2 chapters\r\n", "AC3, French"});
 }
 
@@ -398,29 +387,21 @@ TEST_F(ToolStandins, BdSup2SubCropsAndRescalesIntoTheNewFrame) {
   EXPECT_EQ(count(after, 0x16), count(before, 0x16));
   EXPECT_EQ(count(after, 0x80), count(before, 0x80));
   for (const Segment& s : after) {
-    if (s.type == 0x16) {
-      EXPECT_EQ(Be16At(s.payload, 0), 1280u);
-      EXPECT_EQ(Be16At(s.payload, 2), 720u);
-    } else if (s.type == 0x17) {
-      for (std::size_t w = 0, pos = 1; w < static_cast<unsigned char>(s.payload[0]); ++w, pos += 9) {
-        EXPECT_LE(Be16At(s.payload, pos + 1) + Be16At(s.payload, pos + 5), 1280u);
-        EXPECT_LE(Be16At(s.payload, pos + 3) + Be16At(s.payload, pos + 7), 720u);
-      }
-    } else if (s.type == 0x15 && (s.payload[3] & 0x80)) {
-      EXPECT_LE(Be16At(s.payload, 7), 1280u);
-      EXPECT_LE(Be16At(s.payload, 9), 720u);
-    }
+    EXPECT_TRUE(s.type != 0x16 || (Be16At(s.payload, 0) == 1280u && Be16At(s.payload, 2) == 720u));
+    for (std::size_t w = 0, pos = 1; s.type == 0x17 && w < static_cast<unsigned char>(s.payload[0]);
+         ++w, pos += 9)
+      EXPECT_TRUE(Be16At(s.payload, pos + 1) + Be16At(s.payload, pos + 5) <= 1280u &&
+                  Be16At(s.payload, pos + 3) + Be16At(s.payload, pos + 7) <= 720u);
+    EXPECT_TRUE(s.type != 0x15 || !(s.payload[3] & 0x80) ||
+                (Be16At(s.payload, 7) <= 1280u && Be16At(s.payload, 9) <= 720u));
   }
   // An independent decoder renders every caption inside the new frame.
   EXPECT_TRUE(test::Ffmpeg("-i", {Tmp("r.sup"), "-c:s", "dvdsub", "-f", "null", "-"}));
 
   // Cropping alone keeps the width and takes the band from the height.
   ASSERT_EQ(Tool("BDSup2Sub/BDSup2Sub", {"-T", "keep", "-c", "140", "-o", Tmp("c.sup"), input}).code, 0);
-  for (const Segment& s : ReadSegments(ReadText(Tmp("c.sup")))) {
-    if (s.type != 0x16) continue;
-    EXPECT_EQ(Be16At(s.payload, 0), 1920u);
-    EXPECT_EQ(Be16At(s.payload, 2), 800u);
-  }
+  for (const Segment& s : ReadSegments(ReadText(Tmp("c.sup"))))
+    EXPECT_TRUE(s.type != 0x16 || (Be16At(s.payload, 0) == 1920u && Be16At(s.payload, 2) == 800u));
 }
 
 // Requests a stand-in cannot serve fail, with the words shown in its output or

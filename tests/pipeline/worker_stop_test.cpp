@@ -157,6 +157,18 @@ TEST_F(WorkerTest, FailedStepIsLoggedOnceAndTheQueueGoesOn) {
   EXPECT_NE(log.find("LAST CMD LINE => \"" + fakes_.Path("tsMuxeR/1.10.6/tsMuxeR") + "\" \""), npos) << log;
   EXPECT_NE(log.find("EXIT CODE     => -1 (0xFFFFFFFF)"), npos) << log;
   EXPECT_FALSE(fs::exists(root_ / "out" / "Movie"));
+
+  // A double quote in a path refuses the job before any tool runs.
+  fs::remove(temp_ / "error_log.txt");
+  fakes_.ClearRecord();
+  Plant(0, Job("Bad \"name\""));
+  RunQueue();
+  EXPECT_EQ(queue_.Status(0), kStatusFailed);
+  EXPECT_TRUE(fakes_.Calls().empty());
+  ASSERT_FALSE(frontend_.texts.empty());
+  EXPECT_NE(frontend_.texts.back().find("Job refused: the output name 'Bad \"name\"' cannot be used"), npos)
+      << frontend_.texts.back();
+  EXPECT_NE(ErrorLog().find("LAST CMD LINE => <job refused"), npos);
 }
 
 TEST_F(WorkerTest, SubtitleRescaleRunsAndItsFailureIsNotTheJobs) {
@@ -202,18 +214,6 @@ TEST_F(WorkerTest, AwkwardPathsGoThroughEveryStep) {
          {kStatusEac3to, kStatusX265Crf, kStatusMkvmerge, kStatusFinished});
   EXPECT_TRUE(fs::exists(mkv.output_path));
   EXPECT_EQ(TempListing(), Names{});
-}
-
-TEST_F(WorkerTest, DoubleQuoteInAPathIsRefused) {
-  fs::create_directories(temp_);
-  Plant(0, Job("Bad \"name\""));
-  RunQueue();
-  EXPECT_EQ(queue_.Status(0), kStatusFailed);
-  EXPECT_TRUE(fakes_.Calls().empty());
-  ASSERT_FALSE(frontend_.texts.empty());
-  EXPECT_NE(frontend_.texts.back().find("Job refused: the output name 'Bad \"name\"' cannot be used"), npos)
-      << frontend_.texts.back();
-  EXPECT_NE(ErrorLog().find("LAST CMD LINE => <job refused"), npos);
 }
 
 }  // namespace
