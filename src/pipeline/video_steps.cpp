@@ -268,44 +268,62 @@ PreparedStep BuildMvcencStep(const JobRecord& job, const StepContext& ctx, int s
   return out;
 }
 
+namespace {
+
+// Every x264 line has one shape: level and buffer options by target, the
+// rate, then the 2D or half-3D body with the GOP options. pass: 0 for a
+// single CRF pass, else 1 or 2 of a two-pass encode.
+std::string X264CommandLine(const JobRecord& job, const StepContext& ctx, int pass) {
+  const bool crf = pass == 0;
+  const VbvPair vbv = BlurayVbv(job);
+  const int base = KeyintBase(FieldText(job.fps_text));
+  std::string head, gop;
+  if (!crf || job.target_media == kMediaAvchdCrf) {
+    head =
+        Format("--bluray-compat --level \"4.1\" --vbv-bufsize %d --vbv-maxrate %d", vbv.bufsize, vbv.maxrate);
+    gop = Format("--keyint %d --open-gop --slices 4", base);
+  } else if (ctx.settings.DivXPlusHD != 0) {
+    head = "--level \"4.0\" --vbv-bufsize 25000 --vbv-maxrate 20000";
+    gop = Format("--bframes 3 --keyint %d", base * 4);
+  } else {
+    head = "--level \"4.1\"";
+    gop = Format("--keyint %d --open-gop", base * 10);
+  }
+  const int rate = job.video_rate;
+  const std::string rate_option =
+      crf ? Format("--crf %d", rate)
+          : Format("--bitrate %d --stats \"%s\"", rate, Temp(job, ctx, kSuffixStats).c_str());
+  const std::string interlace = FieldString(job.x264_interlace);
+  const std::string qpfile = QpfileOption(job, ctx);
+  const std::string extra = FieldString(job.extra_params);
+  constexpr char kColour[] = "--colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1";
+  const bool half3d = IsHalf3d(job);
+  const std::string body = half3d ? Format("%s %s --frame-packing %d%s %s %s", interlace.c_str(), gop.c_str(),
+                                           FramePacking(job), qpfile.c_str(), extra.c_str(), kColour)
+                                  : Format(" --index \"%s\"%s --fps \"%s\" --force-cfr%s %s %s%s %s%s%s",
+                                           Temp(job, ctx, kSuffixIndex).c_str(), qpfile.c_str(),
+                                           FieldString(job.fps_fraction).c_str(), interlace.c_str(),
+                                           gop.c_str(), FramesOption(job).c_str(), extra.c_str(), kColour,
+                                           FieldString(job.video_filter).c_str(), DemuxerOption(job).c_str());
+  // The first pass writes only its statistics: its picture goes nowhere.
+  const std::string output = pass == 1 ? std::string(kNullDevice) : "\"" + Temp(job, ctx, kSuffix264) + "\"";
+  const std::string input = half3d ? Temp(job, ctx, kSuffixAvs) : X264Input2D(job, ctx);
+  const std::string pass_option = crf ? std::string() : Format(" --pass %d", pass);
+  return Format("\"%s\" --preset \"%s\"%s %s %s%s%s -o %s \"%s\"", X264Program(job, ctx).c_str(),
+                FieldString(job.x264_preset).c_str(), TuneOption(job, false).c_str(), head.c_str(),
+                rate_option.c_str(), body.c_str(), pass_option.c_str(), output.c_str(), input.c_str());
+}
+
+}  // namespace
+
 PreparedStep BuildX264Pass1Step(const JobRecord& job, const StepContext& ctx, int step, int total) {
   PreparedStep out =
       EncoderStep(ctx, kX264Pass1Tool,
                   Format("[STEP %d/%d - X264 PASS 1] Recode video using x264, 1st pass...", step, total),
                   kTitleX264Pass1, Temp(job, ctx, kSuffixX264Pass1Log));
   AddInputFiles(out, job, ctx);
-  const std::string program = X264Program(job, ctx);
-  const std::string preset = FieldString(job.x264_preset);
-  const std::string tune = TuneOption(job, false);
-  const VbvPair vbv = BlurayVbv(job);
+  out.command_line = X264CommandLine(job, ctx, 1);
   const std::string stats = Temp(job, ctx, kSuffixStats);
-  const std::string interlace = FieldString(job.x264_interlace);
-  const int keyint = KeyintBase(FieldText(job.fps_text));
-  const std::string qpfile = QpfileOption(job, ctx);
-  const std::string extra = FieldString(job.extra_params);
-  const std::string null_device(kNullDevice);
-  if (IsHalf3d(job)) {
-    out.command_line = Format(
-        "\"%s\" --preset \"%s\"%s --bluray-compat --level \"4.1\" --vbv-bufsize %d --vbv-maxrate %d "
-        "--bitrate %d "
-        "--stats \"%s\"%s --keyint %d --open-gop --slices 4 --frame-packing %d%s %s --colorprim \"bt709\" "
-        "--transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1 --pass 1 -o %s \"%s\"",
-        program.c_str(), preset.c_str(), tune.c_str(), vbv.bufsize, vbv.maxrate, job.video_rate,
-        stats.c_str(), interlace.c_str(), keyint, FramePacking(job), qpfile.c_str(), extra.c_str(),
-        null_device.c_str(), Temp(job, ctx, kSuffixAvs).c_str());
-  } else {
-    out.command_line = Format(
-        "\"%s\" --preset \"%s\"%s --bluray-compat --level \"4.1\" --vbv-bufsize %d --vbv-maxrate %d "
-        "--bitrate %d "
-        "--stats \"%s\" --index \"%s\"%s --fps \"%s\" --force-cfr%s --keyint %d --open-gop --slices 4 %s%s "
-        "--colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1%s%s --pass 1 -o %s "
-        "\"%s\"",
-        program.c_str(), preset.c_str(), tune.c_str(), vbv.bufsize, vbv.maxrate, job.video_rate,
-        stats.c_str(), Temp(job, ctx, kSuffixIndex).c_str(), qpfile.c_str(),
-        FieldString(job.fps_fraction).c_str(), interlace.c_str(), keyint, FramesOption(job).c_str(),
-        extra.c_str(), FieldString(job.video_filter).c_str(), DemuxerOption(job).c_str(), null_device.c_str(),
-        X264Input2D(job, ctx).c_str());
-  }
   // x264 writes ".stats" only when the pass completes.
   out.skip = Exists(stats);
   return out;
@@ -323,54 +341,8 @@ PreparedStep BuildX264SecondStep(const JobRecord& job, const StepContext& ctx, i
                 Format("[STEP %d/%d - X264 PASS 2] Recode video using x264, 2nd pass...", step, total),
                 kTitleX264, Temp(job, ctx, kSuffixX264Pass2Log));
   AddInputFiles(out, job, ctx);
-  const std::string program = X264Program(job, ctx);
-  const std::string preset = FieldString(job.x264_preset);
-  const std::string tune = TuneOption(job, false);
-  const VbvPair vbv = BlurayVbv(job);
-  const std::string stats = Temp(job, ctx, kSuffixStats);
-  const std::string index = Temp(job, ctx, kSuffixIndex);
-  const std::string interlace = FieldString(job.x264_interlace);
-  const std::string fps = FieldString(job.fps_fraction);
-  const int base = KeyintBase(FieldText(job.fps_text));
-  const std::string qpfile = QpfileOption(job, ctx);
-  const std::string extra = FieldString(job.extra_params);
-  const std::string filter = FieldString(job.video_filter);
-  const std::string frames = FramesOption(job);
-  const std::string demuxer = DemuxerOption(job);
-  const std::string output = Temp(job, ctx, kSuffix264);
-  const bool half3d = IsHalf3d(job);
-  const std::string input = half3d ? Temp(job, ctx, kSuffixAvs) : X264Input2D(job, ctx);
-  const int packing = FramePacking(job);
-  const bool divx = ctx.settings.DivXPlusHD != 0;
-  const int rate = job.video_rate;
-
-  // Every second-step line has one shape: level and buffer options by
-  // target, the rate, then the 2D or half-3D body with the GOP options.
-  std::string head, gop;
-  if (!crf || job.target_media == kMediaAvchdCrf) {
-    head =
-        Format("--bluray-compat --level \"4.1\" --vbv-bufsize %d --vbv-maxrate %d", vbv.bufsize, vbv.maxrate);
-    gop = Format("--keyint %d --open-gop --slices 4", base);
-  } else if (divx) {
-    head = "--level \"4.0\" --vbv-bufsize 25000 --vbv-maxrate 20000";
-    gop = Format("--bframes 3 --keyint %d", base * 4);
-  } else {
-    head = "--level \"4.1\"";
-    gop = Format("--keyint %d --open-gop", base * 10);
-  }
-  const std::string rate_option =
-      crf ? Format("--crf %d", rate) : Format("--bitrate %d --stats \"%s\"", rate, stats.c_str());
-  constexpr char kColour[] = "--colorprim \"bt709\" --transfer \"bt709\" --colormatrix \"bt709\" --sar 1:1";
-  const std::string body =
-      half3d ? Format("%s %s --frame-packing %d%s %s %s", interlace.c_str(), gop.c_str(), packing,
-                      qpfile.c_str(), extra.c_str(), kColour)
-             : Format(" --index \"%s\"%s --fps \"%s\" --force-cfr%s %s %s%s %s%s%s", index.c_str(),
-                      qpfile.c_str(), fps.c_str(), interlace.c_str(), gop.c_str(), frames.c_str(),
-                      extra.c_str(), kColour, filter.c_str(), demuxer.c_str());
-  out.command_line = Format("\"%s\" --preset \"%s\"%s %s %s%s%s -o \"%s\" \"%s\"", program.c_str(),
-                            preset.c_str(), tune.c_str(), head.c_str(), rate_option.c_str(), body.c_str(),
-                            crf ? "" : " --pass 2", output.c_str(), input.c_str());
-  GuardOutput(out, output, Temp(job, ctx, kSuffix264Lock));
+  out.command_line = X264CommandLine(job, ctx, crf ? 0 : 2);
+  GuardOutput(out, Temp(job, ctx, kSuffix264), Temp(job, ctx, kSuffix264Lock));
   return out;
 }
 
