@@ -55,6 +55,7 @@ class CliTest : public ::testing::Test {
 
 TEST_F(CliTest, PureCommands) {
   const std::string mpls = kReal + "/mpls/", clip = kReal + "/ts/mp-mediainfo/Test_H264_AC3.m2ts";
+  // clang-format off
   Check({
       {{"lang", "name", "jpn"}, 0, "Japanse\n"},
       {{"lang", "alpha3", "hy"}, 0, "arm\n"},
@@ -72,16 +73,12 @@ TEST_F(CliTest, PureCommands) {
       {{"title", "url", "a b"}, 0, "a+b\n"},
       {{"title", "case"}, 2, ""},
       {{"title", "case", "--skip-year", "x"}, 2, ""},
-      {{"mpls", "info", mpls + "chaptertool/00001_LinkPoint.mpls"},
-       0,
+      {{"mpls", "info", mpls + "chaptertool/00001_LinkPoint.mpls"}, 0,
        "result=1 duration=3620.825533333333 video=1 audio=1 pg=0 chapters=9 clip=00001\n"},
-      {{"mpls", "info", "--json", mpls + "domyd-mpls/multi-angle.mpls"},
-       0,
-       nullptr,
+      {{"mpls", "info", "--json", mpls + "domyd-mpls/multi-angle.mpls"}, 0, nullptr,
        {"{\"result\":2,\"duration\":37.12", "\"pg\":26,\"chapters\":0,\"clip\":\"00081\"}"}},
       // A damaged file's clip name holds a line break; the text stays one line.
-      {{"mpls", "info", mpls + "chaptertool/00001_Invalid.mpls"},
-       0,
+      {{"mpls", "info", mpls + "chaptertool/00001_Invalid.mpls"}, 0,
        "result=2 duration=-6334.992444444444 video=51 audio=61 pg=48 chapters=0 clip=43?CH\n"},
       // A real disc's two extras of exactly 210.21 s share one layout.
       {{"mpls", "similar", mpls + "bdpl/disc7/PLAYLIST/00005.mpls"}, 1, ""},
@@ -91,13 +88,12 @@ TEST_F(CliTest, PureCommands) {
       {{"mpls", "info"}, 2, ""},
       // A real camcorder clip: 24 packets of the video PID, 375 of the audio
       // PID, the rest PAT, PMT, SIT, PCR and null packets.
-      {{"scan", "--duration-ms", "3000.5", "--video", "0x1011", "--audio", "0x1100", clip},
-       0,
-       "video\t4113\t24\t12\naudio\t4352\t375\t192\ntotal_packets\t448\nscanned_packets\t448\nscan_"
-       "state\t1\n"},
+      {{"scan", "--duration-ms", "3000.5", "--video", "0x1011", "--audio", "0x1100", clip}, 0,
+       "video\t4113\t24\t12\naudio\t4352\t375\t192\ntotal_packets\t448\nscanned_packets\t448\nscan_state\t1\n"},
       {{"scan", "--duration-ms", "1", "--video", "9000", clip}, 2, ""},
       {{"scan", "--duration-ms", "1", mpls + "none"}, 1, ""},
   });
+  // clang-format on
 }
 
 TEST_F(CliTest, StoreJobsQueueAndSettings) {
@@ -106,6 +102,7 @@ TEST_F(CliTest, StoreJobsQueueAndSettings) {
             "{\"status\":1,\"video_rate\":4500.0,\"target_media\":0,\"output_path\":\"/out/a\","
             "\"target_label\":\"AVCHD BD5\",\"x264_preset\":\"medium\",\"use_x265\":false}");
   const std::string image = (dir / "job4.bin").string();
+  // clang-format off
   Check({
       {{"store", "set", "TempPath", "--sz", "/tmp/x y"}, 0},
       {{"store", "set", "CRF", "--dword", "18"}, 0},
@@ -127,11 +124,8 @@ TEST_F(CliTest, StoreJobsQueueAndSettings) {
       {{"job", "put", "4", "--json", job}, 0},
       {{"job", "put", "6", "--json", job}, 0},
       {{"queue", "list"}, 0, "4\t1\t[PENDING]\t/out/a\n6\t1\t[PENDING]\t/out/a\n"},
-      {{"queue", "view"},
-       0,
-       nullptr,
-       {"[PENDING]     /out/a (AVCHD BD5 / 4500 Kbps / medium)\n",
-        "\n  Target video: AVC / AVCHD BD5 / 4500 Kbps / tune  / preset medium\n"}},
+      {{"queue", "view"}, 0, nullptr, {"[PENDING]     /out/a (AVCHD BD5 / 4500 Kbps / medium)\n",
+                                        "\n  Target video: AVC / AVCHD BD5 / 4500 Kbps / tune  / preset medium\n"}},
       {{"job", "show", "4", "--json"}, 0, nullptr, {"\"video_rate\":4500", "\"output_path\":\"/out/a\""}},
       {{"job", "get", "4", "--out", image}, 0},
       {{"job", "put", "9", "--raw", image}, 0},
@@ -143,27 +137,33 @@ TEST_F(CliTest, StoreJobsQueueAndSettings) {
       {{"queue", "remove", "4"}, 0},
       {{"queue", "list"}, 0, "5\t1\t[PENDING]\t/out/a\n9\t1\t[PENDING]\t/out/a\n"},
   });
+  // clang-format on
   EXPECT_EQ(std::filesystem::file_size(image), 7496u);
 }
 
 // A one-byte flag holds 0 or 1: JSON with another number is refused, and a
-// record image with 2 there (put raw, or planted in the store) is read as 1.
+// record image with 2 there (put raw, or planted in the store) is read as 1;
+// the bytes beside the flags stay as they are.
 TEST_F(CliTest, FlagsAreZeroOrOne) {
   std::string image(7496, '\0');
-  image[0] = 1;                 // pending
-  image[7488] = 2;              // use_x265
-  image[33] = image[7490] = 2;  // audio_untouched_hd, limit_frames
+  image[0] = 1;  // pending
+  for (int at : {33, 34, 7465, 7466, 7467, 7468, 7487, 7488, 7490}) image[at] = 2;
+  image[7489] = '\xff';  // subtitle_3d_plane -1
+  // clang-format off
   Check({
       {{"job", "put", "0", "--json", Write("two.json", "{\"status\":1,\"use_x265\":2}")}, 1},
       {{"queue", "list"}, 0, ""},
       {{"job", "put", "0", "--json", Write("one.json", "{\"status\":1,\"use_x265\":1}")}, 0},
       {{"job", "put", "1", "--raw", Write("raw.bin", image)}, 0},
-      {{"job", "show", "1", "--json"}, 0, nullptr, {"\"use_x265\":1,", "\"limit_frames\":1,"}},
+      {{"job", "show", "1", "--json"}, 0, nullptr,
+       {"\"audio_untouched_hd\":1,\"interlaced_avc\":1,", "\"source_is_mkv\":1,\"audio_to_16bit\":1,\"audio_downmix_51\":1,\"mode_3d\":2,",
+        "\"source_is_playlist\":1,\"use_x265\":1,\"subtitle_3d_plane\":-1,\"limit_frames\":1,"}},
       // Removing a job lists its temporary files, which reads every flag.
       {{"store", "set", "Job_2", "--binary", Write("planted.bin", image)}, 0},
       {{"queue", "remove", "2"}, 0},
       {{"queue", "list"}, 0, "0\t1\t[PENDING]\t\n1\t1\t[PENDING]\t\n"},
   });
+  // clang-format on
 }
 
 // A store that cannot be written is still read; a change to it fails.

@@ -84,6 +84,13 @@ TEST_F(QueueControlTest, RunGoesThroughTheQueueInSlotOrderAndSkipsFailures) {
   control->WaitIdle();
   EXPECT_EQ(runner.ran, (std::vector<int>{2, 4}));
   EXPECT_EQ(queue.Status(4), kStatusFinished);
+
+  // Nothing runnable with shutdown asked: the machine goes off at once.
+  run.shutdown_when_done = true;
+  control->CallGo();
+  control->WaitIdle();
+  EXPECT_EQ(power.power_offs, 1);
+  EXPECT_EQ(runner.ran, (std::vector<int>{2, 4}));
 }
 
 TEST_F(QueueControlTest, TheRunningJobStaysUntilStoppedThenStartsNothingElse) {
@@ -115,28 +122,16 @@ TEST_F(QueueControlTest, TheRunningJobStaysUntilStoppedThenStartsNothingElse) {
   auto stored = store->Get("Job_1");
   ASSERT_TRUE(stored);
   EXPECT_EQ(stored->data[0], kStatusStopped);
-}
 
-TEST_F(QueueControlTest, CancelMarksTheJobCanceledAndDropsItFromTheStore) {
-  Put(0, kStatusPending);
-  runner.outcome[0] = test::Outcome::kBlock;
+  // Cancel marks the job cancelled and drops it from the store.
   control->CallGo();
   WaitBlocking();
   prompts.answers = {Answer::kYes};
   control->CallCancelJob();
   control->WaitIdle();
-  EXPECT_EQ(queue.Status(0), kStatusCanceled);
-  EXPECT_FALSE(store->Get("Job_0"));
+  EXPECT_EQ(queue.Status(1), kStatusCanceled);
+  EXPECT_FALSE(store->Get("Job_1"));
   EXPECT_EQ(prompts.asked.back(), std::string("CONFIRM|Are you sure?"));
-}
-
-TEST_F(QueueControlTest, NothingRunnableWithShutdownPowersOffAtOnce) {
-  run.shutdown_when_done = true;
-  Put(0, kStatusFinished);
-  control->CallGo();
-  control->WaitIdle();
-  EXPECT_EQ(power.power_offs, 1);
-  EXPECT_TRUE(runner.ran.empty());
 }
 
 TEST_F(QueueControlTest, RemoveAsksOnlyFromTheButtonKeepsDoneJobsFilesAndClearKeepsFailures) {

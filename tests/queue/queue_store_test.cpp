@@ -81,49 +81,6 @@ TEST_F(QueueStoreTest, LoadAndStoreByStatus) {
   EXPECT_FALSE(store->Get("Job_8") || store->Get("Job_9"));
 }
 
-// A stored image may hold any byte in a one-byte flag; the loaded record
-// holds 0 or 1 (reading 2 as a bool is undefined behaviour), and the bytes
-// beside the flags are left alone.
-TEST_F(QueueStoreTest, FlagsLoadAsZeroOrOne) {
-  const std::size_t kFlags[] = {33, 34, 7465, 7466, 7467, 7487, 7488, 7490};
-  std::vector<std::uint8_t> image(kJobRecordSize, 0);
-  image[0] = kStatusPending;
-  for (std::size_t at : kFlags) image[at] = 2;
-  image[7468] = 2;     // mode_3d, a number
-  image[7489] = 0xff;  // subtitle_3d_plane -1
-  store->SetBinary("Job_0", image.data(), image.size());
-  image[33] = 0;
-  store->SetBinary("Job_1", image.data(), image.size());
-
-  LlegeixCuaRegistre(*store, queue);
-  const JobRecord job = queue.Get(0);
-  EXPECT_TRUE(job.use_x265 && job.limit_frames && job.source_is_mkv && job.audio_untouched_hd);
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&job);
-  for (std::size_t at : kFlags) EXPECT_EQ(bytes[at], 1) << at;
-  EXPECT_EQ(job.mode_3d, 2);
-  EXPECT_EQ(job.subtitle_3d_plane, -1);
-  EXPECT_FALSE(queue.Get(1).audio_untouched_hd);
-}
-
-TEST_F(QueueStoreTest, StoreRewritesEverySlotAndLoadRoundTrips) {
-  queue.Put(0, MakeJob(kStatusPending, "/out/first"));
-  queue.Put(99, MakeJob(kStatusStopped, "/out/last"));
-  PutRaw(*store, 5, MakeJob(kStatusPending, "/stale"));  // slot 5 is empty in memory
-  ASSERT_TRUE(EscriuCuaRegistre(*store, queue));
-  EXPECT_FALSE(store->Get("Job_5"));
-  EXPECT_EQ(store->List().size(), 2u);
-
-  JobQueue again;
-  LlegeixCuaRegistre(*store, again);
-  const JobRecord a = queue.Get(99), b = again.Get(99);
-  EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
-
-  queue.Put(0, EmptyJob());
-  queue.Put(99, EmptyJob());
-  ASSERT_TRUE(EscriuCuaRegistre(*store, queue));
-  EXPECT_TRUE(store->List().empty());
-}
-
 // A child process rewrites the whole queue again and again, each time with a
 // new generation number in every record, and is killed at a random moment.
 // Whatever moment that was, the store must hold one whole generation.

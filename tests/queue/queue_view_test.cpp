@@ -50,13 +50,6 @@ TEST(QueueView, ATwoDimensionalJobReadsInFull) {
   EXPECT_EQ(item.details, expected);
 }
 
-TEST(QueueView, StatusLabelsArePaddedToFourteen) {
-  EXPECT_EQ(StatusLabel(kStatusMvcEncoder), "[MVC ENCODER] ");
-  EXPECT_EQ(StatusLabel(kStatusFailed), "[FAILED]      ");
-  EXPECT_EQ(StatusLabel(kStatusEmpty), "");
-  EXPECT_EQ(StatusLabel(99), "");
-}
-
 TEST(QueueView, CrfJoinAndMvcVariants) {
   JobRecord j = SampleJob();
   j.status = kStatusFinished;
@@ -158,6 +151,10 @@ TEST(QueueView, ItemsFollowSlotsAndSetTheButtons) {
   EXPECT_EQ(view.items[1].slot, 9);
   EXPECT_TRUE(view.clear_enabled && view.cancel_enabled && view.go_enabled);
   EXPECT_EQ(QueueViewText(view).substr(0, 16), "[X264 PASS 2] /o");
+  // Labels are padded to fourteen; an empty or unknown status has none.
+  EXPECT_EQ(StatusLabel(kStatusMvcEncoder), "[MVC ENCODER] ");
+  EXPECT_EQ(StatusLabel(kStatusFailed), "[FAILED]      ");
+  EXPECT_EQ(StatusLabel(kStatusEmpty) + StatusLabel(99), "");
 }
 
 }  // namespace

@@ -12,20 +12,17 @@ namespace dp {
 namespace {
 
 // Records what scans reported, from whatever thread.
-class Recorder : public ScanObserver {
- public:
+struct Recorder : ScanObserver {
+  std::mutex mutex;
+  std::vector<ScanResult> results;
   void ScanEnded(const ScanResult& result) override {
-    std::lock_guard lock(mutex_);
-    ended_.push_back(result);
+    std::lock_guard lock(mutex);
+    results.push_back(result);
   }
-  std::vector<ScanResult> ended() const {
-    std::lock_guard lock(mutex_);
-    return ended_;
+  std::vector<ScanResult> ended() {
+    std::lock_guard lock(mutex);
+    return results;
   }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<ScanResult> ended_;
 };
 
 // Packets of a small title: pattern repeated n times, system packets included.
@@ -39,6 +36,14 @@ Bytes Title(int repeats, int video, int audio, int subtitle) {
   }
   return b;
 }
+
+// Video packets only, so a count says where a scan ended.
+Bytes Video(int n) {
+  Bytes b;
+  for (int i = 0; i < n; ++i) AddPacket(b, 0x1011);
+  return b;
+}
+void BreakSync(Bytes& b, std::size_t packet) { b[packet * kSourcePacketSize + kSyncOffset] = 0x00; }
 
 // Packets per read chunk.
 constexpr int kChunkPackets = kScanBufferSize / kSourcePacketSize;
@@ -113,7 +118,7 @@ TEST(TsScanner, AMissingClipEndsTheWorkerWithoutAFinalState) {
   EXPECT_EQ(scanner.Progress().scan_state, kScanEnded);
 
   Bytes damaged = Title(10, 1, 1, 0);
-  damaged[5 * kSourcePacketSize + kSyncOffset] = 0x00;
+  BreakSync(damaged, 5);
   WriteFile(dir / "00003.m2ts", damaged);
   scanner.Start(Prepare({dir / "00003.m2ts"}, 1000), &recorder);
   scanner.Wait();
@@ -142,14 +147,6 @@ Bytes Mixed(int n, std::uint32_t seed, std::map<int, std::uint32_t>& tally,
   }
   return b;
 }
-
-Bytes Video(int n) {
-  Bytes b;
-  for (int i = 0; i < n; ++i) AddPacket(b, 0x1011);
-  return b;
-}
-
-void BreakSync(Bytes& b, std::size_t packet) { b[packet * kSourcePacketSize + kSyncOffset] = 0x00; }
 
 TEST(TsScanner, OneAndTwoThreadsGiveTheSameFigures) {
   test::TempDir dir;

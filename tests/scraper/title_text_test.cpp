@@ -14,22 +14,14 @@ class TitleText : public ::testing::Test {
   void TearDown() override { std::setlocale(LC_ALL, "C"); }
 };
 
-std::string Parsed(std::string text, int skip_year) {
-  ParseTitle(text, skip_year);
+// The text after an edit in place.
+template <auto kEdit, typename... Args>
+std::string Edited(std::string text, Args... args) {
+  kEdit(text, args...);
   return text;
 }
-std::string Cased(std::string text) {
-  TitleCase(text);
-  return text;
-}
-std::string Safe(std::string text) {
-  ReplaceInvalidChars(text);
-  return text;
-}
-std::string Encoded(std::string text) {
-  UrlEncode(text);
-  return text;
-}
+std::string Parsed(std::string text, int skip_year) { return Edited<ParseTitle>(text, skip_year); }
+constexpr auto Cased = Edited<TitleCase>, Safe = Edited<ReplaceInvalidChars>, Encoded = Edited<UrlEncode>;
 
 TEST_F(TitleText, ParseTitleStripsLabelCodesBracketsAndTags) {
   const struct {

@@ -56,37 +56,27 @@ TEST(NamedPipe, EveryReaderRefusesIt) {
     // True when the reader gave its failure result.
     std::function<bool(std::string& error)> run;
   };
+  auto pgs = [&](PgsCopyResult (*copy)(const std::string&, const std::string&), std::string& e) {
+    const PgsCopyResult r = copy(fifo, out);
+    e = r.error;
+    return r.result == 0 && !std::filesystem::exists(out);
+  };
+  // clang-format off
   const Reader readers[] = {
       {"GetMplsInfo", false, [&](std::string&) { return GetMplsInfo(fifo) == kMplsUnreadable; }},
       {"GetMpls3DPlanes", false,
-       [&](std::string&) {
-         SubtitleStream sub[1];
-         sub[0].plane = 5;
-         return GetMpls3DPlanes(fifo, sub) == 0 && sub[0].plane == 5;
-       }},
+       [&](std::string&) { SubtitleStream sub[1]; sub[0].plane = 5; return GetMpls3DPlanes(fifo, sub) == 0 && sub[0].plane == 5; }},
       {"FindSimilarPlayLists", false, [&](std::string&) { return FindSimilarPlayLists(fifo, nullptr) == 0; }},
       {"GetStartMuxTime", false, [&](std::string&) { return GetStartMuxTime(fifo, nullptr) == 0; }},
       {"FilePrefix", true, [&](std::string& e) { return !FilePrefix().Read(fifo, 16, &e); }},
       {"ReadWholeFile", true, [&](std::string& e) { return !ReadWholeFile(fifo, &e); }},
-      {"SubtitleExportForced", true,
-       [&](std::string& e) {
-         const PgsCopyResult r = SubtitleExportForced(fifo, out);
-         e = r.error;
-         return r.result == 0 && !std::filesystem::exists(out);
-       }},
-      {"SubtitleFlagAllForced", true,
-       [&](std::string& e) {
-         const PgsCopyResult r = SubtitleFlagAllForced(fifo, out);
-         e = r.error;
-         return r.result == 0 && !std::filesystem::exists(out);
-       }},
+      {"SubtitleExportForced", true, [&](std::string& e) { return pgs(SubtitleExportForced, e); }},
+      {"SubtitleFlagAllForced", true, [&](std::string& e) { return pgs(SubtitleFlagAllForced, e); }},
       {"OpenScanSource", true,
-       [&](std::string& e) {
-         PreparedScan scan;
-         return !OpenScanSource(ScanSource{{{fifo, "00001.m2ts"}}, false}, scan, &e);
-       }},
+       [&](std::string& e) { PreparedScan scan; return !OpenScanSource(ScanSource{{{fifo, "00001.m2ts"}}, false}, scan, &e); }},
       {"OpenScanFile", true, [&](std::string& e) { return !OpenScanFile(fifo, &e).valid(); }},
   };
+  // clang-format on
   for (const Reader& r : readers) {
     bool refused = false;
     std::string error;

@@ -79,14 +79,12 @@ TEST(GetMplsInfo, MarkTableOutsideTheBytesReadGivesTwo) {
   EXPECT_EQ(i.clip, "00021");  // the rest of the summary is still given
 
   // Offsets and lengths near 2^32 must not wrap round into the file.
-  for (std::uint32_t huge : {0xFFFFFFFFu, 0xFFFFFFFCu, 0xFFFFFFF0u}) {
-    b = good;
-    Put32(b, 12, huge);
-    EXPECT_EQ(Read(WriteBytes(dir / "m.mpls", b)).result, 2) << huge;
-    b = good;
-    Put32(b, m, huge);
-    EXPECT_EQ(Read(WriteBytes(dir / "len.mpls", b)).result, 2) << huge;
-  }
+  b = good;
+  Put32(b, 12, 0xFFFFFFFCu);
+  EXPECT_EQ(Read(WriteBytes(dir / "m.mpls", b)).result, 2);
+  b = good;
+  Put32(b, m, 0xFFFFFFFCu);
+  EXPECT_EQ(Read(WriteBytes(dir / "len.mpls", b)).result, 2);
 
   // 65283 marks claimed, 4 present, entry-mark-like bytes after the table.
   b = good;
@@ -143,15 +141,13 @@ TEST(GetMpls3DPlanes, AssignsPlanesByPid) {
   EXPECT_EQ(GetMpls3DPlanes(kReal + "bdpl/disc5/PLAYLIST/00001.mpls", subs), 1);
   EXPECT_EQ(subs[0].plane, 1);
   EXPECT_EQ(subs[1].plane, -1);
-}
 
-TEST(GetMpls3DPlanes, ExtensionOutsideTheBytesReadChangesNothing) {
-  test::TempDir dir;
-  PlaylistImage p;
+  // An extension outside the bytes read changes nothing.
+  p = PlaylistImage();
   p.pg_pids = {0x1200};
   p.planes = {3};
   const Bytes good = p.Build();
-  std::vector<SubtitleStream> subs = {Sub(0x1200)};
+  subs = {Sub(0x1200)};
   Bytes b = good;
   Put32(b, 16, 0xFFFFFFFEu);
   EXPECT_EQ(GetMpls3DPlanes(WriteBytes(dir / "x.mpls", b), subs), 0);
@@ -186,13 +182,11 @@ TEST(GetStartMuxTime, ReadsTheFirstOffsetBlock) {
   // Kept to 32 bits (b5's third bit falls off), then halved toward zero.
   EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "c", OffsetBlock(0, {0x07, 0, 0, 0, 0, 0}))), -536870912);
   EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "d", OffsetBlock(0, {0x03, 0x7F, 0xFF, 0x7F, 0xFD, 0}))), -1);
-}
 
-TEST(GetStartMuxTime, NothingFoundGivesZeroAndLeavesPlanes) {
-  test::TempDir dir;
-  std::int8_t planes = -5;
-  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "a", OffsetBlock(2038, {0, 0, 1})), &planes), 0);
-  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "b", OffsetBlock(0, {0, 0, 1, 0, 0, 3}, 2047)), &planes), 0);
+  // Nothing found gives 0 and leaves the plane count.
+  planes = -5;
+  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "e", OffsetBlock(2038, {0, 0, 1})), &planes), 0);
+  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "f", OffsetBlock(0, {0, 0, 1, 0, 0, 3}, 2047)), &planes), 0);
   EXPECT_EQ(GetStartMuxTime((dir / "missing").string(), &planes), 0);
   EXPECT_EQ(planes, -5);
 }

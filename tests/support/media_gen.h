@@ -1,11 +1,5 @@
-// Sample media made with ffmpeg at test time, and a way to run a program
-// and collect its output.
+// Sample media made with ffmpeg at test time.
 #pragma once
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -14,41 +8,9 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "support/run_program.h"
 
 namespace dp::test {
-
-struct ProgramResult {
-  int code = -1;
-  std::string out;
-};
-
-// Runs argv (argv[0] a path or a name on PATH) with standard input on
-// /dev/null and collects its standard output; standard error goes to the
-// test log.
-inline ProgramResult RunProgram(const std::vector<std::string>& argv) {
-  ProgramResult r;
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return r;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  std::vector<char*> ptrs;
-  for (const std::string& a : argv) ptrs.push_back(const_cast<char*>(a.c_str()));
-  ptrs.push_back(nullptr);
-  pid_t pid = -1;
-  const int rc = ::posix_spawnp(&pid, ptrs[0], &actions, nullptr, ptrs.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(fds[1]);
-  char buf[4096];
-  ssize_t n;
-  while (rc == 0 && (n = ::read(fds[0], buf, sizeof buf)) > 0) r.out.append(buf, static_cast<std::size_t>(n));
-  ::close(fds[0]);
-  int status = 0;
-  if (rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.code = WEXITSTATUS(status);
-  return r;
-}
 
 // A duration for ffmpeg's command line: a C number whatever the locale the
 // test runs under (std::to_string would write "2,000000" under de_DE).

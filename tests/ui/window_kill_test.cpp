@@ -122,21 +122,12 @@ class WindowKillTest : public QObject {
     QVERIFY(test::PlantStore(root / "config" / "DiscPress" / "store.db", root / "temp", root / "out",
                              test::TwoPassJob(clip, root / "out" / "Movie")));
 
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-      const std::string v(*e);
-      if (v.rfind("XDG_CONFIG_HOME=", 0) != 0 && v.rfind("DISCPRESS_TOOLS_DIR=", 0) != 0 &&
-          v.rfind("PATH=", 0) != 0)
-        env.push_back(v);
-    }
+    // The child takes this program's environment: the fakes first on PATH.
     const char* path = std::getenv("PATH");
-    env.push_back("PATH=" + (root / "bin").string() + ":" + (path ? path : "/usr/bin:/bin"));
-    env.push_back("XDG_CONFIG_HOME=" + (root / "config").string());
-    env.push_back("DISCPRESS_TOOLS_DIR=" + (root / "fakes").string());
-    env.push_back("DP_FAKE_RECORD=" + (root / "record").string());
-    std::vector<char*> cenv;
-    for (auto& e : env) cenv.push_back(e.data());
-    cenv.push_back(nullptr);
+    setenv("PATH", ((root / "bin").string() + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    setenv("DISCPRESS_TOOLS_DIR", (root / "fakes").c_str(), 1);
+    setenv("DP_FAKE_RECORD", (root / "record").c_str(), 1);
     std::string self = fs::read_symlink("/proc/self/exe").string();
     std::string flag = "--window";
     char* argv[] = {self.data(), flag.data(), nullptr};
@@ -146,7 +137,7 @@ class WindowKillTest : public QObject {
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t window = 0;
-    QCOMPARE(::posix_spawn(&window, self.c_str(), &actions, nullptr, argv, cenv.data()), 0);
+    QCOMPARE(::posix_spawn(&window, self.c_str(), &actions, nullptr, argv, environ), 0);
     posix_spawn_file_actions_destroy(&actions);
 
     const bool blocked = fakes.WaitBlocked("x264");
