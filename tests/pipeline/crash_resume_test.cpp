@@ -11,12 +11,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,14 +61,12 @@ std::vector<std::pair<pid_t, std::string>> ChildrenOf(pid_t parent) {
   std::error_code ec;
   for (const auto& e : fs::directory_iterator("/proc", ec)) {
     if (e.path().filename().string().find_first_not_of("0123456789") != std::string::npos) continue;
-    const std::string line = test::ReadText(e.path() / "stat");
+    const std::string line = test::ReadText(e.path() / "stat");  // pid (name) state ppid ...
     const std::size_t open = line.find('('), close = line.rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close + 2 > line.size()) continue;
-    std::istringstream rest(line.substr(close + 2));
-    char state = 0;
     int ppid = 0;
-    rest >> state >> ppid;
-    if (ppid == parent) out.emplace_back(std::stoi(line), line.substr(open + 1, close - open - 1));
+    if (close != std::string::npos && std::sscanf(line.c_str() + close + 1, " %*c %d", &ppid) == 1 &&
+        ppid == parent)
+      out.emplace_back(std::stoi(line), line.substr(open + 1, close - open - 1));
   }
   return out;
 }
