@@ -89,6 +89,11 @@ TEST(QueueView, CrfJoinAndMvcVariants) {
   j.subtitle_mode = 2;
   j.mode_3d = kModeHalfTabLeft;  // half top-and-bottom: no plane text
   EXPECT_EQ(BuildQueueItem(0, j).details[5], "Subtitle: S_HDMV/PGS / track 5 / spa / flagged forced");
+
+  // Labels are padded to fourteen; an empty or unknown status has none.
+  EXPECT_EQ(StatusLabel(kStatusMvcEncoder), "[MVC ENCODER] ");
+  EXPECT_EQ(StatusLabel(kStatusFailed), "[FAILED]      ");
+  EXPECT_EQ(StatusLabel(kStatusEmpty) + StatusLabel(99), "");
 }
 
 TEST(QueueView, EveryThreeDModeNamesItsEyesAndPicture) {
@@ -137,24 +142,6 @@ TEST(QueueView, UntouchedVideoAndEveryAudioTarget) {
   EXPECT_EQ(audio(0, true, false, "3500"), "Target audio: untouched HD track ~3500 Kbps");
   EXPECT_EQ(audio(0, true, false, "0"), "Target audio: untouched HD track");
   EXPECT_EQ(audio(0, false, true, "1509"), "Target audio: downconvert to Core 1509 Kbps");
-}
-
-TEST(QueueView, ItemsFollowSlotsAndSetTheButtons) {
-  JobSlots jobs;
-  jobs.fill(EmptyJob());
-  jobs[5] = jobs[9] = SampleJob();
-  jobs[5].status = kStatusX264Pass2;
-  jobs[9].status = kStatusFinished;
-  const QueueView view = BuildQueueView(jobs);
-  ASSERT_EQ(view.items.size(), 2u);
-  EXPECT_EQ(view.items[0].slot, 5);
-  EXPECT_EQ(view.items[1].slot, 9);
-  EXPECT_TRUE(view.clear_enabled && view.cancel_enabled && view.go_enabled);
-  EXPECT_EQ(QueueViewText(view).substr(0, 16), "[X264 PASS 2] /o");
-  // Labels are padded to fourteen; an empty or unknown status has none.
-  EXPECT_EQ(StatusLabel(kStatusMvcEncoder), "[MVC ENCODER] ");
-  EXPECT_EQ(StatusLabel(kStatusFailed), "[FAILED]      ");
-  EXPECT_EQ(StatusLabel(kStatusEmpty) + StatusLabel(99), "");
 }
 
 }  // namespace

@@ -48,17 +48,6 @@ TEST(FindSimilarPlayLists, KeepsOnePlaylistPerStreamLayoutInNumberOrder) {
             "00100.MPLS, 1:49:25, 4 chapters, 00070.m2ts\n");
 }
 
-TEST(FindSimilarPlayLists, NeedsTwoDistinctLayouts) {
-  Folder f;
-  const std::string ref = f.Add("00001.mpls", 2, 3, "00055");
-  std::string text = "before";
-  EXPECT_EQ(FindSimilarPlayLists(ref, &text), 0);  // only the reference itself
-  f.Add("00002.mpls", 2, 3, "00056");
-  EXPECT_EQ(FindSimilarPlayLists(ref, &text), 0);  // two, one layout
-  EXPECT_EQ(text, "before");
-  EXPECT_EQ(FindSimilarPlayLists((f.dir / "missing.mpls").string(), &text), 0);
-}
-
 TEST(FindSimilarPlayLists, ListsAtMostEight) {
   Folder f;
   std::string ref;
