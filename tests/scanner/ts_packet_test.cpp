@@ -34,25 +34,10 @@ TEST(ProcesaPacket, CountsEachPidInTheFirstTableThatListsIt) {
   EXPECT_EQ(counts.video_packets(0), 6u);
 }
 
-// A bad sync byte ends the buffer: the packets before it stay counted and
-// the whole buffer counts as scanned, unless the first packet is bad. Less
-// than one packet (the tail of a truncated file) is nothing to count.
-TEST(ProcesaPacket, SyncErrorsAndShortBuffers) {
-  Bytes b;
-  for (int i = 0; i < 20; ++i) AddPacket(b, i % 2 ? 0x1100 : 0x1011);
-  const struct {
-    std::size_t bad_packet;
-    std::uint32_t scanned, video, audio;
-  } kCases[] = {{10, 20, 5, 5}, {0, 0, 0, 0}};
-  for (const auto& c : kCases) {
-    ScanCounts counts(Streams({0x1011}, {0x1100}, {}));
-    Bytes bad = b;
-    bad[c.bad_packet * kSourcePacketSize + kSyncOffset] = 0x48;
-    EXPECT_EQ(Process(counts, bad, bad.size()), 1);
-    EXPECT_EQ(counts.scanned_packets(), c.scanned);
-    EXPECT_EQ(counts.video_packets(0), c.video);
-    EXPECT_EQ(counts.audio_packets(0), c.audio);
-  }
+// Less than one packet (the tail of a truncated file) is nothing to count;
+// the scanner's test breaks the sync byte of a buffer's first and a later
+// packet.
+TEST(ProcesaPacket, ShortBuffers) {
   ScanCounts counts(Streams({0x1011}, {0x1100}, {}));
   const Bytes tail(191, 0x00);
   for (int length : {191, 3, 0, -192}) EXPECT_EQ(ProcesaPacket(counts, tail.data(), length), 0);

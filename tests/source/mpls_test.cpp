@@ -34,20 +34,11 @@ Info Read(const std::string& path) {
   return i;
 }
 
-TEST(GetMplsInfo, ReadsRealPlaylists) {
-  // The first of the feature's four play items runs 188955000..259833307.
-  Info i = Read(kReal + "bdpl/disc1/PLAYLIST/00002.mpls");
-  EXPECT_EQ(i.result, 1);
-  EXPECT_DOUBLE_EQ(i.duration, (259833307.0 - 188955000.0) / 45000.0);
-  EXPECT_EQ(i.video * 100 + i.audio * 10 + i.pg, 115);
-  EXPECT_EQ(i.chapters, 17);
-  EXPECT_EQ(i.clip, "00007");
-  // 37 play items push the mark table past the 4096 bytes read (the CLI
-  // table reads this file's other fields).
-  EXPECT_EQ(Read(kReal + "domyd-mpls/multi-angle.mpls").result, 2);
-}
-
+// The CLI table reads the other fields of real playlists.
 TEST(GetMplsInfo, DurationAndChaptersOfTheFirstItem) {
+  // The first of a real feature's four play items runs 188955000..259833307.
+  EXPECT_DOUBLE_EQ(Read(kReal + "bdpl/disc1/PLAYLIST/00002.mpls").duration,
+                   (259833307.0 - 188955000.0) / 45000.0);
   test::TempDir dir;
   PlaylistImage p;
   p.mark_types.assign(17, 1);
@@ -57,11 +48,9 @@ TEST(GetMplsInfo, DurationAndChaptersOfTheFirstItem) {
   EXPECT_DOUBLE_EQ(i.duration, 6565.0);
   EXPECT_EQ(i.chapters, 17);
 
-  // The span is a signed 32-bit difference: OUT before IN is negative, and a
-  // clock that wrapped inside the item still gives the short span.
-  p.in_time = 90000;
+  // The span is a signed 32-bit difference (the CLI table has a negative
+  // one): a clock that wrapped inside the item still gives the short span.
   p.out_time = 45000;
-  EXPECT_DOUBLE_EQ(Read(WriteBytes(dir / "b.mpls", p.Build())).duration, -1.0);
   p.in_time = 0xFFFFFFFFu - 44999u;
   EXPECT_DOUBLE_EQ(Read(WriteBytes(dir / "c.mpls", p.Build())).duration, 2.0);
 }
