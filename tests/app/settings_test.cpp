@@ -102,13 +102,9 @@ TEST_F(SettingsTest, FirstStartStoresEveryDefaultInOrderAndFollowsTheLocale) {
   ASSERT_EQ(image.size(), std::size(kWriteOrder));
   for (std::size_t i = 0; i < image.size(); ++i) EXPECT_EQ(image[i].name, kWriteOrder[i]) << i;
   EXPECT_EQ(image[8].value.data, (std::vector<std::uint8_t>{'m', 'e', 'd', 'i', 'u', 'm', 0}));
-  // Names are found whatever their case; a text must fit its buffer.
-  const SettingInfo* preset = FindSetting("preset");
-  ASSERT_NE(preset, nullptr);
+  // Names are found whatever their case (the damaged-value table sets texts).
+  EXPECT_EQ(FindSetting("preset"), FindSetting("Preset"));
   EXPECT_EQ(FindSetting("Presets"), nullptr);
-  EXPECT_TRUE(SetSettingText(s, *preset, "placebo"));
-  EXPECT_FALSE(SetSettingText(s, *preset, "0123456789abcdef"));
-  EXPECT_EQ(SettingText(s, *preset), "placebo");
 }
 
 TEST_F(SettingsTest, SystemLanguageComesFromTheFirstSetLocaleVariable) {

@@ -103,9 +103,7 @@ TEST_F(TitleText, TitleCaseRaisesInitialsNumeralsAnd3D) {
 }
 
 TEST_F(TitleText, UpperCaseIsTheLocales) {
-  EXPECT_EQ(Toupper(U'\u00E9'), U'\u00C9');
   EXPECT_EQ(Toupper(U'\u00DF'), U'\u00DF');  // no single-character upper case
-  EXPECT_EQ(Toupper(U'1'), U'1');
   EXPECT_EQ(Toupper(0xDCE9), 0xDCE9u);
 
   // Upper case is the locale's: the C locale knows only ASCII letters.
