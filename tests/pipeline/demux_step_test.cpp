@@ -51,73 +51,51 @@ void Mvc(JobRecord& j) {
 // command line (" -progressnumbers -log=..." follows it) and what a failed
 // run removes. The labels are checked through the worker.
 TEST_F(DemuxStep, CommandLines) {
+  // clang-format off
   const struct {
-    const char* name;
     void (*edit)(JobRecord&);
     const char* present;  // temporary files an earlier run left
     const char* command;
     const char* created;  // what a failed run removes
   } cases[] = {
-      // No video condition holds: x264 reads the video from the disc.
-      {"recoded audio and forced captions",
-       [](JobRecord& j) {
-         j.playlist_index = 2, j.target_audio = 640, j.audio_to_16bit = true,
-         j.subtitle_mode = kSubtitleForcedOnly;
-       },
+      // Recoded audio and forced captions; no video condition holds: x264
+      // reads the video from the disc.
+      {[](JobRecord& j) { j.playlist_index = 2, j.target_audio = 640, j.audio_to_16bit = true, j.subtitle_mode = kSubtitleForcedOnly; },
        "", "\"/media/BD\" 2) 3: \"{T}.ac3\" -640 -down16 5: \"{T}.sup\"", ".ac3 .sup"},
-      // Both recode options, in their order; the downmix alone with FLAC.
-      {"AC3 with both recode options",
-       [](JobRecord& j) { j.target_audio = 640, j.audio_to_16bit = true, j.audio_downmix_51 = true; }, "",
-       "\"/media/BD\" 1) 3: \"{T}.ac3\" -640 -down16 -down6", ".ac3"},
-      {"FLAC downmixed", [](JobRecord& j) { j.target_audio = kAudioFlac, j.audio_downmix_51 = true; }, "",
-       "\"/media/BD\" 1) 3: \"{T}.flac\" -down6", ".flac"},
-      // The joined title wins; the DTS core goes only to MKV.
-      {"joined title extracts everything",
-       [](JobRecord& j) {
-         j.join_playlist = 5, j.playlist_index = 3, j.subtitle_mode = kSubtitleKept,
-         j.audio_untouched_hd = true;
+      // Both recode options, in their order.
+      {[](JobRecord& j) { j.target_audio = 640, j.audio_to_16bit = true, j.audio_downmix_51 = true; },
+       "", "\"/media/BD\" 1) 3: \"{T}.ac3\" -640 -down16 -down6", ".ac3"},
+      // The joined title wins and extracts everything; the DTS core goes only to MKV.
+      {[](JobRecord& j) {
+         j.join_playlist = 5, j.playlist_index = 3, j.subtitle_mode = kSubtitleKept, j.audio_untouched_hd = true;
          j.audio_core_only = 1, CopyText(j.video_codec, "VC-1"), CopyText(j.audio_codec_id, "A_DTS");
-       },
-       "", "\"/media/BD\" 5) 2: \"{T}.vc1\" 3: \"{T}.dtshd\" 5: \"{T}.sup\"", ".vc1 .dtshd .sup"},
-      // A root given with its trailing slash gets no second one.
-      {"playlist source under a root with a slash names the playlist file",
-       [](JobRecord& j) {
+       }, "", "\"/media/BD\" 5) 2: \"{T}.vc1\" 3: \"{T}.dtshd\" 5: \"{T}.sup\"", ".vc1 .dtshd .sup"},
+      // A playlist source names the playlist file; a root given with its
+      // trailing slash gets no second one.
+      {[](JobRecord& j) {
          j.source_is_playlist = true, j.target_media = kMediaMkvCrf, j.subtitle_mode = kSubtitleKept;
          CopyText(j.playlist_name, "00800.mpls"), CopyText(j.source_root, "/media/BD/");
-       },
-       "", "\"/media/BD/BDMV/PLAYLIST/00800.mpls\" 1) 3: \"{T}.ac3\" 5: \"{T}.sup\"", ".ac3 .sup"},
-      {"MKV file has no title number; the DTS core alone",
-       [](JobRecord& j) {
-         MkvFile(j), CopyText(j.subtitle_codec_id, "S_TEXT/UTF8");
-         j.subtitle_mode = kSubtitleKept, j.subtitle_eac3to_track = 3, j.audio_core_only = 1;
-       },
+       }, "", "\"/media/BD/BDMV/PLAYLIST/00800.mpls\" 1) 3: \"{T}.ac3\" 5: \"{T}.sup\"", ".ac3 .sup"},
+      // An MKV file has no title number; the DTS core alone.
+      {[](JobRecord& j) { MkvFile(j), CopyText(j.subtitle_codec_id, "S_TEXT/UTF8"), j.subtitle_mode = kSubtitleKept, j.subtitle_eac3to_track = 3, j.audio_core_only = 1; },
        "", "\"/v/Film.mkv\" 1: \"{T}.h264\" 2: \"{T}.dts\" -core 3: \"{T}.srt\"", ".h264 .dts .srt"},
-      // A codec outside the table is written under the bare base name.
-      {"MKV file, DTS-HD kept whole, unknown video codec",
-       [](JobRecord& j) { MkvFile(j), CopyText(j.video_codec, "HEVC"), j.audio_untouched_hd = true; }, "",
-       "\"/v/Film.mkv\" 1: \"{T}\" 2: \"{T}.dtshd\"", " .dtshd"},
-      {"stream file with interlaced video, subtitles left to the muxer",
-       [](JobRecord& j) {
-         CopyText(j.source_root, ""), j.interlaced_avc = true, j.target_audio = kAudioFlac;
-         j.subtitle_mode = kSubtitleKept;
-       },
+      // DTS-HD kept whole; a codec outside the table is written under the bare base name.
+      {[](JobRecord& j) { MkvFile(j), CopyText(j.video_codec, "HEVC"), j.audio_untouched_hd = true; },
+       "", "\"/v/Film.mkv\" 1: \"{T}\" 2: \"{T}.dtshd\"", " .dtshd"},
+      // A stream file with interlaced video, subtitles left to the muxer.
+      {[](JobRecord& j) { CopyText(j.source_root, ""), j.interlaced_avc = true, j.target_audio = kAudioFlac, j.subtitle_mode = kSubtitleKept; },
        "", "\"/media/BD/BDMV/STREAM/00001.m2ts\" 2: \"{T}.h264\" 3: \"{T}.flac\"", ".h264 .flac"},
-      {"the audio is left to the muxer", [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly; }, "",
-       "\"/media/BD\" 1) 5: \"{T}.sup\"", ".sup"},
-      {"3D extracts both eyes", Mvc, "",
-       "\"/media/BD\" 1) 2: \"{T}.avc.h264\" 3: \"{T}.mvc.h264\" 4: \"{T}.wav\" 5: \"{T}.sup\"",
-       ".avc.h264 .mvc.h264 .wav .sup"},
+      // The audio is left to the muxer.
+      {[](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly; }, "", "\"/media/BD\" 1) 5: \"{T}.sup\"", ".sup"},
+      {Mvc, "", "\"/media/BD\" 1) 2: \"{T}.avc.h264\" 3: \"{T}.mvc.h264\" 4: \"{T}.wav\" 5: \"{T}.sup\"", ".avc.h264 .mvc.h264 .wav .sup"},
       // Only what is missing is extracted, and only what this run writes is
       // removed when it fails.
-      {"3D resumed after the base view", Mvc, ".avc.h264",
-       "\"/media/BD\" 1) 3: \"{T}.mvc.h264\" 4: \"{T}.wav\" 5: \"{T}.sup\"", ".mvc.h264 .wav .sup"},
-      {"joined title resumed: only the captions are missing",
-       [](JobRecord& j) { j.join_playlist = 2, j.subtitle_mode = kSubtitleForcedOnly; }, ".h264 .ac3",
-       "\"/media/BD\" 2) 5: \"{T}.sup\"", ".sup"},
+      {Mvc, ".avc.h264", "\"/media/BD\" 1) 3: \"{T}.mvc.h264\" 4: \"{T}.wav\" 5: \"{T}.sup\"", ".mvc.h264 .wav .sup"},
   };
+  // clang-format on
   const std::string program = Tools() + "/eac3to/eac3to";
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.command);
     for (const std::string_view s : Tokenize(c.present, " ")) Touch(T(std::string(s)));
     JobRecord job = DiscJob();
     c.edit(job);

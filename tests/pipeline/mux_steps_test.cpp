@@ -85,109 +85,69 @@ const std::string k264 = "V_MPEG4/ISO/AVC, \"{T}.264\", fps=23.976\n";
 const std::string kSourceAc3 = "A_AC3, \"{SRC}\", track=4352, lang=eng\n";
 
 TEST_F(MuxSteps, TsMuxerMeta) {
+  const std::string pgs = "S_HDMV/PGS, \"{SRC}\", fps=23.976, track=4608, lang=eng\n";
+  const std::string bluray =
+      "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --label=\"Movie\" --vbr --auto-chapters=5 ";
+  // clang-format off
   const struct {
-    const char* name;
     Edit edit;
     const char* files;  // temporary files present
     std::string meta;
   } cases[] = {
-      {"remux of one clip reads everything from the source",
-       [](JobRecord& j) {
-         j.target_media = kMediaBdRemux, j.video_untouched = kVideoUntouched, j.audio_delay_ms = 120;
-         CopyText(j.audio_codec_id, "A_EAC3");
-       },
-       "",
-       kMuxopt + "V_MPEG4/ISO/AVC, \"{SRC}\", track=4113, fps=23.976\nA_AC3, \"{SRC}\", timeshift=120ms, "
-                 "track=4352, lang=eng\nS_HDMV/PGS, \"{SRC}\", fps=23.976, track=4608, lang=eng\n"},
-      {"the core of a DTS-HD track, VC-1 kept",
-       [](JobRecord& j) {
-         j.video_untouched = kVideoUntouched, j.audio_core_only = 1, CopyText(j.audio_codec_id, "A_DTS");
-         CopyText(j.video_codec, "VC-1");
-       },
-       "",
-       kMuxopt +
-           "V_MS/VFW/WVC1, \"{SRC}\", track=4113, fps=23.976\nA_DTS, \"{SRC}\", down-to-dts, track=4352, "
-           "lang=eng\nS_HDMV/PGS, \"{SRC}\", fps=23.976, track=4608, lang=eng\n"},
-      {"MPEG-2 kept, no audio, no subtitles",
-       [](JobRecord& j) {
-         j.video_untouched = kVideoUntouched, j.subtitle_mode = kSubtitleNone, j.audio_eac3to_track = 0;
-         CopyText(j.video_codec, "MPEG Video");
-       },
+      // A remux of one clip reads everything from the source.
+      {[](JobRecord& j) { j.target_media = kMediaBdRemux, j.video_untouched = kVideoUntouched, j.audio_delay_ms = 120, CopyText(j.audio_codec_id, "A_EAC3"); },
+       "", kMuxopt + "V_MPEG4/ISO/AVC, \"{SRC}\", track=4113, fps=23.976\nA_AC3, \"{SRC}\", timeshift=120ms, track=4352, lang=eng\n" + pgs},
+      // The core of a DTS-HD track, VC-1 kept.
+      {[](JobRecord& j) { j.video_untouched = kVideoUntouched, j.audio_core_only = 1, CopyText(j.audio_codec_id, "A_DTS"), CopyText(j.video_codec, "VC-1"); },
+       "", kMuxopt + "V_MS/VFW/WVC1, \"{SRC}\", track=4113, fps=23.976\nA_DTS, \"{SRC}\", down-to-dts, track=4352, lang=eng\n" + pgs},
+      // MPEG-2 kept, no audio, no subtitles.
+      {[](JobRecord& j) { j.video_untouched = kVideoUntouched, j.subtitle_mode = kSubtitleNone, j.audio_eac3to_track = 0, CopyText(j.video_codec, "MPEG Video"); },
        "", kMuxopt + "V_MPEG-2, \"{SRC}\", track=4113, fps=23.976\n"},
-      {"encoded, recoded audio (no down-conversion), forced captions, cut",
-       [](JobRecord& j) {
-         j.target_audio = 640, j.audio_core_only = 1, j.subtitle_mode = kSubtitleForcedOnly,
-         j.limit_frames = true;
+      // Encoded, recoded audio (no down-conversion), forced captions, cut.
+      {[](JobRecord& j) {
+         j.target_audio = 640, j.audio_core_only = 1, j.subtitle_mode = kSubtitleForcedOnly, j.limit_frames = true;
          CopyText(j.audio_codec_id, "A_DTS"), CopyText(j.chapters, "00:00:00.000;00:10:00.000");
-       },
-       ".ac3 .forced.sup",
-       "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr "
-       "--custom-chapters=00:00:00.000;00:10:00.000 "
-       "--cut-end=41.71s --vbv-len=500\n" +
-           k264 + "A_AC3, \"{T}.ac3\", lang=eng\nS_HDMV/PGS, \"{T}.forced.sup\", fps=23.976, lang=eng\n"},
+       }, ".ac3 .forced.sup",
+       "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr --custom-chapters=00:00:00.000;00:10:00.000 "
+       "--cut-end=41.71s --vbv-len=500\n" + k264 + "A_AC3, \"{T}.ac3\", lang=eng\nS_HDMV/PGS, \"{T}.forced.sup\", fps=23.976, lang=eng\n"},
       // Without a usable fraction the displayed rate gives the cut; without
       // any rate the title is not cut at all rather than cut to nothing.
-      {"cut by the displayed rate",
-       [](JobRecord& j) {
-         j.limit_frames = true, j.subtitle_mode = kSubtitleNone, CopyText(j.fps_fraction, "");
-       },
-       "",
-       "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr --auto-chapters=5 --cut-end=41.71s "
-       "--vbv-len=500\n" +
-           k264 + kSourceAc3},
-      {"no rate, no cut",
-       [](JobRecord& j) {
-         j.limit_frames = true, j.subtitle_mode = kSubtitleNone, CopyText(j.fps_fraction, "");
-         CopyText(j.fps_text, "");
-       },
+      {[](JobRecord& j) { j.limit_frames = true, j.subtitle_mode = kSubtitleNone, CopyText(j.fps_fraction, ""); },
+       "", "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr --auto-chapters=5 --cut-end=41.71s --vbv-len=500\n" + k264 + kSourceAc3},
+      {[](JobRecord& j) { j.limit_frames = true, j.subtitle_mode = kSubtitleNone, CopyText(j.fps_fraction, ""), CopyText(j.fps_text, ""); },
        "", kMuxopt + "V_MPEG4/ISO/AVC, \"{T}.264\", fps=\n" + kSourceAc3},
       // Ten characters are too few for a chapter list; missing files leave
       // their lines out.
-      {"short chapter text, demuxed files missing",
-       [](JobRecord& j) {
-         j.target_audio = 640, j.subtitle_mode = kSubtitleForcedOnly, CopyText(j.chapters, "00:00:00.0");
-       },
+      {[](JobRecord& j) { j.target_audio = 640, j.subtitle_mode = kSubtitleForcedOnly, CopyText(j.chapters, "00:00:00.0"); },
        "", kMuxopt + k264},
-      {"text subtitles carry the font settings",
-       [](JobRecord& j) {
-         j.target_media = kMediaAvchdCrf, j.source_is_mkv = true, j.output_width = 1280,
-         j.output_height = 720;
+      // Text subtitles carry the font settings.
+      {[](JobRecord& j) {
+         j.target_media = kMediaAvchdCrf, j.source_is_mkv = true, j.output_width = 1280, j.output_height = 720;
          CopyText(j.subtitle_codec_id, "S_TEXT/UTF8");
-       },
-       ".srt",
-       kMuxopt + k264 +
-           "S_TEXT/UTF8, \"{T}.srt\", font-name=\"Arial\", font-size=48, font-color=0x00ffffff, "
-           "bottom-offset=24, font-border=2, text-align=center, video-width=1280, video-height=720, "
-           "fps=23.976, lang=eng\n"},
+       }, ".srt",
+       kMuxopt + k264 + "S_TEXT/UTF8, \"{T}.srt\", font-name=\"Arial\", font-size=48, font-color=0x00ffffff, bottom-offset=24, "
+       "font-border=2, text-align=center, video-width=1280, video-height=720, fps=23.976, lang=eng\n"},
       // A rescale that failed leaves the subtitle out; half pictures carry
       // their subtitles burned in, and the kept audio comes from the source.
-      {"PGS rescale without its output", [](JobRecord& j) { j.resize_720p = kResize720WithPgs; }, ".sup",
-       kMuxopt + k264 + kSourceAc3},
-      {"half side-by-side", [](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft; }, ".sup",
-       kMuxopt + k264 + kSourceAc3},
-      // The dependent view's offset metadata gives the start time.
-      {"MVC encoded, right eye as base",
-       [](JobRecord& j) { j.mode_3d = kModeMvcRight, j.target_media = kMediaBd25, j.subtitle_3d_plane = 2; },
-       ".ac3 .sup",
-       "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --label=\"Movie\" --vbr --auto-chapters=5 "
-       "--vbv-len=500 --right-eye --start-time=16384\n"
-       "V_MPEG4/ISO/MVC, \"{T}.264\", forceSEI, contSPS, subTrack=1\n"
-       "V_MPEG4/ISO/AVC, \"{T}.264\", forceSEI, contSPS, subTrack=2\n"
-       "A_AC3, \"{T}.ac3\", lang=eng\nS_HDMV/PGS, \"{T}.sup\", fps=23.976, 3d-plane=2, lang=eng\n"},
-      {"MVC remux",
-       [](JobRecord& j) {
-         j.mode_3d = kModeMvcLeft, j.target_media = kMediaBd25, j.video_untouched = kVideoUntouched;
-       },
-       ".ac3 .sup",
-       "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --label=\"Movie\" --vbr --auto-chapters=5 "
-       "--vbv-len=500 --start-time=16384\nV_MPEG4/ISO/MVC, \"{T}.mvc.h264\"\nV_MPEG4/ISO/AVC, "
-       "\"{T}.avc.h264\"\nA_AC3, \"{T}.ac3\", lang=eng\nS_HDMV/PGS, \"{T}.sup\", fps=23.976, lang=eng\n"},
+      {[](JobRecord& j) { j.resize_720p = kResize720WithPgs; }, ".sup", kMuxopt + k264 + kSourceAc3},
+      {[](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft; }, ".sup", kMuxopt + k264 + kSourceAc3},
+      // The dependent view's offset metadata gives the start time; MVC
+      // encoded, right eye as base.
+      {[](JobRecord& j) { j.mode_3d = kModeMvcRight, j.target_media = kMediaBd25, j.subtitle_3d_plane = 2; }, ".ac3 .sup",
+       bluray + "--vbv-len=500 --right-eye --start-time=16384\nV_MPEG4/ISO/MVC, \"{T}.264\", forceSEI, contSPS, subTrack=1\n"
+       "V_MPEG4/ISO/AVC, \"{T}.264\", forceSEI, contSPS, subTrack=2\nA_AC3, \"{T}.ac3\", lang=eng\n"
+       "S_HDMV/PGS, \"{T}.sup\", fps=23.976, 3d-plane=2, lang=eng\n"},
+      // MVC remux.
+      {[](JobRecord& j) { j.mode_3d = kModeMvcLeft, j.target_media = kMediaBd25, j.video_untouched = kVideoUntouched; }, ".ac3 .sup",
+       bluray + "--vbv-len=500 --start-time=16384\nV_MPEG4/ISO/MVC, \"{T}.mvc.h264\"\nV_MPEG4/ISO/AVC, \"{T}.avc.h264\"\n"
+       "A_AC3, \"{T}.ac3\", lang=eng\nS_HDMV/PGS, \"{T}.sup\", fps=23.976, lang=eng\n"},
   };
+  // clang-format on
   std::string dependent(2048, '\0');
   dependent.replace(100, 4, "OFMD");
   dependent[107] = 0x01;  // 1 << 15 in 90 kHz units: 16384 at 45 kHz
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.meta);
     for (const auto& e : std::filesystem::directory_iterator(temp_.path()))
       if (e.path() != source_) std::filesystem::remove(e.path());
     Touch(T(".mvc.h264"), dependent);
@@ -203,8 +163,6 @@ TEST_F(MuxSteps, TsMuxerStepAndRecordCorrections) {
   const PreparedStep step = BuildTsMuxerStep(job, ctx_, 1, 1);
   EXPECT_EQ(step.command_line,
             Expand("\"{TOOLS}/tsMuxeR/1.10.6/tsMuxeR\" \"") + Meta() + "\" \"/out/MOVIE\"");
-  EXPECT_EQ(step.label,
-            "[STEP 1/1 - TSMUXER] Muxing audio/video/subs and creating AVCHD folders structure...");
   EXPECT_EQ(step.tool, kTsMuxerTool);
   EXPECT_EQ(step.console_title, "[TSMUXER PROCESS] Do not close this window!!!");
   EXPECT_EQ(step.capture, Capture::kPipe);
@@ -220,7 +178,6 @@ TEST_F(MuxSteps, TsMuxerStepAndRecordCorrections) {
   const PreparedStep iso = BuildTsMuxerStep(job, ctx_, 3, 3);
   EXPECT_EQ(iso.command_line,
             Expand("\"{TOOLS}/tsMuxeR/2.x/tsMuxeR\" \"") + Meta() + "\" \"/out/MOVIE 2D+3D.ISO\"");
-  EXPECT_EQ(iso.label, "[STEP 3/3 - TSMUXER] Muxing audio/video/subs and creating BLU-RAY .ISO file...");
   EXPECT_EQ(iso.muxer_output.entries, Strings{"/out/MOVIE 2D+3D.ISO.tree"});
   // A path this short is never removed as the output tree.
   CopyText(job.output_path, "/ab");
@@ -240,83 +197,66 @@ TEST_F(MuxSteps, TsMuxerStepAndRecordCorrections) {
 }
 
 TEST_F(MuxSteps, SubtitleFileChoices) {
+  // clang-format off
   const struct {
-    const char* name;
     bool mkv;
     Edit edit;
     const char* file;
   } cases[] = {
-      {"PGS rescaled by BDSup2Sub", false, [](JobRecord& j) { j.resize_720p = kResize720WithPgs; },
-       ".resized.sup"},
-      {"flagged forced", false, [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced; }, ".forced.sup"},
-      {"joined", false, [](JobRecord& j) { j.join_playlist = 2; }, ".sup"},
-      {"MKV cropped", true, [](JobRecord& j) { j.crop_height = 800; }, ".resized.sup"},
+      {false, [](JobRecord& j) { j.resize_720p = kResize720WithPgs; }, ".resized.sup"},  // rescaled by BDSup2Sub
+      {false, [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced; }, ".forced.sup"},
+      {false, [](JobRecord& j) { j.join_playlist = 2; }, ".sup"},
+      {true, [](JobRecord& j) { j.crop_height = 800; }, ".resized.sup"},
       // All captions flagged: the demuxed stream, marked forced.
-      {"MKV flagged forced", true, [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced; }, ".sup"},
-      {"MKV forced only", true, [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly; }, ".forced.sup"},
-      {"MKV text", true, [](JobRecord& j) { CopyText(j.subtitle_codec_id, "S_TEXT/UTF8"); }, ".srt"},
+      {true, [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced; }, ".sup"},
+      {true, [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly; }, ".forced.sup"},
+      {true, [](JobRecord& j) { CopyText(j.subtitle_codec_id, "S_TEXT/UTF8"); }, ".srt"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     JobRecord job = c.mkv ? MkvJob() : AvchdJob();
     c.edit(job);
-    EXPECT_EQ(c.mkv ? MkvmergeSubtitleFile(job, ctx_) : TsMuxerSubtitleFile(job, ctx_), T(c.file)) << c.name;
+    EXPECT_EQ(c.mkv ? MkvmergeSubtitleFile(job, ctx_) : TsMuxerSubtitleFile(job, ctx_), T(c.file)) << c.file;
   }
 }
 
 TEST_F(MuxSteps, MkvmergeCommandLines) {
+  const std::string head =
+      "\"{TOOLS}/mkvtoolnix/mkvmerge_x64\" --output \"/out/Movie.mkv\" --forced-track 0:no ";
+  // clang-format off
   const struct {
-    const char* name;
     Edit edit;
     const char* files;
-    const char* command;
+    std::string command;
   } cases[] = {
-      {"delayed E-AC3, forced subtitles, chapter list",
-       [](JobRecord& j) {
-         j.subtitle_mode = kSubtitleForcedOnly, CopyText(j.chapters, "00:00:00.000;00:10:00.000");
-       },
-       ".eac3 .forced.sup",
-       "\"{TOOLS}/mkvtoolnix/mkvmerge_x64\" --output \"/out/Movie.mkv\" --forced-track 0:no \"{T}.264\" "
-       "--language 0:eng --forced-track 0:no --compression 0:none --sync 0:120 \"{T}.eac3\" --language "
-       "0:eng --track-name \"0:English Forced\" --forced-track 0:yes --compression 0:none "
-       "\"{T}.forced.sup\" --title \"Movie\" --chapters \"{T}.chapters.txt\""},
-      // x265 output; the delay is only synced for E-AC3.
-      {"x265, AC3, short chapter text",
-       [](JobRecord& j) {
-         j.use_x265 = true, j.subtitle_mode = kSubtitleNone, CopyText(j.audio_codec_id, "A_AC3");
-         CopyText(j.chapters, "00:00:00.0");
-       },
-       ".ac3",
-       "\"{TOOLS}/mkvtoolnix/mkvmerge_x64\" --output \"/out/Movie.mkv\" --forced-track 0:no \"{T}.265\" "
-       "--language 0:eng --forced-track 0:no --compression 0:none \"{T}.ac3\" --title \"Movie\""},
-      {"remux, TrueHD with its core, resized subtitles, split",
-       [](JobRecord& j) {
-         j.video_untouched = kVideoUntouched, j.audio_untouched_hd = true, j.audio_delay_ms = 0;
-         j.resize_720p = kResize720, j.limit_frames = true;
-         CopyText(j.audio_codec_id, "A_AC3"), CopyText(j.subtitle_language, "fre");
-       },
-       ".thd+ac3 .resized.sup",
-       "\"{TOOLS}/mkvtoolnix/mkvmerge_x64\" --output \"/out/Movie.mkv\" --forced-track 0:no \"{T}.h264\" "
-       "--language 0:eng --language 1:eng --forced-track 0:no --forced-track 1:no --compression 0:none "
-       "--compression 1:none \"{T}.thd+ac3\" --language 0:fre --track-name \"0:French\" --forced-track "
-       "0:no --compression 0:none \"{T}.resized.sup\" --split 42s --title \"Movie\""},
-      {"half side-by-side",
-       [](JobRecord& j) { j.mode_3d = kModeHalfSbsRight, j.use_x265 = true, j.audio_delay_ms = 0; },
-       ".eac3 .sup",
-       "\"{TOOLS}/mkvtoolnix/mkvmerge_x64\" --output \"/out/Movie.mkv\" --forced-track 0:no "
-       "--stereo-mode 0:side_by_side_left_first \"{T}.265\" --language 0:eng --forced-track 0:no "
-       "--compression 0:none \"{T}.eac3\" --title \"Movie\""},
-      {"half top-bottom", [](JobRecord& j) { j.mode_3d = kModeHalfTabLeft, j.audio_delay_ms = 0; },
-       ".eac3 .sup",
-       "\"{TOOLS}/mkvtoolnix/mkvmerge_x64\" --output \"/out/Movie.mkv\" --forced-track 0:no "
-       "--stereo-mode 0:top_bottom_left_first \"{T}.264\" --language 0:eng --forced-track 0:no "
-       "--compression 0:none \"{T}.eac3\" --title \"Movie\""},
-      // "{T}" alone is the bare base name an unknown audio id would give.
-      {"no audio", [](JobRecord& j) { j.audio_eac3to_track = 0, j.subtitle_mode = kSubtitleNone; }, "",
-       "\"{TOOLS}/mkvtoolnix/mkvmerge_x64\" --output \"/out/Movie.mkv\" --forced-track 0:no \"{T}.264\" "
-       "--title \"Movie\""},
+      // Delayed E-AC3, forced subtitles, chapter list.
+      {[](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly, CopyText(j.chapters, "00:00:00.000;00:10:00.000"); }, ".eac3 .forced.sup",
+       head + "\"{T}.264\" --language 0:eng --forced-track 0:no --compression 0:none --sync 0:120 \"{T}.eac3\" --language 0:eng "
+       "--track-name \"0:English Forced\" --forced-track 0:yes --compression 0:none \"{T}.forced.sup\" --title \"Movie\" "
+       "--chapters \"{T}.chapters.txt\""},
+      // x265 output, AC3, short chapter text; the delay is only synced for E-AC3.
+      {[](JobRecord& j) { j.use_x265 = true, j.subtitle_mode = kSubtitleNone, CopyText(j.audio_codec_id, "A_AC3"), CopyText(j.chapters, "00:00:00.0"); },
+       ".ac3", head + "\"{T}.265\" --language 0:eng --forced-track 0:no --compression 0:none \"{T}.ac3\" --title \"Movie\""},
+      // Remux, TrueHD with its core, resized subtitles, split.
+      {[](JobRecord& j) {
+         j.video_untouched = kVideoUntouched, j.audio_untouched_hd = true, j.audio_delay_ms = 0, j.resize_720p = kResize720;
+         j.limit_frames = true, CopyText(j.audio_codec_id, "A_AC3"), CopyText(j.subtitle_language, "fre");
+       }, ".thd+ac3 .resized.sup",
+       head + "\"{T}.h264\" --language 0:eng --language 1:eng --forced-track 0:no --forced-track 1:no --compression 0:none "
+       "--compression 1:none \"{T}.thd+ac3\" --language 0:fre --track-name \"0:French\" --forced-track 0:no --compression 0:none "
+       "\"{T}.resized.sup\" --split 42s --title \"Movie\""},
+      // Half side-by-side.
+      {[](JobRecord& j) { j.mode_3d = kModeHalfSbsRight, j.use_x265 = true, j.audio_delay_ms = 0; }, ".eac3 .sup",
+       head + "--stereo-mode 0:side_by_side_left_first \"{T}.265\" --language 0:eng --forced-track 0:no --compression 0:none "
+       "\"{T}.eac3\" --title \"Movie\""},
+      {[](JobRecord& j) { j.mode_3d = kModeHalfTabLeft, j.audio_delay_ms = 0; }, ".eac3 .sup",
+       head + "--stereo-mode 0:top_bottom_left_first \"{T}.264\" --language 0:eng --forced-track 0:no --compression 0:none \"{T}.eac3\" --title \"Movie\""},
+      // No audio; "{T}" alone is the bare base name an unknown audio id would give.
+      {[](JobRecord& j) { j.audio_eac3to_track = 0, j.subtitle_mode = kSubtitleNone; }, "", head + "\"{T}.264\" --title \"Movie\""},
   };
+  // clang-format on
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.command);
     Touch(T(""));
     TouchAll(c.files);
     JobRecord job = MkvJob();
@@ -327,7 +267,6 @@ TEST_F(MuxSteps, MkvmergeCommandLines) {
   JobRecord job = MkvJob();
   CopyText(job.chapters, "00:00:00.000;00:10:00.000");
   const PreparedStep step = BuildMkvmergeStep(job, ctx_, 3, 3);
-  EXPECT_EQ(step.label, "[STEP 3/3 - MKVMERGE] Muxing audio/video/subs and creating MKV file...");
   EXPECT_EQ(step.tool, kMkvmergeTool);
   EXPECT_EQ(step.console_title, "[MKVMERGE PROCESS] Do not close this window!!!");
   EXPECT_EQ(step.capture, Capture::kPipe);

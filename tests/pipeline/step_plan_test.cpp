@@ -41,6 +41,7 @@ std::string Preparations(const StepPlan& p) {
 // cropped PGS track into MKV, or the PGS rescale option, never without a
 // subtitle; the script for half pictures or 2D x265 with crop or resize.
 TEST(StepPlan, DemuxAndPreparations) {
+  // clang-format off
   const struct {
     const char* what;
     void (*edit)(JobRecord&);
@@ -52,43 +53,28 @@ TEST(StepPlan, DemuxAndPreparations) {
       {"audio recode", [](JobRecord& j) { j.target_audio = 640; }, "demux"},
       {"flag all forced", [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced; }, "demux flag"},
       {"forced only", [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly; }, "demux export"},
-      {"2D+3D flags forced",
-       [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced, j.mode_3d = kModeMvcRight; },
-       "demux flag refresh"},
-      {"half pictures burn captions in",
-       [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced, j.mode_3d = kModeHalfSbsRight; },
-       "demux refresh avs"},
+      {"2D+3D flags forced", [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced, j.mode_3d = kModeMvcRight; }, "demux flag refresh"},
+      {"half pictures burn captions in", [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced, j.mode_3d = kModeHalfSbsRight; }, "demux refresh avs"},
       {"no subtitles", [](JobRecord& j) { j.subtitle_mode = kSubtitleNone; }, ""},
       {"MKV output", [](JobRecord& j) { j.target_media = kMediaMkvCrf; }, "demux"},
       {"MKV source", [](JobRecord& j) { j.source_is_mkv = true; }, "demux"},
       {"PGS rescale", [](JobRecord& j) { j.resize_720p = kResize720WithPgs; }, "demux rescale"},
-      {"PGS rescale without subtitles",
-       [](JobRecord& j) { j.resize_720p = kResize720WithPgs, j.subtitle_mode = kSubtitleNone; }, "demux"},
+      {"PGS rescale without subtitles", [](JobRecord& j) { j.resize_720p = kResize720WithPgs, j.subtitle_mode = kSubtitleNone; }, "demux"},
       {"720p resize only", [](JobRecord& j) { j.resize_720p = kResize720; }, ""},
-      {"MKV cropped", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.crop_height = 800; },
-       "demux rescale"},
-      {"MKV cropped, text subtitles",
-       [](JobRecord& j) {
-         j.target_media = kMediaMkvCrf, j.crop_height = 800, CopyText(j.subtitle_codec_id, "S_TEXT/UTF8");
-       },
-       "demux"},
+      {"MKV cropped", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.crop_height = 800; }, "demux rescale"},
+      {"MKV cropped, text subtitles", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.crop_height = 800, CopyText(j.subtitle_codec_id, "S_TEXT/UTF8"); }, "demux"},
       {"MKV x265", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true; }, "demux refresh"},
-      {"MKV x265 resized",
-       [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true, j.resize_720p = kResize720; },
-       "demux rescale refresh avs"},
-      {"MKV half top-bottom",
-       [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = kModeHalfTabLeft; },
-       "demux refresh avs"},
-      {"MKV MVC", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = kModeMvcLeft; },
-       "demux refresh"},
+      {"MKV x265 resized", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true, j.resize_720p = kResize720; }, "demux rescale refresh avs"},
+      {"MKV half top-bottom", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = kModeHalfTabLeft; }, "demux refresh avs"},
+      {"MKV MVC", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = kModeMvcLeft; }, "demux refresh"},
       {"interlaced AVC encoded", [](JobRecord& j) { j.interlaced_avc = true; }, "demux refresh"},
-      {"interlaced AVC kept",
-       [](JobRecord& j) { j.interlaced_avc = true, j.video_untouched = kVideoUntouched; }, ""},
+      {"interlaced AVC kept", [](JobRecord& j) { j.interlaced_avc = true, j.video_untouched = kVideoUntouched; }, ""},
       // The spare byte is read as interlaced AVC everywhere.
       {"spare byte set", [](JobRecord& j) { j.reserved_7470 = 1; }, "demux refresh"},
       {"chapter list", [](JobRecord& j) { CopyText(j.chapters, "0:00:00.000"); }, "keyframes"},
       {"ten characters are too few", [](JobRecord& j) { CopyText(j.chapters, "00:00:00.0"); }, ""},
   };
+  // clang-format on
   for (const auto& c : cases) {
     JobRecord job = DirectJob();
     c.edit(job);
@@ -98,7 +84,8 @@ TEST(StepPlan, DemuxAndPreparations) {
 }
 
 // The demux label names what the arguments given extract; 3D labels name
-// both eyes and follow the job's subtitle choice, not the argument.
+// both eyes and follow the job's subtitle choice, not the argument. The
+// labels a whole run shows are checked through the worker.
 TEST(CalculaStepEac3to, Labels) {
   const std::string V = " 2: \"/t/m.h264\"", A = " 3: \"/t/m.ac3\"", S = " 4: \"/t/m.sup\"";
   const auto forced_ac3 = [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly, j.target_audio = 640; };
@@ -109,6 +96,7 @@ TEST(CalculaStepEac3to, Labels) {
   const auto join_remux = [](JobRecord& j) { j.join_playlist = 4, j.video_untouched = kVideoUntouched; };
   const auto mvc = [](JobRecord& j) { j.mode_3d = kModeMvcLeft, j.subtitle_mode = kSubtitleNone; };
   const auto mvc_subs = [](JobRecord& j) { j.mode_3d = kModeMvcLeft; };
+  // clang-format off
   const struct {
     void (*edit)(JobRecord&);
     std::string video, audio, subtitle;
@@ -116,32 +104,23 @@ TEST(CalculaStepEac3to, Labels) {
   } cases[] = {
       {[](JobRecord&) {}, "", "", "", ""},
       {[](JobRecord&) {}, "", A, "", "[STEP 1/4 - EAC3TO] Extract audio..."},
-      {[](JobRecord&) {}, "", A, S, "[STEP 1/4 - EAC3TO] Extract audio and subtitles..."},
       {[](JobRecord&) {}, V, "", S, "[STEP 1/4 - EAC3TO] Extract video and subtitles..."},
-      {[](JobRecord&) {}, V, A, "", "[STEP 1/4 - EAC3TO] Extract video and audio..."},
-      {[](JobRecord&) {}, V, A, S, "[STEP 1/4 - EAC3TO] Extract video, audio and subtitles..."},
       {forced_ac3, "", "", S, "[STEP 1/4 - EAC3TO] Extract forced captions..."},
-      {forced_ac3, "", A, "", "[STEP 1/4 - EAC3TO] Recode audio to AC3 640..."},
       {forced_ac3, "", A, S, "[STEP 1/4 - EAC3TO] Recode audio to AC3 640 and extract forced captions..."},
       {forced_ac3, V, A, "", "[STEP 1/4 - EAC3TO] Extract video and recode audio to AC3 640..."},
-      {forced_ac3, V, A, S,
-       "[STEP 1/4 - EAC3TO] Extract video, recode audio to AC3 640 and extract forced captions..."},
+      {forced_ac3, V, A, S, "[STEP 1/4 - EAC3TO] Extract video, recode audio to AC3 640 and extract forced captions..."},
       {join_flac, V, "", "", "[STEP 1/3 - EAC3TO] Join m2ts parts..."},
       {join_flac, V, "", S, "[STEP 1/3 - EAC3TO] Join m2ts parts and extract forced captions..."},
       {join_flac, V, A, "", "[STEP 1/3 - EAC3TO] Join m2ts parts and recode audio to FLAC..."},
-      {join_flac, V, A, S,
-       "[STEP 1/3 - EAC3TO] Join m2ts parts, recode audio to FLAC and extract forced captions..."},
+      {join_flac, V, A, S, "[STEP 1/3 - EAC3TO] Join m2ts parts, recode audio to FLAC and extract forced captions..."},
       {join_remux, V, A, "", "[STEP 1/2 - EAC3TO] Join m2ts parts and extract audio..."},
       {join_remux, V, A, S, "[STEP 1/2 - EAC3TO] Join m2ts parts, extract audio and subtitles..."},
       {mvc, V, "", "", "[STEP 1/3 - EAC3TO] Extract left/right eye video..."},
-      {mvc, V, A, "", "[STEP 1/3 - EAC3TO] Extract left/right eye video and audio..."},
       {mvc_subs, V, "", "", "[STEP 1/3 - EAC3TO] Extract left/right eye video and subs..."},
       {mvc_subs, "", A, " 5: \"s\"", "[STEP 1/3 - EAC3TO] Extract left/right eye video, audio and subs..."},
-      {[](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft, j.target_media = kMediaBd9; }, V, "", "",
-       "[STEP 1/4 - EAC3TO] Extract left/right eye video and subs..."},
-      {[](JobRecord& j) { j.mode_3d = kModeMvcRight, j.video_untouched = kVideoUntouched; }, V, A, "",
-       "[STEP 1/2 - EAC3TO] Extract left/right eye video, audio and subs..."},
+      {[](JobRecord& j) { j.mode_3d = kModeMvcRight, j.video_untouched = kVideoUntouched; }, V, A, "", "[STEP 1/2 - EAC3TO] Extract left/right eye video, audio and subs..."},
   };
+  // clang-format on
   for (const auto& c : cases) {
     JobRecord job = DirectJob();  // BD5: four steps
     c.edit(job);

@@ -29,57 +29,36 @@ TEST_F(WorkerTest, EachRowOfThePlanTable) {
   const char* pass2 = "X264 PASS 2] Recode video using x264, 2nd pass...";
   const char* crf = "X264 CRF] Recode video using x264, single pass CRF...";
   const char* x265 = "X265 CRF] Recode video using x265, single pass CRF...";
+  const char* eyes_all = "EAC3TO] Extract left/right eye video, audio and subs...";
+  const char* mvcenc = "MVC ENCODER] Recode MVC 3D video using MVCenc...";
+  // clang-format off
   const struct {
     const char* output;  // below out/
     void (*edit)(JobRecord&);
     Strings labels;  // each after its "[STEP n/N - "
   } rows[] = {
       {"Direct", [](JobRecord&) {}, {pass1, pass2, avchd_mux}},
-      {"TwoPass",
-       [](JobRecord& j) { j.target_audio = 640; },
-       {"EAC3TO] Recode audio to AC3 640...", pass1, pass2, avchd_mux}},
+      {"TwoPass", [](JobRecord& j) { j.target_audio = 640; }, {"EAC3TO] Recode audio to AC3 640...", pass1, pass2, avchd_mux}},
       // Audio and subtitle come straight from the source, by track.
       {"Crf", [](JobRecord& j) { j.target_media = kMediaAvchdCrf, j.video_rate = 20; }, {crf, avchd_mux}},
-      {"X264.mkv",
-       [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_rate = 18; },
-       {"EAC3TO] Extract audio and subtitles...", crf, mkv_mux}},
+      {"X264.mkv", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_rate = 18; }, {"EAC3TO] Extract audio and subtitles...", crf, mkv_mux}},
       // The demux log says 1234 frames: the feeder and the encoder both use it.
-      {"X265.mkv",
-       [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_rate = 22, j.use_x265 = true; },
+      {"X265.mkv", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_rate = 22, j.use_x265 = true; },
        {"EAC3TO] Extract video, audio and subtitles...", x265, mkv_mux}},
-      {"RemuxDirect",
-       [](JobRecord& j) { j.target_media = kMediaBdRemux, j.video_untouched = kVideoUntouched; },
-       {avchd_mux}},
-      {"Remux",
-       [](JobRecord& j) { j.video_untouched = kVideoUntouched, j.target_audio = kAudioFlac; },
-       {"EAC3TO] Recode audio to FLAC...", avchd_mux}},
-      {"Remux.mkv",
-       [](JobRecord& j) {
-         j.video_untouched = kVideoUntouched, j.target_media = kMediaMkvCrf, j.subtitle_mode = kSubtitleNone;
-       },
+      {"RemuxDirect", [](JobRecord& j) { j.target_media = kMediaBdRemux, j.video_untouched = kVideoUntouched; }, {avchd_mux}},
+      {"Remux", [](JobRecord& j) { j.video_untouched = kVideoUntouched, j.target_audio = kAudioFlac; }, {"EAC3TO] Recode audio to FLAC...", avchd_mux}},
+      {"Remux.mkv", [](JobRecord& j) { j.video_untouched = kVideoUntouched, j.target_media = kMediaMkvCrf, j.subtitle_mode = kSubtitleNone; },
        {"EAC3TO] Extract video and audio...", mkv_mux}},
-      {"Sbs",
-       [](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft, j.target_media = kMediaBd9; },
+      {"Sbs", [](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft, j.target_media = kMediaBd9; },
        {"EAC3TO] Extract left/right eye video and subs...", pass1, pass2, avchd_mux}},
-      {"Tab.mkv",
-       [](JobRecord& j) {
-         j.mode_3d = kModeHalfTabLeft, j.target_media = kMediaMkvCrf, j.video_rate = 20, j.use_x265 = true;
-       },
-       {"EAC3TO] Extract left/right eye video, audio and subs...", x265, mkv_mux}},
-      {"Mvc.iso",
-       [](JobRecord& j) { j.mode_3d = kModeMvcLeft, j.target_media = kMediaBd25, j.video_rate = 20000; },
-       {"EAC3TO] Extract left/right eye video, audio and subs...",
-        "MVC ENCODER] Recode MVC 3D video using MVCenc...", iso_mux}},
-      {"MvcCrf.iso",
-       [](JobRecord& j) { j.mode_3d = kModeMvcRight, j.target_media = kMediaAvchdCrf; },
-       {"EAC3TO] Extract left/right eye video, audio and subs...",
-        "MVC ENCODER] Recode MVC 3D video using MVCenc...", iso_mux}},
-      {"MvcRemux.iso",
-       [](JobRecord& j) {
-         j.mode_3d = kModeMvcRight, j.video_untouched = kVideoUntouched, j.subtitle_mode = kSubtitleNone;
-       },
+      {"Tab.mkv", [](JobRecord& j) { j.mode_3d = kModeHalfTabLeft, j.target_media = kMediaMkvCrf, j.video_rate = 20, j.use_x265 = true; },
+       {eyes_all, x265, mkv_mux}},
+      {"Mvc.iso", [](JobRecord& j) { j.mode_3d = kModeMvcLeft, j.target_media = kMediaBd25, j.video_rate = 20000; }, {eyes_all, mvcenc, iso_mux}},
+      {"MvcCrf.iso", [](JobRecord& j) { j.mode_3d = kModeMvcRight, j.target_media = kMediaAvchdCrf; }, {eyes_all, mvcenc, iso_mux}},
+      {"MvcRemux.iso", [](JobRecord& j) { j.mode_3d = kModeMvcRight, j.video_untouched = kVideoUntouched, j.subtitle_mode = kSubtitleNone; },
        {"EAC3TO] Extract left/right eye video and audio...", iso_mux}},
   };
+  // clang-format on
   for (const auto& row : rows) {
     SCOPED_TRACE(row.output);
     fakes_.ClearRecord();
@@ -118,7 +97,6 @@ TEST_F(WorkerTest, TheMonitorReadsEachToolWithItsStepsReader) {
   } cases[] = {
       {"eac3to", "", ProgressReader::kEac3toPipe},
       {"x264", "--pass 1", ProgressReader::kEncoderTitle},
-      {"x264", "--pass 2", ProgressReader::kEncoderTitle},
       {"tsMuxeR-1", "", ProgressReader::kTsMuxerPipe},
   };
   for (const auto& c : cases) {

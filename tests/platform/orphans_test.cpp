@@ -100,10 +100,6 @@ TEST(Orphans, ChildrenDieWithTheProgram) {
 
   ToolLaunch plain;
   plain.argv = {"sleep", "600"};
-  ToolLaunch idle = plain;
-  idle.idle_priority = true;
-  idle.capture = OutputCapture::kLogFile;
-  idle.log_path = dir / "log.txt";
   ToolLaunch fed = plain;
   fed.feeder_argv = {"sleep", "600"};
   const struct {
@@ -112,7 +108,6 @@ TEST(Orphans, ChildrenDieWithTheProgram) {
     std::size_t children;
   } cases[] = {
       {"tool", [&] { return StartTool(plain); }, 1},
-      {"idle tool", [&] { return StartTool(idle); }, 1},
       {"feeder and tool", [&] { return StartTool(fed); }, 2},
       {"keep-awake helper",
        [&] {
