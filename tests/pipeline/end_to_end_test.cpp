@@ -87,8 +87,8 @@ TEST_F(EndToEndTest, MkvJobsKeepEveryStreamWholeAndLeaveNoTemporaries) {
     // One video stream of the source's size and one AC-3 stream, each as
     // long as the source within a few frames.
     std::string error;
-    const auto out = MediaInfoFile::Open(output.string(), &error);
-    const auto src = MediaInfoFile::Open(source.string(), &error);
+    const auto out = MediaInfoFile::Open(output.string(), &error),
+               src = MediaInfoFile::Open(source.string(), &error);
     ASSERT_TRUE(out && src) << error;
     EXPECT_EQ(out->StreamCount(K::kVideo), 1);
     EXPECT_EQ(out->StreamCount(K::kAudio), 1);

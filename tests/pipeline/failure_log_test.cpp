@@ -25,15 +25,11 @@ TEST(FailureLog, RecordBytes) {
                                cmd + "\n  EXIT CODE     => -1 (0xFFFFFFFF)\n" + std::string(104, '-') +
                                "\n\n";
   EXPECT_EQ(FailureRecord(March5(), cmd, -1), expected);
-  EXPECT_NE(
-      FailureRecord(March5(), "", 255).find("\n  LAST CMD LINE => \n  EXIT CODE     => 255 (0x000000FF)\n"),
-      std::string::npos);
 }
 
 TEST(FailureLog, AppendsOneRecordPerFailureOrDropsIt) {
   test::TempDir dir;
   const std::filesystem::path log = dir / "error_log.txt";
-  EXPECT_EQ(ErrorLogPath(dir.path().string()), log.string());
   std::ofstream(log, std::ios::binary) << "earlier\n";
 
   std::tm when = March5();

@@ -97,8 +97,6 @@ class FakeTools {
     }
   }
 
-  std::string Path(const std::string& rel) const { return (tools_ / rel).string(); }
-
   // The recorded runs (of the named tool, or all), in the order they wrote
   // their record.
   std::vector<FakeCall> Calls(const std::string& name = "") const {
@@ -120,10 +118,7 @@ class FakeTools {
       if (!IsFeeder(c.name)) out.push_back(c.name);
     return out;
   }
-  void ClearRecord() const {
-    std::error_code ec;
-    std::filesystem::remove(record_ / "argv.log", ec);
-  }
+  void ClearRecord() const { std::filesystem::remove(record_ / "argv.log"); }
 
   void Fail(const std::string& name, const std::string& when = "") const {
     std::ofstream(record_ / ("FAIL_" + name)) << when;
@@ -154,8 +149,6 @@ class FakeTools {
     in >> pgid;
     return pgid;
   }
-  // The control file the named muxer last read.
-  std::string Meta(const std::string& name) const { return ReadText(record_ / ("meta_" + name)); }
 
  private:
   std::filesystem::path tools_;

@@ -93,11 +93,8 @@ TEST_F(PgsForced, RealStreams) {
     const char* path;
     std::size_t segments, flaggable_epochs, unforceable_bytes;
   } samples[] = {
-      {"sup/bdsup2sub/test.sup", 8, 1, 0},
-      {"sup/subtile/only_one.sup", 8, 1, 0},
       {"sup/subtile/sequence_without_ods.sup", 68, 8, 140},
       {"sup/pgs4net/sintel-en.sup", 208, 26, 0},
-      {"sup/libpgs-js/test.sup", 16, 2, 0},
       {"sup/subtitleedit/sample_BDSUP_multi_image.sup", 11, 0, 0},
   };
   for (const auto& sample : samples) {
@@ -150,9 +147,6 @@ TEST_F(PgsForced, MadeUpStreams) {
       Cat({Composition(0x80, 0x40), Segment(0x15, Bytes(20, 0)), no_state, Segment(0x80, {})});
   Bytes cut_payload = Segment(0x15, Bytes(300, 0x55));
   cut_payload.resize(13 + 120);
-  Bytes huge = Segment(0x15, {});
-  huge[11] = huge[12] = 0xFF;  // 65535 announced, none there
-  const Bytes not_pgs = {'X', 'G', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0, 0};
   const Bytes p_without_g = {'P', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0, 0};
   const struct {
     const char* name;
@@ -164,10 +158,8 @@ TEST_F(PgsForced, MadeUpStreams) {
       {"short compositions use no bytes of earlier segments", short_plain, {}, false},
       {"a short composition does not end a forced epoch", short_forced, short_forced, false},
       {"payload cut short", Cat({good, cut_payload}), forced, true},
-      {"size past end of file", Cat({good, huge}), forced, true},
       {"header cut short", Cat({good, Bytes{'P', 'G', 0, 0, 0}}), forced, true},
       // Nothing after the damage is taken, though whole segments follow.
-      {"not PGS", Cat({good, not_pgs, forced}), forced, true},
       {"P without G", Cat({good, p_without_g, forced}), forced, true},
   };
   for (const auto& c : cases) {
@@ -215,8 +207,7 @@ TEST_F(PgsForced, CommandLine) {
   EXPECT_EQ(test::Cli({"sup", "forced", in, Path("f.sup")}).code, 0);
   EXPECT_EQ(Read(Path("f.sup")), DisplaySet(0x80, 0x40));
   EXPECT_EQ(test::Cli({"sup", "flag-forced", in, Path("a.sup")}).code, 0);
-  EXPECT_EQ(fs::file_size(Path("a.sup")), fs::file_size(in));
-  EXPECT_EQ(test::Cli({"sup", "forced", Path("missing.sup"), Path("m.sup")}).code, 1);
+  EXPECT_EQ(Read(Path("a.sup")), FlagAll(Read(in)));
   EXPECT_EQ(test::Cli({"sup", "forced", in}).code, 2);
 }
 

@@ -39,63 +39,6 @@ Names WithTag(std::string_view base, int slot, std::initializer_list<std::string
 
 void Touch(const fs::path& path) { std::ofstream(path) << "x"; }
 
-TEST(TempFiles, NamesAndSuffixes) {
-  EXPECT_EQ(TempFileName("/tmp/dp", "Movie", 3, ".h264"), "/tmp/dp/Movie.job_3.h264");
-  EXPECT_EQ(TempFileName("/tmp/dp/", "Movie", 3, ".h264"), "/tmp/dp/Movie.job_3.h264");
-  EXPECT_EQ(TsMuxerMetaName("/tmp/dp", 3), "/tmp/dp/tsmuxer.job_3.meta");
-  JobRecord job = TwoPassAvchd("Le film d'été");
-  EXPECT_EQ(TempFileName("/t", job, 99, kSuffixStats), "/t/Le film d'été.job_99.stats");
-
-  // Codecs and audio ids outside the tables name the bare base.
-  EXPECT_EQ(VideoSuffix("HEVC"), "");
-  CopyText(job.audio_codec_id, "A_OPUS");
-  EXPECT_EQ(AudioSuffix(job), "");
-  job.target_audio = 2;
-  EXPECT_EQ(AudioSuffix(job), ".flac");
-}
-
-TEST(TempFiles, NamesTheFilesOfEachKindOfJob) {
-  EXPECT_FALSE(DemuxInPlan(TwoPassAvchd("Movie")));
-  const std::string two_pass =
-      ".264 .index .qpfile .264.lock .stats .stats.mbtree .stats.mbtree.temp .stats.temp meta";
-  const struct {
-    const char* what;
-    int slot;
-    bool save_x264_log;
-    std::string names;  // suffixes of the job's tag, blank-separated; "meta": the muxer's control file
-    void (*edit)(JobRecord&);
-  } cases[] = {
-      {"2D AVCHD two-pass, encoder logs kept", 3, true, two_pass, [](JobRecord&) {}},
-      {"2D AVCHD two-pass", 3, false, two_pass + " .x264_pass1_log.txt .x264_pass2_log.txt",
-       [](JobRecord&) {}},
-      {"MKV with x265, PGS subtitles to be rescaled, DTS-HD kept", 0, false,
-       ".h264 .dtshd .sup .resized.sup .resized.sup.lock .chapters.txt .avs .eac3to_log.txt .eac3to.lock .265"
-       " .qpfile .265.lock .x265_log.txt",
-       [](JobRecord& j) {
-         j.target_media = kMediaMkvCrf, j.use_x265 = true, j.resize_720p = 2, j.audio_untouched_hd = true;
-         CopyText(j.audio_codec_id, "A_DTS");
-       }},
-      {"2D+3D remux with forced captions: both eyes, audio, subtitles, no encoder", 7, false,
-       ".avc.h264 .mvc.h264 .ac3 .sup .forced.sup .forced.sup.lock .eac3to_log.txt .eac3to.lock meta",
-       [](JobRecord& j) { j.mode_3d = 10, j.video_untouched = 1, j.subtitle_mode = 3; }},
-      // An interlaced source to be re-encoded also names the 2D video.
-      {"half side-by-side through x264 CRF to AVCHD: eyes and the script", 2, false,
-       ".avc.h264 .mvc.h264 .avs .h264 .sup .eac3to_log.txt .eac3to.lock .264 .index .qpfile .264.lock meta "
-       ".x264_log.txt",
-       [](JobRecord& j) { j.mode_3d = 1, j.target_media = kMediaAvchdCrf, j.reserved_7470 = 1; }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    JobRecord job = TwoPassAvchd("Movie");
-    c.edit(job);
-    Names expected;
-    for (std::string_view n : Tokenize(c.names, " "))
-      expected.push_back(n == "meta" ? Format("tsmuxer.job_%d.meta", c.slot)
-                                     : TempFileBaseName("Movie", c.slot, n));
-    EXPECT_EQ(TemporaryFileNames(job, c.slot, c.save_x264_log), expected);
-  }
-}
-
 TEST(TempFiles, BorraTemporalsDeletesExactlyTheJobsFiles) {
   test::TempDir dir;
   const std::string name = "Le film d'été  2";
