@@ -264,5 +264,40 @@ TEST_F(BdTargets, AnMvcSourceWithoutADependentViewFailsTheJob) {
   EXPECT_NE(log.find("tsmuxer.job_0.meta"), npos) << "the muxer failed it: " << log;
 }
 
+// A 3D disc as the encoder and muxer stand-ins make it (its dependent view
+// only MVC units, listed before the base view in the interleaved file),
+// remuxed from its folder: the demuxer splits the views, and the image is
+// 3D again.
+TEST_F(BdTargets, AnMvcRemuxOfA3dDiscMakesA3dImage) {
+  const fs::path d = dir_.path(), disc = d / "3D", iso = d / "Disc 0.iso";
+  const std::string base = (d / "base.h264").string(), both = (d / "both.264").string();
+  const std::string ac3 = (d / "a.ac3").string(), tools = DP_TOOLS_BUILD_DIR;
+  ASSERT_TRUE(
+      test::Ffmpeg(Words("-f lavfi -t 10 -i testsrc2=size=640x360:rate=24000/1001 -f lavfi -t 10 -i "
+                         "sine=sample_rate=48000 -map 0:v -c:v libx264 -preset ultrafast -g 24 "
+                         "-f h264 " +
+                         base + " -map 1:a -c:a ac3 -f ac3 " + ac3)));
+  ASSERT_EQ(RunProgram({tools + "/MVCenc", base, base, "240", both, "2000", "7", "0", "0"}).code, 0);
+  std::ofstream(d / "3d.meta")
+      << "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr --vbv-len=500\nV_MPEG4/ISO/MVC, \""
+      << both << "\", subTrack=1\nV_MPEG4/ISO/AVC, \"" << both << "\", subTrack=2\nA_AC3, \"" << ac3
+      << "\"\n";
+  ASSERT_EQ(RunProgram({tools + "/tsMuxeR/2.x/tsMuxeR", (d / "3d.meta").string(), disc.string()}).code, 0);
+
+  JobRecord j = Job({"MVC remux", true, kMediaBd25, 0x1100, "A_AC3", false, ""}, 0);
+  j.mode_3d = 11;
+  j.video_eac3to_track = 2;  // after the title's chapters
+  j.audio_eac3to_track = 4;  // after the two views
+  j.frame_count = 240;
+  CopyText(j.source_root, disc.string());
+  CopyText(j.source_path, (disc / "BDMV/STREAM/00000.m2ts").string());
+  CopyText(j.output_path, iso.string());
+  ASSERT_EQ(RunJob(0, j), kStatusFinished);
+  EXPECT_NE(RunProgram({"bd_info", iso.string()}).out.find("3D content exists       : Yes"), npos);
+  // The dependent view came through the demuxer whole: its clip is the source disc's, byte for byte.
+  const std::string clip = RunProgram({"isoinfo", "-i", iso.string(), "-x", "/BDMV/STREAM/00001.M2TS;1"}).out;
+  EXPECT_TRUE(clip == test::ReadText(disc / "BDMV/STREAM/00001.m2ts"));
+}
+
 }  // namespace
 }  // namespace dp
