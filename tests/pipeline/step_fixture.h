@@ -11,9 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <string>
-#include <utility>
 
 #include "app/settings.h"
 #include "pipeline/step.h"
@@ -38,9 +36,7 @@ class StepFixture : public ::testing::Test {
     ::setenv("DISCPRESS_TOOLS_DIR", tools_.path().c_str(), 1);
     CopyText(settings_.TempPath, temp_.path().string());
     CopyText(settings_.FontName, "Arial");
-    settings_.FontSize = 48;
-    settings_.FontColor = 0x00ffffff;
-    settings_.FontBorder = 2;
+    settings_.FontSize = 48, settings_.FontColor = 0x00ffffff, settings_.FontBorder = 2;
     settings_.FontBottomOffset = 24;
     ctx_.slot = 3;
   }
@@ -54,11 +50,9 @@ class StepFixture : public ::testing::Test {
 
   // Replaces {TOOLS} and {T} in an expected text.
   std::string Expand(std::string text) const {
-    for (const auto& [key, value] :
-         {std::pair<std::string, std::string>{"{TOOLS}", Tools()}, {"{T}", T("")}}) {
+    for (const auto& [key, value] : {std::pair{"{TOOLS}", Tools()}, {"{T}", T("")}})
       for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
-        text.replace(at, key.size(), value);
-    }
+        text.replace(at, std::string_view(key).size(), value);
     return text;
   }
 
