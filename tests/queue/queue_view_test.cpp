@@ -104,11 +104,8 @@ TEST(QueueView, EveryThreeDModeNamesItsEyesAndPicture) {
   } kCases[] = {
       {kMode2d, "", ""},
       {kModeHalfSbsLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D-HSBS"},
-      {kModeHalfSbsRight, " / 3D MVC  (left->MVC, right->AVC)", " / 3D-HSBS"},
-      {kModeHalfTabLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D-HTAB"},
       {kModeHalfTabRight, " / 3D MVC  (left->MVC, right->AVC)", " / 3D-HTAB"},
       {kModeMvcLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D MVC"},
-      {kModeMvcRight, " / 3D MVC  (left->MVC, right->AVC)", " / 3D MVC"},
       {5, "", ""},
   };
   for (const auto& c : kCases) {

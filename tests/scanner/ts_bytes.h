@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "scanner/scan_files.h"
-#include "scanner/scan_inventory.h"
 #include "scanner/scan_result.h"
 #include "scanner/ts_packet.h"
 #include "support/temp_dir.h"

@@ -74,9 +74,16 @@ TEST_F(MediaInfoFileTest, BlurayClipStreamsAndTransportStreamShapes) {
   EXPECT_EQ(mi->Get(K::kVideo, 0, "NoSuchParameter"), "");
 }
 
+// Opened by a non-ASCII name under the C locale, the state a program starts
+// in: the library must not inherit it.
 TEST_F(MediaInfoFileTest, MatroskaCodecIdsLanguageAndChapterMarks) {
-  auto mi = Open(Path("film.mkv"));
+  const fs::path named = Path("Película ñ.mkv");
+  fs::copy_file(Path("film.mkv"), named, fs::copy_options::overwrite_existing);
+  std::setlocale(LC_CTYPE, "C");
+  auto mi = Open(named);
   ASSERT_TRUE(mi);
+  EXPECT_TRUE(IEquals(::nl_langinfo(CODESET), "UTF-8"));
+  EXPECT_EQ(mi->Get(K::kGeneral, 0, "FileName"), "Película ñ");
   EXPECT_EQ(mi->Get(K::kGeneral, 0, "Format"), "Matroska");
   EXPECT_EQ(mi->Get(K::kVideo, 0, "CodecID"), "V_MPEG4/ISO/AVC");
   EXPECT_EQ(mi->Get(K::kVideo, 0, "ID/String"), "1");
@@ -94,18 +101,6 @@ TEST_F(MediaInfoFileTest, MatroskaCodecIdsLanguageAndChapterMarks) {
   EXPECT_EQ(mi->GetI(K::kMenu, 0, begin, MediaInfoKind::kName), "00:00:00.000");
   EXPECT_EQ(mi->GetI(K::kMenu, 0, begin + 1, MediaInfoKind::kName), "00:00:01.000");
   EXPECT_NE(mi->GetI(K::kMenu, 0, begin + 1, MediaInfoKind::kText).find("Two"), std::string::npos);
-}
-
-TEST_F(MediaInfoFileTest, NonAsciiFileNameOpensUnderTheCLocale) {
-  const fs::path named = Path("Película ñ.mkv");
-  fs::copy_file(Path("film.mkv"), named, fs::copy_options::overwrite_existing);
-  // The state a program starts in: the library must not inherit it.
-  std::setlocale(LC_CTYPE, "C");
-  auto mi = Open(named);
-  ASSERT_TRUE(mi);
-  EXPECT_TRUE(IEquals(::nl_langinfo(CODESET), "UTF-8"));
-  EXPECT_EQ(mi->Get(K::kGeneral, 0, "FileName"), "Película ñ");
-  EXPECT_EQ(mi->StreamCount(K::kVideo), 1);
 }
 
 }  // namespace

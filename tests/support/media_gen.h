@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/run_program.h"
+#include "support/temp_dir.h"
 
 namespace dp::test {
 
@@ -52,7 +53,8 @@ inline bool MakeBlurayClip(const std::filesystem::path& file, double seconds, co
 // A Matroska file: H.264 at 25 frames per second, English AC-3, and two
 // chapters (at 0 and at half the length).
 inline bool MakeMatroska(const std::filesystem::path& file, double seconds, const std::string& size) {
-  const std::filesystem::path meta = file.string() + ".chapters.txt";
+  const TempDir dir;  // a path without blanks, as the command is split at blanks
+  const std::filesystem::path meta = dir / "chapters.txt";
   const int half_ms = static_cast<int>(seconds * 500);
   {
     FILE* f = std::fopen(meta.c_str(), "w");
@@ -63,31 +65,10 @@ inline bool MakeMatroska(const std::filesystem::path& file, double seconds, cons
                  half_ms, half_ms, half_ms * 2);
     std::fclose(f);
   }
-  const bool ok = Ffmpeg("-f lavfi -i testsrc2=size=" + size + ":rate=25 -f lavfi -i sine=sample_rate=48000",
-                         {"-i",
-                          meta.string(),
-                          "-map",
-                          "0:v",
-                          "-map",
-                          "1:a",
-                          "-map_chapters",
-                          "2",
-                          "-t",
-                          SecondsText(seconds),
-                          "-c:v",
-                          "libx264",
-                          "-preset",
-                          "ultrafast",
-                          "-c:a",
-                          "ac3",
-                          "-b:a",
-                          "192k",
-                          "-metadata:s:a",
-                          "language=eng",
-                          file.string()});
-  std::error_code ec;
-  std::filesystem::remove(meta, ec);
-  return ok;
+  return Ffmpeg("-f lavfi -i testsrc2=size=" + size + ":rate=25 -f lavfi -i sine=sample_rate=48000 -i " +
+                    meta.string() + " -map 0:v -map 1:a -map_chapters 2 -t " + SecondsText(seconds) +
+                    " -c:v libx264 -preset ultrafast -c:a ac3 -b:a 192k -metadata:s:a language=eng",
+                {file.string()});
 }
 
 }  // namespace dp::test

@@ -7,7 +7,7 @@
 namespace dp {
 namespace {
 
-TEST(Time, HmsTextsBothWays) {
+TEST(Time, HmsTextsBothWaysAndFractions) {
   // Seconds are truncated and hours not limited.
   const struct {
     double seconds;
@@ -28,9 +28,6 @@ TEST(Time, HmsTextsBothWays) {
   };
   for (const auto& c : kToSeconds) EXPECT_EQ(hms_to_s(c.text), c.seconds) << c.text;
   EXPECT_DOUBLE_EQ(hms_to_ms("1:02:05.900"), 3725000.0);  // the whole-second sum
-}
-
-TEST(Time, FractionToDouble) {
   EXPECT_DOUBLE_EQ(fraction_to_double("25/1"), 25.0);
   EXPECT_FALSE(std::isfinite(fraction_to_double("25")));
   EXPECT_DOUBLE_EQ(fraction_to_double("/25"), INFINITY);  // "/25" tokenizes to "25"
