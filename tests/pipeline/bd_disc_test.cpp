@@ -10,16 +10,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "support/temp_dir.h"
 #include "toolkit/bd_playlist.h"
 #include "toolkit/files.h"
-#include "toolkit/h264_views.h"
 #include "toolkit/m2ts_reader.h"
-#include "toolkit/mapped_file.h"
 #include "util/text.h"
 
 namespace dp {
@@ -36,12 +33,6 @@ constexpr double kFrame = 1001.0 / 24000;
 // Chapter marks on both sides of the EP map's coarse steps (2^19 ticks,
 // 5.8 s) and of the one-second GOPs.
 const double kChapters[] = {0, 10, 17, 40.3, 93.5, 106.9, 120, 150, 170, 179.5};
-
-std::vector<std::string> Words(std::string_view text) {
-  std::vector<std::string> words;
-  for (std::string_view w : Tokenize(text, " ")) words.emplace_back(w);
-  return words;
-}
 
 std::string Muxer() { return std::string(DP_TOOLS_BUILD_DIR) + "/tsMuxeR/2.x/tsMuxeR"; }
 
@@ -90,13 +81,12 @@ class BdDisc : public ::testing::Test {
     dir_ = new test::TempDir;
     clip_ = dir_->path() / "clip.m2ts";
     // One-second GOPs, as the Blu-ray-compatible encodes of a job have.
-    std::vector<std::string> args =
-        Words("-f lavfi -t " + test::SecondsText(kSeconds) +
-              " -i testsrc2=size=320x180:rate=24000/1001 -f lavfi -t " + test::SecondsText(kSoundSeconds) +
-              " -i sine=sample_rate=48000 -c:v libx264 -preset ultrafast -g 24 -c:a ac3 -b:a 192k -f mpegts "
-              "-mpegts_m2ts_mode 1 -muxrate 1M -streamid 0:0x1011 -streamid 1:0x1100");
-    args.push_back(clip_.string());
-    ASSERT_TRUE(test::Ffmpeg(args));
+    ASSERT_TRUE(test::Ffmpeg(
+        "-f lavfi -t " + test::SecondsText(kSeconds) +
+            " -i testsrc2=size=320x180:rate=24000/1001 -f lavfi -t " + test::SecondsText(kSoundSeconds) +
+            " -i sine=sample_rate=48000 -c:v libx264 -preset ultrafast -g 24 -c:a ac3 -b:a 192k "
+            "-f mpegts -mpegts_m2ts_mode 1 -muxrate 1M -streamid 0:0x1011 -streamid 1:0x1100",
+        {clip_.string()}));
     const fs::path meta = dir_->path() / "job.meta";
     std::string marks;
     for (double t : kChapters) {
@@ -136,6 +126,14 @@ TEST_F(BdDisc, LibblurayOpensAndPlaysTheWholeClip) {
   ASSERT_TRUE(tools::ReadBytes((disc_ / "BDMV/PLAYLIST/00000.mpls").string(), mpls));
   ASSERT_TRUE(tools::ParsePlaylist(mpls, playlist));
   EXPECT_NEAR(playlist.Duration(), source, kFrame);
+  // Its stream table gives each stream's own format and rate, as the clip
+  // information does: a 180-line 23.976 picture with mono sound.
+  ASSERT_EQ(playlist.streams.size(), 2u);
+  EXPECT_EQ(playlist.streams[0].kind, tools::PlaylistStream::kVideo);
+  EXPECT_EQ(playlist.streams[0].pid, 0x1011u);
+  EXPECT_EQ(std::pair(int{playlist.streams[0].format}, int{playlist.streams[0].rate}), std::pair(0, 1));
+  EXPECT_EQ(playlist.streams[1].coding_type, 0x81);
+  EXPECT_EQ(std::pair(int{playlist.streams[1].format}, int{playlist.streams[1].rate}), std::pair(1, 1));
   EXPECT_NEAR(PlayedSeconds(bluray), source, kFrame);
 }
 
@@ -168,165 +166,52 @@ TEST_F(BdDisc, ChaptersStartOnTheIPictureBeforeTheirMark) {
   }
 }
 
-// The playlist's stream table gives each stream's own format and rate, as
-// the clip information does: a 180-line 23.976 picture with mono sound and
-// a 720p50 one with stereo.
-TEST_F(BdDisc, StreamTableCarriesTheStreamsOwnFormatAndRate) {
-  const fs::path hd = dir_->path() / "hd.m2ts";
-  std::vector<std::string> args = Words(
-      "-f lavfi -i testsrc2=size=1280x720:rate=50 -f lavfi -i sine=sample_rate=48000 -t 2 -ac 2 -c:v libx264 "
-      "-preset ultrafast -c:a ac3 -f mpegts -mpegts_m2ts_mode 1");
-  args.push_back(hd.string());
-  ASSERT_TRUE(test::Ffmpeg(args));
-  const fs::path meta = dir_->path() / "hd.meta";
-  std::ofstream(meta) << "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr --vbv-len=500\n"
-                      << "V_MPEG4/ISO/AVC, \"" << hd.string() << "\", track=4113, fps=50\n"
-                      << "A_AC3, \"" << hd.string() << "\", track=4352\n";
-  const fs::path hd_disc = dir_->path() / "HD";
-  const test::ProgramResult r = RunProgram({Muxer(), meta.string(), hd_disc.string()});
-  ASSERT_EQ(r.code, 0) << r.out;
-
-  const struct {
-    fs::path disc;
-    int video_format, video_rate, audio_format, audio_rate;
-  } kCases[] = {{disc_, 0, 1, 1, 1}, {hd_disc, 5, 6, 3, 1}};
-  for (const auto& c : kCases) {
-    std::vector<std::uint8_t> bytes;
-    tools::Playlist playlist;
-    ASSERT_TRUE(tools::ReadBytes((c.disc / "BDMV/PLAYLIST/00000.mpls").string(), bytes));
-    ASSERT_TRUE(tools::ParsePlaylist(bytes, playlist));
-    ASSERT_EQ(playlist.streams.size(), 2u) << c.disc;
-    EXPECT_EQ(playlist.streams[0].kind, tools::PlaylistStream::kVideo);
-    EXPECT_EQ(playlist.streams[0].pid, 0x1011u);
-    EXPECT_EQ(std::pair(int{playlist.streams[0].format}, int{playlist.streams[0].rate}),
-              std::pair(c.video_format, c.video_rate))
-        << c.disc;
-    EXPECT_EQ(playlist.streams[1].coding_type, 0x81);
-    EXPECT_EQ(std::pair(int{playlist.streams[1].format}, int{playlist.streams[1].rate}),
-              std::pair(c.audio_format, c.audio_rate))
-        << c.disc;
-  }
-}
-
-TEST_F(BdDisc, StreamReaderFindsTheKeyFramesAndRefusesWhatNoPlayerCouldStart) {
-  tools::M2tsInfo ts;
-  std::string error;
-  ASSERT_TRUE(tools::ReadM2ts(clip_.string(), ts, error)) << error;
-  const std::string keys = RunProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-                                       "packet=pts,flags", "-of", "csv=p=0", clip_.string()})
-                               .out;
-  std::vector<std::uint64_t> expected;
-  for (std::string_view line : Tokenize(keys, "\n"))
-    if (line.find(",K") != npos) expected.push_back(static_cast<std::uint64_t>(LeadingInt64(line)));
-  std::vector<std::uint64_t> found;
-  for (const tools::EntryPoint& e : ts.entry_points) found.push_back(e.pts);
-  EXPECT_EQ(found, expected);
-  EXPECT_EQ(ts.video_pid, 0x1011u);
-
-  const fs::path audio = dir_->path() / "audio.m2ts";
-  ASSERT_TRUE(test::Ffmpeg({"-i", clip_.string(), "-map", "0:a", "-t", "1", "-c", "copy", "-f", "mpegts",
-                            "-mpegts_m2ts_mode", "1", audio.string()}));
-  const fs::path cut = dir_->path() / "cut.m2ts";
-  std::vector<char> head(192 * 40 + 100);
-  std::ifstream(clip_, std::ios::binary).read(head.data(), static_cast<std::streamsize>(head.size()));
-  std::ofstream(cut, std::ios::binary).write(head.data(), static_cast<std::streamsize>(head.size()));
-  const fs::path text = dir_->path() / "text.m2ts";
-  std::ofstream(text) << std::string(192 * 4, 'x');
-  const struct {
-    fs::path file;
-    const char* reason;
-  } kCases[] = {{audio, "no video stream"}, {cut, "192-byte"}, {text, "no transport packet"}};
-  for (const auto& c : kCases) {
-    EXPECT_FALSE(tools::ReadM2ts(c.file.string(), ts, error)) << c.file;
-    EXPECT_NE(error.find(c.reason), npos) << error;
-  }
-}
-
-// A 3D disc: the dependent view in clip 00001 beside the base view's, both
-// interleaved in the SSIF file, the playlist's 3D sub-path naming that clip,
-// and libbluray still opening and playing the title. The encoder's stream
-// of both views and the demuxer's two files of one view each make the same
-// clip; a "dependent view" without MVC units fails the run.
+// A 3D disc from the encoder's stream of both views: the dependent view in
+// clip 00001 beside the base view's, both interleaved in the SSIF file, the
+// playlist's 3D sub-path naming that clip, and libbluray still opening and
+// playing the title.
 TEST_F(BdDisc, TheDependentViewGetsItsOwnClipAndTheInterleavedFile) {
-  const fs::path dir = dir_->path();
+  const fs::path dir = dir_->path(), disc = dir / "3D", streams = disc / "BDMV/STREAM";
   const std::string plain = (dir / "plain.264").string(), both = (dir / "both.264").string();
   ASSERT_TRUE(test::Ffmpeg({"-i", clip_.string(), "-map", "0:v", "-c", "copy", "-f", "h264", plain}));
   ASSERT_EQ(RunProgram({std::string(DP_TOOLS_BUILD_DIR) + "/MVCenc", plain, plain, "4340", both, "300", "7",
                         "0", "0"})
                 .code,
             0);
-  // What goes to PID 0x1012: only the dependent view's units, one access
-  // unit per base picture.
-  tools::MappedFile stream;
-  ASSERT_TRUE(stream.Open(both));
-  const tools::ViewSplit split = tools::SplitViews(stream.data(), stream.size());
-  EXPECT_EQ(split.base_pictures, 4340u);
-  EXPECT_EQ(split.dependent.size(), 4340u);
-  std::set<unsigned> dependent_types;
-  std::vector<std::uint8_t> dependent;
-  for (const auto& unit : split.dependent) {
-    for (const tools::NalSpan& nal : unit) dependent_types.insert(stream.data()[nal.offset] & 0x1Fu);
-    const std::vector<std::uint8_t> bytes = tools::AnnexB(stream.data(), unit);
-    dependent.insert(dependent.end(), bytes.begin(), bytes.end());
-  }
-  EXPECT_EQ(dependent_types, (std::set<unsigned>{15, 20}));
-  const std::string base = (dir / "base.h264").string(), view = (dir / "view.h264").string();
-  ASSERT_TRUE(tools::WriteBytes(base, tools::AnnexB(stream.data(), split.base)));
-  ASSERT_TRUE(tools::WriteBytes(view, dependent));
+  std::ofstream(dir / "3d.meta")
+      << "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr --auto-chapters=5 "
+         "--vbv-len=500 --right-eye\nV_MPEG4/ISO/MVC, \""
+      << both << "\"\nV_MPEG4/ISO/AVC, \"" << both << "\", fps=23.976\nA_AC3, \"" << clip_.string()
+      << "\", track=4352, lang=fre\n";
+  const test::ProgramResult r = RunProgram({Muxer(), (dir / "3d.meta").string(), disc.string()});
+  ASSERT_EQ(r.code, 0) << r.out;
+  EXPECT_TRUE(fs::exists(disc / "BDMV/BACKUP/CLIPINF/00001.clpi"));
+  EXPECT_EQ(fs::file_size(streams / "SSIF/00000.ssif"),
+            fs::file_size(streams / "00000.m2ts") + fs::file_size(streams / "00001.m2ts"));
+  std::vector<std::uint8_t> bytes;
+  tools::Playlist playlist;
+  ASSERT_TRUE(tools::ReadBytes((disc / "BDMV/PLAYLIST/00000.mpls").string(), bytes));
+  ASSERT_TRUE(tools::ParsePlaylist(bytes, playlist));
+  EXPECT_EQ(playlist.dependent_view_clips, std::vector<std::string>{"00001"});
+  tools::M2tsInfo base_clip, view_clip;
+  std::string error;
+  ASSERT_TRUE(tools::ReadM2ts((streams / "00000.m2ts").string(), base_clip, error)) << error;
+  ASSERT_TRUE(tools::ReadM2ts((streams / "00001.m2ts").string(), view_clip, error)) << error;
+  EXPECT_EQ(view_clip.video_pid, 0x1012u);
+  EXPECT_EQ(view_clip.entry_points.size(), base_clip.entry_points.size());
 
-  const struct {
-    const char* name;
-    std::string mvc, avc;
-  } kCases[] = {{"encode", both, both}, {"remux", view, base}, {"no dependent view", plain, plain}};
-  std::string first_clip;
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.name);
-    const fs::path meta = dir / "3d.meta", disc = dir / c.name;
-    std::ofstream(meta) << "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr --auto-chapters=5 "
-                           "--vbv-len=500 --right-eye\nV_MPEG4/ISO/MVC, \""
-                        << c.mvc << "\"\nV_MPEG4/ISO/AVC, \"" << c.avc << "\", fps=23.976\nA_AC3, \""
-                        << clip_.string() << "\", track=4352, lang=fre\n";
-    const test::ProgramResult r = RunProgram({Muxer(), meta.string(), disc.string()});
-    if (c.mvc == plain) {
-      EXPECT_NE(r.code, 0);
-      EXPECT_NE(r.out.find("holds no dependent view"), npos) << r.out;
-      EXPECT_FALSE(fs::exists(disc / "BDMV/STREAM/00000.m2ts"));
-      continue;
-    }
-    ASSERT_EQ(r.code, 0) << r.out;
-    const fs::path streams = disc / "BDMV/STREAM";
-    EXPECT_TRUE(fs::exists(disc / "BDMV/BACKUP/CLIPINF/00001.clpi"));
-    EXPECT_EQ(fs::file_size(streams / "SSIF/00000.ssif"),
-              fs::file_size(streams / "00000.m2ts") + fs::file_size(streams / "00001.m2ts"));
-    std::vector<std::uint8_t> bytes;
-    tools::Playlist playlist;
-    ASSERT_TRUE(tools::ReadBytes((disc / "BDMV/PLAYLIST/00000.mpls").string(), bytes));
-    ASSERT_TRUE(tools::ParsePlaylist(bytes, playlist));
-    EXPECT_EQ(playlist.dependent_view_clips, std::vector<std::string>{"00001"});
-    tools::M2tsInfo base_clip, view_clip;
-    std::string error;
-    ASSERT_TRUE(tools::ReadM2ts((streams / "00000.m2ts").string(), base_clip, error)) << error;
-    ASSERT_TRUE(tools::ReadM2ts((streams / "00001.m2ts").string(), view_clip, error)) << error;
-    EXPECT_EQ(view_clip.video_pid, 0x1012u);
-    EXPECT_EQ(view_clip.entry_points.size(), base_clip.entry_points.size());
-    std::string clip;
-    ASSERT_TRUE(tools::ReadText((streams / "00001.m2ts").string(), clip));
-    if (first_clip.empty()) first_clip = clip;
-    EXPECT_TRUE(clip == first_clip) << "the same dependent view clip from both kinds of input";
-
-    // libbluray opens and plays the base view, and reads the 3D flags.
-    const std::string info =
-        RunProgram({"sh", "-c", "bd_info \"$0\"; bd_list_titles -l \"$0\"", disc.string()}).out;
-    EXPECT_NE(info.find("3D content exists       : Yes"), npos) << info;
-    EXPECT_NE(
-        info.find("duration: 00:03:01 chapters:   1 angles:  1 clips:   1 (playlist: 00000.mpls) V:1 A:1"),
-        npos)
-        << info;
-    EXPECT_EQ(Trim(RunProgram({"ffprobe", "-v", "error", "-show_entries", "program_stream=id,codec_name",
-                               "-of", "csv=p=0", "bluray:" + disc.string()})
-                       .out),
-              "h264,0x1011\nac3,0x1100");
-  }
+  // libbluray opens and plays the base view, and reads the 3D flags.
+  const std::string info =
+      RunProgram({"sh", "-c", "bd_info \"$0\"; bd_list_titles -l \"$0\"", disc.string()}).out;
+  EXPECT_NE(info.find("3D content exists       : Yes"), npos) << info;
+  EXPECT_NE(
+      info.find("duration: 00:03:01 chapters:   1 angles:  1 clips:   1 (playlist: 00000.mpls) V:1 A:1"),
+      npos)
+      << info;
+  EXPECT_EQ(Trim(RunProgram({"ffprobe", "-v", "error", "-show_entries", "program_stream=id,codec_name", "-of",
+                             "csv=p=0", "bluray:" + disc.string()})
+                     .out),
+            "h264,0x1011\nac3,0x1100");
 }
 
 }  // namespace
