@@ -127,9 +127,8 @@ TEST_F(MuxSteps, TsMuxerMeta) {
        }, ".srt",
        kMuxopt + k264 + "S_TEXT/UTF8, \"{T}.srt\", font-name=\"Arial\", font-size=48, font-color=0x00ffffff, bottom-offset=24, "
        "font-border=2, text-align=center, video-width=1280, video-height=720, fps=23.976, lang=eng\n"},
-      // A rescale that failed leaves the subtitle out; half pictures carry
-      // their subtitles burned in, and the kept audio comes from the source.
-      {[](JobRecord& j) { j.resize_720p = kResize720WithPgs; }, ".sup", kMuxopt + k264 + kSourceAc3},
+      // Half pictures carry their subtitles burned in, and the kept audio
+      // comes from the source.
       {[](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft; }, ".sup", kMuxopt + k264 + kSourceAc3},
       // The dependent view's offset metadata gives the start time; MVC
       // encoded, right eye as base.

@@ -139,6 +139,7 @@ TEST_F(VideoSteps, AvisynthScripts) {
        x265 + "Crop(0,140,0,-140)\nBicubicResize(1280,532)\n"},
       {[](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true, j.resize_720p = kResize720; },
        x265 + "BicubicResize(1280,720)\n"},
+      {[](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true, j.crop_height = 800; }, x265 + "Crop(0,140,0,-140)\n"},
   };
   // clang-format on
   for (const auto& c : cases) {

@@ -97,6 +97,7 @@ TEST_F(WorkerTest, TheMonitorReadsEachToolWithItsStepsReader) {
   } cases[] = {
       {"eac3to", "", ProgressReader::kEac3toPipe},
       {"x264", "--pass 1", ProgressReader::kEncoderTitle},
+      {"x264", "--pass 2", ProgressReader::kEncoderTitle},
       {"tsMuxeR-1", "", ProgressReader::kTsMuxerPipe},
   };
   for (const auto& c : cases) {

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/console_title.h"
 #include "queue/job_record.h"
 #include "util/text.h"
 
@@ -82,54 +81,6 @@ TEST(ProgressRead, PipesAndTitles) {
   // The title buffer holds 255 bytes; a UTF-8 letter across the limit goes whole.
   const std::string long_title = "x264 [1.0%] 1/2 frames " + std::string(231, 'a') + "\xC3\xA9tail";
   EXPECT_EQ(ReadProgress(kEncoder, long_title, 2).shown->text, long_title.substr(0, 254));
-}
-
-// Titles of the real encoders, rebuilt from their captured output fed in odd
-// chunk sizes: the monitor's frame-based value must agree with the percentage
-// the encoder printed, and the closing summary leaves the display alone.
-TEST(ProgressTitle, RealEncoderOutput) {
-  struct Capture {
-    const char* file;
-    TitleSource source;
-    int last_p;
-  };
-  const Capture captures[] = {
-      {"x264_crf.stderr", TitleSource::kX264, 992},   {"x264_pass1.stderr", TitleSource::kX264, 644},
-      {"x264_pass2.stderr", TitleSource::kX264, 992}, {"x264_nototal.stderr", TitleSource::kX264, 960},
-      {"x265_crf.stderr", TitleSource::kX265, 984},
-  };
-  for (const Capture& c : captures) {
-    SCOPED_TRACE(c.file);
-    const std::string output = Fixture(c.file);
-    ASSERT_FALSE(output.empty());
-    ConsoleTitleTracker title(c.source, "[X264 PROCESS] Do not close this window!!!");
-    int shown = 0;
-    int last_p = -1;
-    for (std::size_t at = 0; at < output.size(); at += 37) {
-      title.Feed(std::string_view(output).substr(at, 37));
-      const std::optional<ProgressShown> read = ReadProgress(kEncoder, title.Text(), 250).shown;
-      if (!read) continue;
-      ++shown;
-      EXPECT_EQ(read->text, title.Text());
-      EXPECT_GE(read->p, last_p);
-      last_p = read->p;
-      // "x264 [12.3%] 30/250 frames, …" or "x264 30 frames: …", read the C way
-      // whatever the test's locale.
-      const std::string_view shown_text = std::string_view(read->text).substr(5);
-      int frames = LeadingInt(shown_text);
-      if (shown_text.starts_with('[')) {
-        double percent = 0;
-        ASSERT_GT(ReadDouble(shown_text.substr(1), percent), 0u) << read->text;
-        EXPECT_EQ(read->p, static_cast<int>(percent * 10 + 0.5)) << read->text;
-        frames = LeadingInt(shown_text.substr(shown_text.find("] ") + 2));
-      }
-      EXPECT_EQ(read->p, frames * 1000 / 250) << read->text;
-    }
-    EXPECT_GT(shown, 2);
-    EXPECT_EQ(last_p, c.last_p);
-    // After "encoded N frames" the launch title is back: nothing to show.
-    EXPECT_FALSE(ReadProgress(kEncoder, title.Text(), 250).shown);
-  }
 }
 
 struct FakeSource : ProgressSource {
