@@ -27,6 +27,7 @@ TEST(SplitCommandLine, BlanksQuotesAndBackslashes) {
       {R"(p a\\b "a\b c")", {"p", R"(a\\b)", R"(a\b c)"}},
       // 2n+1 backslashes and a quote: n backslashes and a literal quote.
       {R"(p a\"b c)", {"p", R"(a"b)", "c"}},
+      {R"(p a\\\"b c d)", {"p", R"(a\"b)", "c", "d"}},
       // 2n backslashes and a quote: n backslashes, the quote toggles.
       {R"(p a\\"b c" d e)", {"p", R"(a\b c)", "d", "e"}},
       {R"(p "a\\")", {"p", R"(a\)"}},
