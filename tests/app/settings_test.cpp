@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/prompter.h"
-#include "app/settings_ui.h"
 #include "platform/paths.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
@@ -106,14 +105,11 @@ TEST_F(SettingsTest, FirstStartStoresEveryDefaultInOrderAndFollowsTheLocale) {
 }
 
 TEST_F(SettingsTest, SystemLanguageComesFromTheFirstSetLocaleVariable) {
-  const struct {
-    const char *lc_all, *lc_messages, *lang, *expected;
-  } kCases[] = {
-      {"de_DE.UTF-8", "fr_FR", "it_IT", "deu"}, {"", "pt_BR.UTF-8", "it_IT", "por"},
-      {nullptr, nullptr, "hy_AM", "arm"},       {"C", nullptr, "fr_FR", ""},
-      {nullptr, nullptr, "fil_PH", ""},  // not Finnish
-      {nullptr, nullptr, nullptr, ""},
-  };
+  // clang-format off
+  const struct { const char *lc_all, *lc_messages, *lang, *expected; } kCases[] = {
+      {"de_DE.UTF-8", "fr_FR", "it_IT", "deu"}, {"", "pt_BR.UTF-8", "it_IT", "por"}, {nullptr, nullptr, "hy_AM", "arm"},
+      {"C", nullptr, "fr_FR", ""}, {nullptr, nullptr, "fil_PH", ""} /* not Finnish */, {nullptr, nullptr, nullptr, ""}};
+  // clang-format on
   for (const auto& c : kCases) {
     auto set = [](const char* name, const char* v) { v ? setenv(name, v, 1) : unsetenv(name); };
     set("LC_ALL", c.lc_all);
@@ -136,12 +132,8 @@ TEST_F(SettingsTest, SystemLanguageComesFromTheFirstSetLocaleVariable) {
 TEST_F(SettingsTest, MissingOrDamagedValuesReadTheirDefault) {
   const std::uint8_t eight[8] = {3, 0, 0, 0, 0, 0, 0, 0};
   const std::string temp = (root_ / "tmp" / "DiscPress").string();
-  const struct {
-    const char* lang;
-    const char* name;
-    std::optional<RegValue> planted;  // none: deleted
-    std::string read, stored;
-  } kCases[] = {
+  // clang-format off
+  const struct { const char *lang, *name; std::optional<RegValue> planted /* none: deleted */; std::string read, stored; } kCases[] = {
       {"C", "Media", RegValue{kRegDword, {7, 0, 0, 0}}, "7", "7"},
       {"C", "CRF", std::nullopt, "20", "20"},
       {"C", "FontName", std::nullopt, "Arial", "Arial"},
@@ -155,6 +147,7 @@ TEST_F(SettingsTest, MissingOrDamagedValuesReadTheirDefault) {
       // An older version is read as it is and rewritten at the next write.
       {"C", "Version", Sz("3.1.2"), "3.1.2", "3.1.2"},
   };
+  // clang-format on
   for (const auto& c : kCases) {
     setenv("LANG", "C", 1);
     Read();
@@ -233,31 +226,6 @@ TEST_F(SettingsTest, TheBlockIsWrittenWholeOrNotAtAll) {
   EXPECT_EQ(Stored("CRF"), "20");
   EXPECT_EQ(Stored("Scrape"), "1");
   EXPECT_TRUE(store_->write_failed());
-}
-
-TEST(AplicaSettingsUI, WhatTheMainWindowShows) {
-  // clang-format off
-  const struct {
-    int media, scrape, media_index;
-    BitrateField field;
-    int value, scrape_checked;
-  } kCases[] = {
-      {5, 3, 5, BitrateField::kCrf, 18, 3},          {7, 6, 7, BitrateField::kCrf, 18, -1},
-      {8, -1, 8, BitrateField::kDisabled, 1, -1},    {9, 0, 0, BitrateField::kUnchanged, 0, 0},
-  };
-  // clang-format on
-  for (const auto& c : kCases) {
-    Settings s;
-    LoadDefaults(s);
-    s.CRF = 18;
-    s.Media = c.media;
-    s.Scrape = c.scrape;
-    const MainWindowSettings ui = AplicaSettingsUI(s);
-    EXPECT_EQ(ui.media_index, c.media_index) << c.media;
-    EXPECT_EQ(ui.bitrate_field, c.field) << c.media;
-    EXPECT_EQ(c.field == BitrateField::kUnchanged ? 0 : ui.bitrate_value, c.value) << c.media;
-    EXPECT_EQ(ui.scrape_checked, c.scrape_checked) << c.scrape;
-  }
 }
 
 }  // namespace

@@ -37,18 +37,12 @@ class QueueStoreTest : public ::testing::Test {
 // store; finished and cancelled jobs are never stored; unknown statuses go
 // during the load, values of the wrong size at the next store.
 TEST_F(QueueStoreTest, LoadAndStoreByStatus) {
-  const struct {
-    int slot;
-    std::int32_t planted, loaded;
-    bool after_load, after_store;
-  } kCases[] = {
-      {0, kStatusPending, kStatusPending, true, true},
-      {3, kStatusX264Crf, kStatusStopped, true, true},
-      {4, kStatusFinished, kStatusFinished, true, false},
-      {6, kStatusFailed, kStatusFailed, true, true},
-      {1, 0, kStatusEmpty, false, false},
-      {2, 14, kStatusEmpty, false, false},
-  };
+  // clang-format off
+  const struct { int slot; std::int32_t planted, loaded; bool after_load, after_store; } kCases[] = {
+      {0, kStatusPending, kStatusPending, true, true}, {3, kStatusX264Crf, kStatusStopped, true, true},
+      {4, kStatusFinished, kStatusFinished, true, false}, {6, kStatusFailed, kStatusFailed, true, true},
+      {1, 0, kStatusEmpty, false, false}, {2, 14, kStatusEmpty, false, false}};
+  // clang-format on
   for (const auto& c : kCases) PutRaw(*store, c.slot, MakeJob(c.planted, "/out/a"));
   std::vector<std::uint8_t> big(kJobRecordSize + 1, 0), small(100, 0);
   big[0] = small[0] = kStatusPending;

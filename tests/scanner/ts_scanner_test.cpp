@@ -211,15 +211,10 @@ TEST(TsScanner, ASyncErrorInALateChunkEndsTheFileAsOneReaderWould) {
   const std::vector<std::filesystem::path> clips = {dir / "00001.m2ts", dir / "00002.m2ts",
                                                     dir / "00003.m2ts"};
 
-  ScanResult r = ScanToEnd(Prepare({clips[0]}, 1000));
+  // A clip list goes on after each damaged clip.
+  const ScanResult r = ScanToEnd(Prepare(clips, 1000));
   EXPECT_EQ(r.scan_state, kScanSyncError);
   EXPECT_TRUE(r.finished);
-  EXPECT_EQ(r.scanned_packets, 10u * kChunkPackets);
-  EXPECT_EQ(r.video[0].packet_count, 10u * kChunkPackets - 100);
-
-  // A clip list goes on after each damaged clip.
-  r = ScanToEnd(Prepare(clips, 1000));
-  EXPECT_EQ(r.scan_state, kScanSyncError);
   EXPECT_EQ(r.scanned_packets, 10u * kChunkPackets + 2u * kChunkPackets + 1000);
   EXPECT_EQ(r.video[0].packet_count, 10u * kChunkPackets - 100 + 2u * kChunkPackets + 1000);
   EXPECT_EQ(Figures(r), Figures(ScanToEnd(Prepare(clips, 1000, 1))));

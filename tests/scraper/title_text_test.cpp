@@ -20,85 +20,53 @@ std::string Edited(std::string text, Args... args) {
   kEdit(text, args...);
   return text;
 }
-std::string Parsed(std::string text, int skip_year) { return Edited<ParseTitle>(text, skip_year); }
-constexpr auto Cased = Edited<TitleCase>, Safe = Edited<ReplaceInvalidChars>, Encoded = Edited<UrlEncode>;
-
+template <int kSkipYear>
+std::string Parsed(std::string text) {
+  return Edited<ParseTitle>(text, kSkipYear);
+}
 // Label codes, brackets and tags go (year flag 1); a year is put in
 // parentheses unless the flag's low byte says not to.
-TEST_F(TitleText, ParseTitle) {
-  const struct {
-    const char* in;
-    int skip_year;
-    const char* out;
-  } cases[] = {
-      {"The_Movie.2012.1080p.BluRay.x264", 1, "The Movie 2012"},
-      {"MOVIE_TITLE_D1", 1, "MOVIE TITLE"},
-      {"MOVIE_TITLE_D7", 1, "MOVIE TITLE D7"},
-      {"FILM_CE_EXTRA", 1, "FILM"},
-      {"MOVIE_P6X", 1, "MOVIE P6X"},  // the code must stand alone
-      {"movie d1", 1, "movie d1"},    // codes are capitals only
-      {"Film [Director's Cut]", 1, "Film"},
-      {"A [b]  [c]", 1, "A [b]"},  // two blanks before a bracket win over one
-      {"film bluray remux", 1, "film"},
-      {"Movie AVC BluRay", 1, "Movie AVC"},  // " BluRay" is tried before " AVC"
-      {"Making of by Someone x264 extra", 1, "Making of"},
-      {"The_Movie.2012.1080p.BluRay.x264", 0, "The Movie (2012)"},
-      {"Film (1999) extended", 0, "Film (1999)"},
-      {"Film (Remastered)", 0, "Film"},
-      {"Film (19", 0, "Film"},  // the closing parenthesis would lie past the end
-      {"Film 1999 Remaster", 0, "Film (1999)"},
-      {"Film 2012x", 0, "Film 2012x"},
-      {"Ab 1999", 0, "Ab (1999)"},
-      {"A 1999", 0, "A 1999"},  // shorter than seven characters
-      {"1999 Film", 0, "1999 Film"},
-      {"Film 2012", 0x100, "Film (2012)"},  // only the low byte of the flag counts
-  };
-  for (const auto& c : cases) EXPECT_EQ(Parsed(c.in, c.skip_year), c.out) << c.in;
-}
+constexpr auto Parse1 = Parsed<1>, Parse0 = Parsed<0>, Parse256 = Parsed<0x100>;
+constexpr auto Cased = Edited<TitleCase>, Safe = Edited<ReplaceInvalidChars>, Encoded = Edited<UrlEncode>;
 
-TEST_F(TitleText, TitleCaseRaisesInitialsNumeralsAnd3D) {
-  const struct {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {"the lord of the rings - the return of the king", "The Lord Of The Rings - The Return Of The King"},
-      {"rocky ii", "Rocky II"},
-      {"avatar 3d", "Avatar 3D"},
-      {"rocky ii iii", "Rocky II Iii"},  // the blank ending a numeral opens no word
-      {"saw  iv", "Saw  Iv"},            // nor does a second blank
-      {"vix", "Vix"},                    // a numeral must follow a blank
-      {"e.t. the extra-terrestrial", "E.T. The Extra-terrestrial"},
-      {"up 3dx", "Up 3dx"},
+TEST_F(TitleText, EditsOfTitlesFileNamesAndUrls) {
+  // clang-format off
+  const struct { std::string (*edit)(std::string); std::string in, out; } cases[] = {
+      {Parse1, "The_Movie.2012.1080p.BluRay.x264", "The Movie 2012"},
+      {Parse1, "MOVIE_TITLE_D1", "MOVIE TITLE"},
+      {Parse1, "MOVIE_TITLE_D7", "MOVIE TITLE D7"},
+      {Parse1, "FILM_CE_EXTRA", "FILM"},
+      {Parse1, "MOVIE_P6X", "MOVIE P6X"},  // the code must stand alone
+      {Parse1, "movie d1", "movie d1"},    // codes are capitals only
+      {Parse1, "Film [Director's Cut]", "Film"},
+      {Parse1, "A [b]  [c]", "A [b]"},  // two blanks before a bracket win over one
+      {Parse1, "film bluray remux", "film"},
+      {Parse1, "Movie AVC BluRay", "Movie AVC"},  // " BluRay" is tried before " AVC"
+      {Parse1, "Making of by Someone x264 extra", "Making of"},
+      {Parse0, "Film (1999) extended", "Film (1999)"},
+      {Parse0, "Film (Remastered)", "Film"},
+      {Parse0, "Film (19", "Film"},  // the closing parenthesis would lie past the end
+      {Parse0, "Film 1999 Remaster", "Film (1999)"},
+      {Parse0, "Film 2012x", "Film 2012x"},
+      {Parse0, "Ab 1999", "Ab (1999)"},
+      {Parse0, "A 1999", "A 1999"},  // shorter than seven characters
+      {Parse0, "1999 Film", "1999 Film"},
+      {Parse256, "Film 2012", "Film (2012)"},  // only the low byte of the flag counts
+      {Cased, "the lord of the rings - the return of the king", "The Lord Of The Rings - The Return Of The King"},
+      {Cased, "rocky ii", "Rocky II"},
+      {Cased, "avatar 3d", "Avatar 3D"},
+      {Cased, "rocky ii iii", "Rocky II Iii"},  // the blank ending a numeral opens no word
+      {Cased, "saw  iv", "Saw  Iv"},            // nor does a second blank
+      {Cased, "vix", "Vix"},                    // a numeral must follow a blank
+      {Cased, "e.t. the extra-terrestrial", "E.T. The Extra-terrestrial"},
+      {Cased, "up 3dx", "Up 3dx"},
       // Characters, not bytes.
-      {"\xC3\xA9lan vital", "\xC3\x89lan Vital"},
-      {"\xC2\xBFqu\xC3\xA9 pasa?", "\xC2\xBFQu\xC3\xA9 Pasa?"},
-      {"x \xC3\xA9 b", "X \xC3\xA9 b"},  // a one-letter word
-      {"x \xC9\x90"
-       "b",
-       "X \xE2\xB1\xAF"
-       "b"},                         // ɐ grows to Ɐ
-      {"caf\xE9 ok", "Caf\xE9 Ok"},  // a stray byte stays
-  };
-  for (const auto& c : cases) EXPECT_EQ(Cased(c.in), c.out) << c.in;
-}
-
-TEST_F(TitleText, UpperCaseIsTheLocales) {
-  EXPECT_EQ(Toupper(U'\u00DF'), U'\u00DF');  // no single-character upper case
-  EXPECT_EQ(Toupper(0xDCE9), 0xDCE9u);
-
-  // Upper case is the locale's: the C locale knows only ASCII letters.
-  std::setlocale(LC_ALL, "C");
-  EXPECT_EQ(Cased("\xC3\xA9lan ab"), "\xC3\xA9lan Ab");
-}
-
-TEST_F(TitleText, FileNamesAndUrls) {
-  const struct {
-    std::string (*edit)(std::string);
-    std::string in, out;
-  } cases[] = {
-      {Safe, "AC/DC: Live", "AC-DC, Live"},
+      {Cased, "\xC3\xA9lan vital", "\xC3\x89lan Vital"},
+      {Cased, "\xC2\xBFqu\xC3\xA9 pasa?", "\xC2\xBFQu\xC3\xA9 Pasa?"},
+      {Cased, "x \xC3\xA9 b", "X \xC3\xA9 b"},  // a one-letter word
+      {Cased, "x \xC9\x90" "b", "X \xE2\xB1\xAF" "b"},  // ɐ grows to Ɐ
+      {Cased, "caf\xE9 ok", "Caf\xE9 Ok"},  // a stray byte stays
       {Safe, "a\"b*c/d:e<f>g?h\\i|j", "a'b-c-d,e(f)g.h-i-j"},
-      {Safe, "Vol. 2.", "Vol. 2"},
       {Safe, "What...?", "What"},
       {Safe, "...", ""},
       {Safe, "Am\xC3\xA9lie: \xE2\x80\x9CSi\xE2\x80\x9D", "Am\xC3\xA9lie, \xE2\x80\x9CSi\xE2\x80\x9D"},
@@ -111,7 +79,17 @@ TEST_F(TitleText, FileNamesAndUrls) {
       {Encoded, std::string(1024, '&'), std::string(1024, '&')},
       {Encoded, std::string(2, '&') + std::string(1021, 'a'), "%26%26" + std::string(1021, 'a')},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(c.edit(c.in), c.out) << c.in;
+}
+
+TEST_F(TitleText, UpperCaseIsTheLocales) {
+  EXPECT_EQ(Toupper(U'\u00DF'), U'\u00DF');  // no single-character upper case
+  EXPECT_EQ(Toupper(0xDCE9), 0xDCE9u);
+
+  // Upper case is the locale's: the C locale knows only ASCII letters.
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(Cased("\xC3\xA9lan ab"), "\xC3\xA9lan Ab");
 }
 
 }  // namespace

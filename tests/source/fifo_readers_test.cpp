@@ -108,14 +108,11 @@ TEST(NamedPipe, CliSaysWhy) {
 TEST(OpenRegularFile, SaysWhyAPathIsRefused) {
   test::TempDir dir;
   const std::string missing = (dir / "missing").string();
-  const struct {
-    std::string path;
-    std::string error;
-  } cases[] = {
-      {dir.path().string(), dir.path().string() + ": is a folder"},
-      {"/dev/null", "/dev/null: is a device, not a regular file"},
-      {missing, missing + ": " + std::strerror(ENOENT)},
-  };
+  // clang-format off
+  const struct { std::string path, error; } cases[] = {
+      {dir.path().string(), dir.path().string() + ": is a folder"}, {"/dev/null", "/dev/null: is a device, not a regular file"},
+      {missing, missing + ": " + std::strerror(ENOENT)}};
+  // clang-format on
   for (const auto& c : cases) {
     std::string error;
     EXPECT_FALSE(OpenRegularFile(c.path, &error).valid()) << c.path;

@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSessionManager>
 #include <QSpinBox>
@@ -91,8 +90,6 @@ class MainWindowTest : public QObject {
     for (const char* name : {"PANEL_GO", "PANEL_CANCELAR", "PANEL_CLEAR", "PANEL_DELETE"})
       QVERIFY2(!f.Find<QPushButton>(name)->isEnabled(), name);
     QCOMPARE(w.windowTitle(), QStringLiteral("DiscPress v3.3.0   (64-bit mode)"));
-    QCOMPARE(f.Find<QProgressBar>("PANEL_BARRA")->maximum(), 1000);
-    QCOMPARE(f.Find<QMenu>("MenuScrape")->actions().size(), 6);
     // Settings reached the window: defaults, Spanish locale.
     QCOMPARE(f.Find<QComboBox>("PANEL_MEDIA")->itemText(4), QStringLiteral("10000 MB"));
     QCOMPARE(f.Find<QComboBox>("PANEL_PRESETS")->currentText(), QStringLiteral("medium"));
@@ -141,9 +138,6 @@ class MainWindowTest : public QObject {
     f.Plant(12, kStatusFinished, "/out/twelve", kMediaMkvCrf, 20);
     f.Open();
     auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
-    QCOMPARE(tree->topLevelItem(0)->text(0),
-             QStringLiteral("[PENDING]     /out/zero (AVCHD BD5 / 4500 Kbps / medium)"));
-    QCOMPARE(tree->topLevelItem(2)->text(0).left(23), QStringLiteral("[STOPPED]     /out/thre"));
     QCOMPARE(tree->topLevelItem(3)->text(0),
              QStringLiteral("[FINISHED]    /out/twelve (AVCHD BD5 / CRF 20 / medium)"));
     QCOMPARE(tree->topLevelItem(3)->foreground(0).color(), QColor(0, 0x80, 0));
