@@ -4,14 +4,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,7 +16,6 @@
 #include <vector>
 
 #include "child_watch.h"
-#include "platform/power.h"
 #include "platform/process_groups.h"
 #include "platform/run_program.h"
 #include "platform/spawn.h"
@@ -92,12 +88,6 @@ bool StartTool(const ToolLaunch& launch) {
 
 TEST(Orphans, ChildrenDieWithTheProgram) {
   ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  test::TempDir dir;
-  // A keep-awake helper that holds on like systemd-inhibit does.
-  const fs::path inhibit = dir / "systemd-inhibit";
-  std::ofstream(inhibit) << "#!/bin/sh\nexec sleep 600\n";
-  ::chmod(inhibit.c_str(), 0755);
-
   ToolLaunch plain;
   plain.argv = {"sleep", "600"};
   ToolLaunch fed = plain;
@@ -109,15 +99,7 @@ TEST(Orphans, ChildrenDieWithTheProgram) {
   } cases[] = {
       {"tool", [&] { return StartTool(plain); }, 1},
       {"feeder and tool", [&] { return StartTool(fed); }, 2},
-      {"keep-awake helper",
-       [&] {
-         ::setenv("PATH", (dir.path().string() + ":" + std::getenv("PATH")).c_str(), 1);
-         auto power = std::make_shared<LogindPower>();
-         g_held.push_back(power);
-         power->KeepAwake(true);
-         return true;
-       },
-       1},
+      // Started from a thread of its own, which must outlive it.
       {"detached player",
        [] {
          return StartDetached({"sleep", "600"}).ok();

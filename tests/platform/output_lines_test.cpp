@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "support/files.h"
-
 namespace dp {
 namespace {
 
@@ -49,21 +47,6 @@ TEST(OutputLines, EachTerminatorEndsOneLineAcrossChunks) {
   ASSERT_EQ(pieces.size(), 1u);
   EXPECT_EQ(pieces[0].size(), OutputLines::kMaxLine);
   EXPECT_EQ(splitter.Pending().size(), 10u);
-}
-
-TEST(OutputLines, RealOutputSplitsAlikeInAnyChunking) {
-  for (const char* name : {"x264_crf.stderr", "x265_crf.stderr", "mkvmerge.stdout"}) {
-    const std::string text = test::ReadText(std::string(DP_SOURCE_DIR) + "/tests/data/tools/" + name);
-    ASSERT_FALSE(text.empty()) << name;
-    // Cut anywhere, even inside a "\r\n", the text gives the lines it gives whole.
-    const Lines expected = FeedAll({text});
-    ASSERT_GT(expected.size(), 10u) << name;
-    for (std::size_t size : {1u, 2u, 7u, 500u}) {
-      std::vector<std::string> chunks;
-      for (std::size_t at = 0; at < text.size(); at += size) chunks.push_back(text.substr(at, size));
-      EXPECT_EQ(FeedAll(chunks), expected) << name << " in chunks of " << size;
-    }
-  }
 }
 
 }  // namespace
