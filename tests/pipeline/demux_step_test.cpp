@@ -77,7 +77,9 @@ TEST_F(DemuxStep, CommandLines) {
          CopyText(j.playlist_name, "00800.mpls"), CopyText(j.source_root, "/media/BD/");
        }, "", "\"/media/BD/BDMV/PLAYLIST/00800.mpls\" 1) 3: \"{T}.ac3\" 5: \"{T}.sup\"", ".ac3 .sup"},
       // An MKV file has no title number; the DTS core alone.
-      {[](JobRecord& j) { MkvFile(j), CopyText(j.subtitle_codec_id, "S_TEXT/UTF8"), j.subtitle_mode = kSubtitleKept, j.subtitle_eac3to_track = 3, j.audio_core_only = 1; },
+      {[](JobRecord& j) {
+         MkvFile(j), CopyText(j.subtitle_codec_id, "S_TEXT/UTF8"), j.subtitle_mode = kSubtitleKept, j.subtitle_eac3to_track = 3, j.audio_core_only = 1;
+       },
        "", "\"/v/Film.mkv\" 1: \"{T}.h264\" 2: \"{T}.dts\" -core 3: \"{T}.srt\"", ".h264 .dts .srt"},
       // DTS-HD kept whole; a codec outside the table is written under the bare base name.
       {[](JobRecord& j) { MkvFile(j), CopyText(j.video_codec, "HEVC"), j.audio_untouched_hd = true; },

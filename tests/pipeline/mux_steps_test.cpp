@@ -101,7 +101,9 @@ TEST_F(MuxSteps, TsMuxerMeta) {
       {[](JobRecord& j) { j.video_untouched = kVideoUntouched, j.audio_core_only = 1, CopyText(j.audio_codec_id, "A_DTS"), CopyText(j.video_codec, "VC-1"); },
        "", kMuxopt + "V_MS/VFW/WVC1, \"{SRC}\", track=4113, fps=23.976\nA_DTS, \"{SRC}\", down-to-dts, track=4352, lang=eng\n" + pgs},
       // MPEG-2 kept, no audio, no subtitles.
-      {[](JobRecord& j) { j.video_untouched = kVideoUntouched, j.subtitle_mode = kSubtitleNone, j.audio_eac3to_track = 0, CopyText(j.video_codec, "MPEG Video"); },
+      {[](JobRecord& j) {
+         j.video_untouched = kVideoUntouched, j.subtitle_mode = kSubtitleNone, j.audio_eac3to_track = 0, CopyText(j.video_codec, "MPEG Video");
+       },
        "", kMuxopt + "V_MPEG-2, \"{SRC}\", track=4113, fps=23.976\n"},
       // Encoded, recoded audio (no down-conversion), forced captions, cut.
       {[](JobRecord& j) {

@@ -62,7 +62,8 @@ TEST(StepPlan, DemuxAndPreparations) {
       {"PGS rescale without subtitles", [](JobRecord& j) { j.resize_720p = kResize720WithPgs, j.subtitle_mode = kSubtitleNone; }, "demux"},
       {"720p resize only", [](JobRecord& j) { j.resize_720p = kResize720; }, ""},
       {"MKV cropped", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.crop_height = 800; }, "demux rescale"},
-      {"MKV cropped, text subtitles", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.crop_height = 800, CopyText(j.subtitle_codec_id, "S_TEXT/UTF8"); }, "demux"},
+      {"MKV cropped, text subtitles",
+       [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.crop_height = 800, CopyText(j.subtitle_codec_id, "S_TEXT/UTF8"); }, "demux"},
       {"MKV x265", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true; }, "demux refresh"},
       {"MKV x265 resized", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true, j.resize_720p = kResize720; }, "demux rescale refresh avs"},
       {"MKV half top-bottom", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = kModeHalfTabLeft; }, "demux refresh avs"},
@@ -118,7 +119,8 @@ TEST(CalculaStepEac3to, Labels) {
       {mvc, V, "", "", "[STEP 1/3 - EAC3TO] Extract left/right eye video..."},
       {mvc_subs, V, "", "", "[STEP 1/3 - EAC3TO] Extract left/right eye video and subs..."},
       {mvc_subs, "", A, " 5: \"s\"", "[STEP 1/3 - EAC3TO] Extract left/right eye video, audio and subs..."},
-      {[](JobRecord& j) { j.mode_3d = kModeMvcRight, j.video_untouched = kVideoUntouched; }, V, A, "", "[STEP 1/2 - EAC3TO] Extract left/right eye video, audio and subs..."},
+      {[](JobRecord& j) { j.mode_3d = kModeMvcRight, j.video_untouched = kVideoUntouched; }, V, A, "",
+       "[STEP 1/2 - EAC3TO] Extract left/right eye video, audio and subs..."},
   };
   // clang-format on
   for (const auto& c : cases) {
