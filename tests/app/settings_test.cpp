@@ -174,11 +174,10 @@ TEST_F(SettingsTest, MissingOrDamagedValuesReadTheirDefault) {
   EXPECT_EQ(Stored("InstallPath"), ProgramPath().string());
 }
 
+// A folder whose parent is missing, or a file where the folder should be.
 TEST_F(SettingsTest, FoldersThatCannotBeCreatedFallBackWithAWarning) {
   Read();
-  const std::string bad_temp = (root_ / "no" / "such" / "temp").string();
-  const std::string bad_out = (root_ / "absent" / "out").string(),
-                    new_out = (root_ / "fresh-output").string();
+  const std::string file = (root_ / "a-file").string(), bad_out = (root_ / "absent" / "out").string();
   const std::string failsafe_temp = (root_ / "home" / "DiscPress Temp").string();
   const std::string failsafe_out = (root_ / "home" / "DiscPress Output").string();
   auto warning = [](const char* which, const std::string& bad, const std::string& failsafe) {
@@ -186,26 +185,17 @@ TEST_F(SettingsTest, FoldersThatCannotBeCreatedFallBackWithAWarning) {
            "' not found. Resetting to failsafe value '" + failsafe +
            "'.\n\nYou can change this in 'Options > Settings...' menu.";
   };
-  store_->SetSz("TempPath", bad_temp);
-  store_->SetSz("OutPath", new_out);
-  Settings s = Read();
+  std::ofstream(file) << "x";
+  store_->SetSz("TempPath", file);
+  store_->SetSz("OutPath", bad_out);
+  const Settings s = Read();
   EXPECT_EQ(FieldText(s.TempPath), failsafe_temp);
   EXPECT_EQ(Stored("TempPath"), failsafe_temp);
-  EXPECT_TRUE(fs::is_directory(failsafe_temp) && fs::is_directory(new_out));
-  EXPECT_FALSE(fs::exists(root_ / "no"));  // only the last level is ever created
-  EXPECT_EQ(FieldText(s.OutPath), new_out);
-  EXPECT_EQ(prompter_.shown, std::vector<std::string>{warning("TEMP", bad_temp, failsafe_temp)});
-
-  // A file where the folder should be is no folder either.
-  prompter_.shown.clear();
-  store_->SetSz("OutPath", bad_out);
-  std::ofstream(root_ / "a-file") << "x";
-  store_->SetSz("TempPath", (root_ / "a-file").string());
-  s = Read();
   EXPECT_EQ(Stored("OutPath"), failsafe_out);
-  EXPECT_EQ(prompter_.shown,
-            (std::vector<std::string>{warning("TEMP", (root_ / "a-file").string(), failsafe_temp),
-                                      warning("OUTPUT", bad_out, failsafe_out)}));
+  EXPECT_TRUE(fs::is_directory(failsafe_temp) && fs::is_directory(failsafe_out));
+  EXPECT_FALSE(fs::exists(root_ / "absent"));  // only the last level is ever created
+  EXPECT_EQ(prompter_.shown, (std::vector<std::string>{warning("TEMP", file, failsafe_temp),
+                                                       warning("OUTPUT", bad_out, failsafe_out)}));
 }
 
 // One value the store refuses (here a trigger stands for a disk that fills

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -46,17 +45,6 @@ TEST(FindSimilarPlayLists, KeepsOnePlaylistPerStreamLayoutInNumberOrder) {
             "00002.mpls, 1:49:25, 17 chapters, 00098.m2ts\n"
             "00020.mpls, 1:49:25, 12 chapters, 00056.m2ts\n"
             "00100.MPLS, 1:49:25, 4 chapters, 00070.m2ts\n");
-}
-
-TEST(FindSimilarPlayLists, ListsAtMostEight) {
-  Folder f;
-  std::string ref;
-  for (int k = 11; k >= 0; --k) ref = f.Add("0000" + std::to_string(k) + ".mpls", k, 0, "00000");
-  std::string text;
-  ASSERT_EQ(FindSimilarPlayLists(ref, &text), 1);
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
-  EXPECT_EQ(text.substr(0, 11), "00000.mpls,");
-  EXPECT_NE(text.find("\n00007.mpls,"), std::string::npos);
 }
 
 }  // namespace
