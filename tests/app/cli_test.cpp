@@ -110,6 +110,7 @@ TEST_F(CliTest, StoreJobsQueueAndSettings) {
       {{"store", "get", "Blob"}, 0, "01ff\n"},
       {{"store", "list"}, 0, "Blob\tREG_BINARY\t2\nCRF\tREG_DWORD\t4\nTempPath\tREG_SZ\t9\n"},
       {{"store", "set", "CRF", "--dword", "-1"}, 2},
+      {{"store", "frobnicate"}, 2},
       {{"store", "delete", "Blob"}, 0},
       {{"store", "get", "Blob"}, 1},
       {{"store", "delete", "CRF"}, 0},

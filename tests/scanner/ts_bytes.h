@@ -64,10 +64,6 @@ inline ScanStreams Streams(std::vector<int> video, std::vector<int> audio, std::
   return s;
 }
 
-inline int Process(ScanCounts& counts, const Bytes& bytes, std::size_t length) {
-  return ProcesaPacket(counts, bytes.data(), static_cast<int>(length));
-}
-
 inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream f(path, std::ios::binary);
   f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

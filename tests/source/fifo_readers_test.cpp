@@ -118,11 +118,6 @@ TEST(OpenRegularFile, SaysWhyAPathIsRefused) {
     EXPECT_FALSE(OpenRegularFile(c.path, &error).valid()) << c.path;
     EXPECT_EQ(error, c.error);
   }
-  const std::string file = (dir / "a.txt").string();
-  ASSERT_TRUE(WriteWholeFile(file, "abc"));
-  const FileHandle opened = OpenRegularFile(file);
-  ASSERT_TRUE(opened.valid());
-  EXPECT_EQ(::fcntl(opened.get(), F_GETFL) & O_NONBLOCK, 0);  // plain blocking reads afterwards
 }
 
 }  // namespace
