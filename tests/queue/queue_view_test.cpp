@@ -95,43 +95,34 @@ TEST(QueueView, CrfJoinAndMvcVariants) {
   EXPECT_EQ(StatusLabel(kStatusEmpty) + StatusLabel(99), "");
 }
 
-TEST(QueueView, EveryThreeDModeNamesItsEyesAndPicture) {
+// One change to the sample (tuned "film") and the line it shows in, -1 for
+// the top line: each 3D mode's eyes and picture, untouched video, each audio
+// target.
+TEST(QueueView, ThreeDModesAndVideoAndAudioTargets) {
   // clang-format off
-  const struct { std::uint8_t mode; const char *eyes, *picture; } kCases[] = {
-      {kMode2d, "", ""}, {kModeHalfSbsLeft, " / 3D MVC  (left->AVC, right->MVC)", " / 3D-HSBS"},
-      {kModeHalfTabRight, " / 3D MVC  (left->MVC, right->AVC)", " / 3D-HTAB"}, {5, "", ""}};
+  const struct { void (*set)(JobRecord&); int line; const char* text; } kCases[] = {
+      {[](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft; }, 1, "Video: AVC / 23.976 fps / 123456 frames / 3D MVC  (left->AVC, right->MVC)"},
+      {[](JobRecord& j) { j.mode_3d = kModeHalfSbsLeft; }, 2, "Target video: AVC / AVCHD BD5 / 4500 Kbps / tune film / preset medium / 3D-HSBS"},
+      {[](JobRecord& j) { j.mode_3d = kModeHalfTabRight; }, 1, "Video: AVC / 23.976 fps / 123456 frames / 3D MVC  (left->MVC, right->AVC)"},
+      {[](JobRecord& j) { j.mode_3d = kModeHalfTabRight; }, 2, "Target video: AVC / AVCHD BD5 / 4500 Kbps / tune film / preset medium / 3D-HTAB"},
+      {[](JobRecord& j) { j.mode_3d = 5; }, 1, "Video: AVC / 23.976 fps / 123456 frames"},
+      {[](JobRecord& j) { j.mode_3d = 5; }, 2, "Target video: AVC / AVCHD BD5 / 4500 Kbps / tune film / preset medium"},
+      {[](JobRecord& j) { j.video_untouched = 1; CopyText(j.target_label, "BD Remux"); }, -1, "[PENDING]     /out/Film (2010) (BD Remux)"},
+      {[](JobRecord& j) { j.video_untouched = 1; CopyText(j.target_label, "BD Remux"); }, 2, "Target video: untouched / BD Remux"},
+      {[](JobRecord& j) { j.target_audio = 2; }, 4, "Target audio: recode to FLAC (lossless)"},
+      {[](JobRecord& j) { j.target_audio = 448; }, 4, "Target audio: recode to AC3 448 Kbps"},
+      {[](JobRecord& j) { j.audio_untouched_hd = 1; CopyText(j.audio_bitrate_text, "3500"); }, 4, "Target audio: untouched HD track ~3500 Kbps"},
+      {[](JobRecord& j) { j.audio_untouched_hd = 1; CopyText(j.audio_bitrate_text, "0"); }, 4, "Target audio: untouched HD track"},
+      {[](JobRecord& j) { j.audio_core_only = 1; CopyText(j.audio_bitrate_text, "1509"); }, 4, "Target audio: downconvert to Core 1509 Kbps"},
+  };
   // clang-format on
   for (const auto& c : kCases) {
     JobRecord j = SampleJob();
-    j.mode_3d = c.mode;
     CopyText(j.x264_tune, "film");
+    c.set(j);
     const QueueViewItem item = BuildQueueItem(0, j);
-    EXPECT_EQ(item.details[1], std::string("Video: AVC / 23.976 fps / 123456 frames") + c.eyes)
-        << int(c.mode);
-    EXPECT_EQ(item.details[2].substr(item.details[2].find("preset medium") + 13), c.picture) << int(c.mode);
+    EXPECT_EQ(c.line < 0 ? item.label : item.details[c.line], c.text);
   }
-}
-
-TEST(QueueView, UntouchedVideoAndEveryAudioTarget) {
-  JobRecord j = SampleJob();
-  j.video_untouched = 1;
-  CopyText(j.target_label, "BD Remux");
-  auto item = BuildQueueItem(0, j);
-  EXPECT_EQ(item.label, "[PENDING]     /out/Film (2010) (BD Remux)");
-  EXPECT_EQ(item.details[2], "Target video: untouched / BD Remux");
-
-  auto audio = [&](int target, bool hd, bool core, const char* rate) {
-    j.target_audio = target;
-    j.audio_untouched_hd = hd;
-    j.audio_core_only = core;
-    CopyText(j.audio_bitrate_text, rate);
-    return BuildQueueItem(0, j).details[4];
-  };
-  EXPECT_EQ(audio(2, false, false, "0"), "Target audio: recode to FLAC (lossless)");
-  EXPECT_EQ(audio(448, false, false, "0"), "Target audio: recode to AC3 448 Kbps");
-  EXPECT_EQ(audio(0, true, false, "3500"), "Target audio: untouched HD track ~3500 Kbps");
-  EXPECT_EQ(audio(0, true, false, "0"), "Target audio: untouched HD track");
-  EXPECT_EQ(audio(0, false, true, "1509"), "Target audio: downconvert to Core 1509 Kbps");
 }
 
 }  // namespace
