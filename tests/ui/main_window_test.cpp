@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSessionManager>
-#include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>

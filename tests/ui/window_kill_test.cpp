@@ -28,14 +28,12 @@
 #include "platform/store.h"
 #include "queue/job_queue.h"
 #include "queue/queue_control.h"
-#include "queue/queue_store.h"
 #include "support/files.h"
 #include "support/planted_job.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/qt_prompter.h"
 #include "ui/window_frontend.h"
-#include "util/text.h"
 
 // moc cannot read the raw string of the fake tools' script.
 #ifndef Q_MOC_RUN
