@@ -162,12 +162,6 @@ TEST(ToolProcess, WhatTheChildGets) {
   sigaction(SIGPIPE, &old, nullptr);
   unsetenv("DP_TOOL_PROCESS_TEST");
   EXPECT_EQ(getpriority(PRIO_PROCESS, 0), caller_nice) << "the caller keeps its priority";
-
-  // A process group of its own, led by the tool.
-  auto sleeper = StartOk(Shell("sleep 30"));
-  EXPECT_EQ(getpgid(sleeper->Pid()), sleeper->Pid());
-  EXPECT_EQ(sleeper->GroupId(), sleeper->Pid());
-  EXPECT_NE(sleeper->GroupId(), getpgrp());
 }
 
 TEST(ToolProcess, NothingOfTheGroupOutlivesIt) {
