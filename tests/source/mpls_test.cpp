@@ -148,34 +148,30 @@ TEST(GetMpls3DPlanes, AssignsPlanesByPid) {
   EXPECT_EQ(subs[0].plane, 7);
 }
 
-Bytes OffsetBlock(std::size_t at, const Bytes& fields, std::size_t size = kStartMuxReadSize) {
-  Bytes b(size, 0);
-  std::memcpy(b.data() + at, "OFMD", 4);
-  std::copy(fields.begin(), fields.end(), b.begin() + static_cast<long>(at) + 5);
-  return b;
-}
-
+// One offset block at `at` (bytes 5.. are `fields`), past an "OFMX" decoy at
+// 400. Bit 7 of b6, b8 and b10 is dropped; the value is kept to 32 bits (b5's
+// third bit falls off), then halved toward zero; nothing found gives 0 and
+// leaves the plane count.
 TEST(GetStartMuxTime, ReadsTheFirstOffsetBlock) {
   test::TempDir dir;
-  std::int8_t planes = -5;
-  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "a", OffsetBlock(0, {0, 0, 1, 0, 0, 0x83})), &planes), 16384);
-  EXPECT_EQ(planes, 3);
-  // The last position whose byte 10 is inside the 2048 bytes; bit 7 of b6, b8
-  // and b10 is dropped.
-  Bytes b = OffsetBlock(2037, {0, 0x80, 0, 0x81, 0x02, 0x82});
-  std::memcpy(b.data() + 400, "OFMX\0\0\0\1", 8);
-  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "b", b), &planes), 0x102 / 2);
-  EXPECT_EQ(planes, 2);
-
-  // Kept to 32 bits (b5's third bit falls off), then halved toward zero.
-  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "c", OffsetBlock(0, {0x07, 0, 0, 0, 0, 0}))), -536870912);
-  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "d", OffsetBlock(0, {0x03, 0x7F, 0xFF, 0x7F, 0xFD, 0}))), -1);
-
-  // Nothing found gives 0 and leaves the plane count.
-  planes = -5;
-  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "e", OffsetBlock(2038, {0, 0, 1})), &planes), 0);
-  EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "f", OffsetBlock(0, {0, 0, 1, 0, 0, 3}, 2047)), &planes), 0);
-  EXPECT_EQ(planes, -5);
+  // clang-format off
+  const struct { std::size_t at; Bytes fields; std::size_t size; bool planes_asked; std::int32_t time; int planes; } kCases[] = {
+      {0, {0, 0, 1, 0, 0, 0x83}, kStartMuxReadSize, true, 16384, 3},
+      {2037, {0, 0x80, 0, 0x81, 0x02, 0x82}, kStartMuxReadSize, true, 0x102 / 2, 2},  // last place inside the bytes read
+      {0, {0x07, 0x7F, 0xFF, 0x7F, 0xFD, 0}, kStartMuxReadSize, false, -1, -5},
+      {2038, {0, 0, 1}, kStartMuxReadSize, true, 0, -5},
+      {0, {0, 0, 1, 0, 0, 3}, kStartMuxReadSize - 1, true, 0, -5},
+  };
+  // clang-format on
+  for (const auto& c : kCases) {
+    Bytes b(c.size, 0);
+    std::memcpy(b.data() + 400, "OFMX\0\0\0\1", 8);
+    std::memcpy(b.data() + c.at, "OFMD", 4);
+    std::copy(c.fields.begin(), c.fields.end(), b.begin() + static_cast<long>(c.at) + 5);
+    std::int8_t planes = -5;
+    EXPECT_EQ(GetStartMuxTime(WriteBytes(dir / "m", b), c.planes_asked ? &planes : nullptr), c.time) << c.at;
+    EXPECT_EQ(planes, c.planes) << c.at;
+  }
 }
 
 }  // namespace
