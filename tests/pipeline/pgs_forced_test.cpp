@@ -135,16 +135,6 @@ TEST_F(PgsForced, MadeUpStreams) {
   const Bytes big_forced = Cat({DisplaySet(0x80, 0x40, kPgsMaxPayload), Composition(0x00, 0, false)});
   const Bytes plain = Cat({DisplaySet(0x80, 0x00), DisplaySet(0x00, 0x40), Composition(0x00, 0, false)});
   const Bytes cropped = DisplaySet(0x80, 0xC0);
-  // An object carrying 0x80 at payload byte 7 and 0x40 at byte 14, and a
-  // composition too short to have those bytes of its own.
-  Bytes object(20, 0);
-  object[7] = 0x80;
-  object[14] = 0x40;
-  const Bytes no_state = Segment(0x16, Bytes(5, 0));
-  const Bytes short_plain = Cat({Composition(0x80, 0x00), Segment(0x15, object), no_state,
-                                 Composition(0x80, 0, false), Segment(0x15, object), Segment(0x80, {})});
-  const Bytes short_forced =
-      Cat({Composition(0x80, 0x40), Segment(0x15, Bytes(20, 0)), no_state, Segment(0x80, {})});
   Bytes cut_payload = Segment(0x15, Bytes(300, 0x55));
   cut_payload.resize(13 + 120);
   const Bytes p_without_g = {'P', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0, 0};
@@ -155,8 +145,6 @@ TEST_F(PgsForced, MadeUpStreams) {
   } cases[] = {
       {"forced epochs kept whole", Cat({big_forced, plain, cropped, plain}), Cat({big_forced, cropped}),
        false},
-      {"short compositions use no bytes of earlier segments", short_plain, {}, false},
-      {"a short composition does not end a forced epoch", short_forced, short_forced, false},
       {"payload cut short", Cat({good, cut_payload}), forced, true},
       {"header cut short", Cat({good, Bytes{'P', 'G', 0, 0, 0}}), forced, true},
       // Nothing after the damage is taken, though whole segments follow.
