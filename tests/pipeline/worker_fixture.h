@@ -180,6 +180,14 @@ class WorkerTest : public ::testing::Test {
         std::ofstream(f) << "data";
         made.push_back(f);
       }
+    if (plan.subtitle_rescale) {
+      const PreparedStep rescale = PrepareSubtitleRescale(job, ctx, {fs::exists(root_ / "bin" / "java"), ""});
+      if (!rescale.skip) {
+        add("BDSup2Sub", rescale.command_line);
+        made.push_back(rescale.outputs_on_failure.at(0));
+        std::ofstream(made.back()) << "data";
+      }
+    }
     if (plan.frame_count_refresh) job.frame_count = 1234;  // what the fake eac3to logs
     const int n = plan.total_steps;
     if (plan.video == VideoKind::kMvcenc)

@@ -31,6 +31,14 @@ TEST_F(WorkerTest, EachRowOfThePlanTable) {
   const char* x265 = "X265 CRF] Recode video using x265, single pass CRF...";
   const char* eyes_all = "EAC3TO] Extract left/right eye video, audio and subs...";
   const char* mvcenc = "MVC ENCODER] Recode MVC 3D video using MVCenc...";
+  // Blanks, quotes and non-ASCII letters in every path: the temporary
+  // folder and the source here, the output name in one row.
+  SetTempPath(root_ / "temp dir l'été ü");
+  fs::create_directories(root_ / "src dir");
+  std::ofstream(root_ / "src dir" / "l'été.m2ts") << "ts";
+  // A Java runtime that answers "-version".
+  std::ofstream(root_ / "bin" / "java") << "#!/bin/sh\nexit 0\n";
+  fs::permissions(root_ / "bin" / "java", fs::perms::owner_all);
   // clang-format off
   const struct {
     const char* output;  // below out/
@@ -41,9 +49,11 @@ TEST_F(WorkerTest, EachRowOfThePlanTable) {
       {"TwoPass", [](JobRecord& j) { j.target_audio = 640; }, {"EAC3TO] Recode audio to AC3 640...", pass1, pass2, avchd_mux}},
       // Audio and subtitle come straight from the source, by track.
       {"Crf", [](JobRecord& j) { j.target_media = kMediaAvchdCrf, j.video_rate = 20; }, {crf, avchd_mux}},
-      {"X264.mkv", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_rate = 18; }, {"EAC3TO] Extract audio and subtitles...", crf, mkv_mux}},
+      // The subtitles are rescaled (the stand-in rescaler, as no jar is there) before the encoder.
+      {"X264.mkv", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_rate = 18, j.resize_720p = 1; },
+       {"EAC3TO] Extract audio and subtitles...", crf, mkv_mux}},
       // The demux log says 1234 frames: the feeder and the encoder both use it.
-      {"X265.mkv", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_rate = 22, j.use_x265 = true; },
+      {"Le film d'été № 2.mkv", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.video_rate = 22, j.use_x265 = true, CopyText(j.output_name, "Le film d'été № 2"); },
        {"EAC3TO] Extract video, audio and subtitles...", x265, mkv_mux}},
       {"RemuxDirect", [](JobRecord& j) { j.target_media = kMediaBdRemux, j.video_untouched = kVideoUntouched; }, {avchd_mux}},
       {"Remux", [](JobRecord& j) { j.video_untouched = kVideoUntouched, j.target_audio = kAudioFlac; }, {"EAC3TO] Recode audio to FLAC...", avchd_mux}},
@@ -65,6 +75,7 @@ TEST_F(WorkerTest, EachRowOfThePlanTable) {
     frontend_.Forget();
     frontend_.done = 0;
     JobRecord job = Job();
+    CopyText(job.source_path, (root_ / "src dir" / "l'été.m2ts").string());
     CopyText(job.output_path, (root_ / "out" / row.output).string());
     row.edit(job);
     Strings labels;

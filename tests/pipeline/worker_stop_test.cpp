@@ -177,49 +177,5 @@ TEST_F(WorkerTest, FailedStepIsLoggedOnceAndTheQueueGoesOn) {
   EXPECT_NE(ErrorLog().find("LAST CMD LINE => <job refused"), npos);
 }
 
-TEST_F(WorkerTest, SubtitleRescaleRunsAndItsFailureIsNotTheJobs) {
-  // A Java runtime that answers "-version"; with no jar below the program
-  // folder the native rescaler runs.
-  std::ofstream(root_ / "bin" / "java") << "#!/bin/sh\nexit 0\n";
-  fs::permissions(root_ / "bin" / "java", fs::perms::owner_all);
-  JobRecord job = Job();
-  job.target_media = kMediaMkvCrf;
-  job.video_rate = 20;
-  job.resize_720p = 1;
-  CopyText(job.output_path, (root_ / "out" / "Movie.mkv").string());
-  for (const bool fails : {false, true}) {
-    SCOPED_TRACE(fails ? "rescale fails" : "rescale works");
-    fakes_.ClearRecord();
-    if (fails) fakes_.Fail("BDSup2Sub");
-    Plant(0, job);
-    RunQueue();
-    EXPECT_EQ(queue_.Status(0), kStatusFinished);
-    EXPECT_EQ(fakes_.Sequence(), (Strings{"eac3to", "BDSup2Sub", "x264", "mkvmerge"}));
-    EXPECT_EQ(Contains(fakes_.Calls("mkvmerge").at(0).argv, {T(0, ".resized.sup")}), !fails);
-    EXPECT_EQ(ErrorLog(), "");
-  }
-  EXPECT_NE(std::find(frontend_.texts.begin(), frontend_.texts.end(), kRescaleStatus), frontend_.texts.end());
-}
-
-TEST_F(WorkerTest, AwkwardPathsGoThroughEveryStep) {
-  SetTempPath(root_ / "temp dir l'été ü");
-  const std::string name = "Le film d'été № 2";
-  fs::create_directories(root_ / "src dir");
-  std::ofstream(root_ / "src dir" / "l'été.m2ts") << "ts";
-  JobRecord mkv = Job(name);
-  mkv.target_media = kMediaMkvCrf;
-  mkv.video_rate = 22;
-  mkv.use_x265 = true;
-  CopyText(mkv.source_path, (root_ / "src dir" / "l'été.m2ts").string());
-  CopyText(mkv.output_path, (root_ / "out" / (name + ".mkv")).string());
-  RunRow(mkv,
-         {"[STEP 1/3 - EAC3TO] Extract video, audio and subtitles...",
-          "[STEP 2/3 - X265 CRF] Recode video using x265, single pass CRF...",
-          "[STEP 3/3 - MKVMERGE] Muxing audio/video/subs and creating MKV file..."},
-         {kStatusEac3to, kStatusX265Crf, kStatusMkvmerge, kStatusFinished});
-  EXPECT_TRUE(fs::exists(mkv.output_path));
-  EXPECT_EQ(TempListing(), Names{});
-}
-
 }  // namespace
 }  // namespace dp
