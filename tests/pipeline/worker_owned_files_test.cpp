@@ -2,6 +2,10 @@
 // a moved job's finished work, half-written subtitle files, and the files
 // of a job cancelled between two tools.
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include "pipeline/pgs_forced.h"
 #include "pipeline/worker_fixture.h"
 
@@ -72,7 +76,7 @@ TEST_F(WorkerTest, MovedJobsTakeTheirFinishedWorkAlong) {
   EXPECT_EQ(TempListing(), std::set<std::string>{"error_log.txt"});
 }
 
-TEST_F(WorkerTest, ForcedCaptionsCutShortAreMadeAgain) {
+TEST_F(WorkerTest, ForcedCaptionsCutShortAreMadeAgainAndAFailedExportFailsTheJob) {
   JobRecord job = Job();
   job.subtitle_mode = 3;  // forced captions only
   fs::create_directories(temp_);
@@ -89,6 +93,32 @@ TEST_F(WorkerTest, ForcedCaptionsCutShortAreMadeAgain) {
   EXPECT_EQ(fakes_.Sequence(), (Strings{"x264", "x264", "tsMuxeR-1"}));
   EXPECT_EQ(test::ReadText(T(0, ".forced.sup")), full);
   EXPECT_FALSE(fs::exists(T(0, ".forced.sup.lock")));
+
+  // Files may not grow past 4 KiB while the export runs: it fails part way.
+  fakes_.ClearRecord();
+  fs::remove(temp_ / "error_log.txt");
+  fs::remove(T(0, ".forced.sup"));
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  frontend_.on_event = [&](std::string_view what) {
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    if (what == kExportForcedStatus) ::setrlimit(RLIMIT_FSIZE, &small);
+    if (what.empty()) ::setrlimit(RLIMIT_FSIZE, &saved);
+  };
+  Plant(0, job);
+  RunQueue();
+  frontend_.on_event = nullptr;
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(queue_.Status(0), kStatusFailed);
+  EXPECT_TRUE(fakes_.Calls().empty());
+  EXPECT_FALSE(fs::exists(T(0, ".forced.sup")));
+  EXPECT_FALSE(fs::exists(T(0, ".forced.sup.lock")));
+  const std::string log = ErrorLog();
+  EXPECT_NE(log.find("LAST CMD LINE => <forced captions"), std::string::npos) << log;
+  EXPECT_EQ(log.find("LAST CMD LINE", log.find("LAST CMD LINE") + 1), std::string::npos) << "one record only";
 }
 
 TEST_F(WorkerTest, CancelBetweenToolsRemovesTheJobsFilesWhenItTook) {
