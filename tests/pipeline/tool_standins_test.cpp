@@ -152,15 +152,13 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
                                    << "\", track=4113, fps=23.976\n"
                                    << "A_AC3, \"" << Media("clip.m2ts")
                                    << "\", timeshift=40ms, track=4352, lang=fre\n";
-  // Matroska track numbers count from 1; the E-AC-3 track is taken down to
-  // AC-3 and the text subtitle, which the stand-in can't render, is left out.
+  // Matroska track numbers count from 1; the E-AC-3 track is taken down to AC-3.
   const std::string film = Media("film.mkv");
   std::ofstream(Tmp("mkv.meta"))
       << "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr --auto-chapters=5 "
          "--cut-end=0.60s --vbv-len=500\n"
       << "V_MPEG4/ISO/AVC, \"" << film << "\", track=1, fps=25\n"
-      << "A_AC3, \"" << film << "\", down-to-ac3, track=2, lang=eng\n"
-      << "S_TEXT/UTF8, \"" << film << "\", font-name=\"Arial\", font-size=65, track=3, lang=spa\n";
+      << "A_AC3, \"" << film << "\", down-to-ac3, track=2, lang=eng\n";
   // clang-format off
   const struct {
     const char *what, *tool, *args, *said, *probes;
@@ -360,9 +358,13 @@ TEST_F(ToolStandins, RequestsTheyCannotServeFail) {
       {"MVCenc_x64", {clip, Tmp("none.h264"), "12", Tmp("x.264"), "8000", "4", "60000", "30000"}, "", "x.264"},
       {"x265/avs2yuv", {Tmp("blank.avs"), "-"}, "", ""},
       {"BDSup2Sub/BDSup2Sub", {"-T", "keep", "-o", Tmp("x.sup"), Tmp("missing.sup")}, "", "x.sup"},
+      {"tsMuxeR/2.x/tsMuxeR", {Tmp("text.meta"), Tmp("TEXT")}, "text subtitles", "TEXT/BDMV/STREAM/00000.m2ts"},
   };
   // clang-format on
   std::ofstream(Tmp("blank.avs")) << "BlankClip()\n";
+  const std::string film = Media("film.mkv");
+  std::ofstream(Tmp("text.meta")) << "MUXOPT --avchd\nV_MPEG4/ISO/AVC, \"" << film << "\", track=1, fps=25\n"
+                                  << "S_TEXT/UTF8, \"" << film << "\", font-name=\"Arial\", track=3\n";
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.tool) + " " + c.args.back());
     fs::remove(Tmp("log.txt"));

@@ -115,10 +115,9 @@ int main(int argc, char** argv) {
                     "\" holds no dependent view: a 3D disc can't be made.");
       continue;
     }
-    if (t.codec.starts_with("S_TEXT")) {
-      std::printf("Note: text subtitles of \"%s\" are not rendered by this stand-in.\r\n", t.file.c_str());
-      continue;
-    }
+    // A disc without the user's subtitles is worse than no disc.
+    if (t.codec.starts_with("S_TEXT"))
+      return Fail("Can't render the text subtitles of \"" + t.file + "\": no disc is made without them.");
     Input in;
     in.file = LocalPath(t.file);
     if (!IsFile(in.file)) return Fail("Can't open file \"" + in.file + "\".");
