@@ -152,13 +152,15 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
                                    << "\", track=4113, fps=23.976\n"
                                    << "A_AC3, \"" << Media("clip.m2ts")
                                    << "\", timeshift=40ms, track=4352, lang=fre\n";
-  // Matroska track numbers count from 1; the E-AC-3 track is taken down to AC-3.
+  // Matroska track numbers count from 1; the E-AC-3 track is taken down to
+  // AC-3 and the text subtitle is rendered to PGS.
   const std::string film = Media("film.mkv");
   std::ofstream(Tmp("mkv.meta"))
       << "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr --auto-chapters=5 "
          "--cut-end=0.60s --vbv-len=500\n"
       << "V_MPEG4/ISO/AVC, \"" << film << "\", track=1, fps=25\n"
-      << "A_AC3, \"" << film << "\", down-to-ac3, track=2, lang=eng\n";
+      << "A_AC3, \"" << film << "\", down-to-ac3, track=2, lang=eng\n"
+      << "S_TEXT/UTF8, \"" << film << "\", font-name=\"Arial\", font-size=65, track=3, lang=spa\n";
   // clang-format off
   const struct {
     const char *what, *tool, *args, *said, *probes;
@@ -193,7 +195,7 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
        "1) 00000.mpls, 00000.m2ts, 0:00:02\r\n   - Chapters, 2 chapters\r\n|AC3, French", "", -1, ""},
       {"Matroska tracks by number", "tsMuxeR/1.10.6/tsMuxeR", "{T}/mkv.meta {T}/MKVOUT", "",
        "MKVOUT/BDMV/STREAM/00000.m2ts v codec_name,id=h264\n0x1011|MKVOUT/BDMV/STREAM/00000.m2ts a codec_name,id=ac3\n0x1100|"
-       "MKVOUT/BDMV/STREAM/00000.m2ts s codec_name=", -1, ""},
+       "MKVOUT/BDMV/STREAM/00000.m2ts s codec_name,id=hdmv_pgs_subtitle\n0x1200", -1, ""},
   };
   // clang-format on
   const std::pair<std::string, std::string> names[] = {
@@ -341,6 +343,41 @@ TEST_F(ToolStandins, BdSup2SubCropsAndRescalesIntoTheNewFrame) {
             std::vector(sizes(before).size(), std::pair(1920u, 800u)));
 }
 
+// Each event of a SubRip file (BOM, CRLF, out of order) becomes a picture on
+// the disc's PGS stream from its start (within a frame of the video's clock),
+// cleared at its end unless the next one follows at once.
+TEST_F(ToolStandins, MuxerRendersTextSubtitlesToPgs) {
+  std::ofstream(Tmp("s.srt"), std::ios::binary)
+      << "\xEF\xBB\xBF"
+         "2\r\n00:00:01,000 --> 00:00:01,500\r\n<i>Two</i>\r\nlines\r\n\r\n"
+         "1\r\n00:00:00,250 --> 00:00:00,750\r\nOne\r\n\r\n3\r\n00:00:01,500 --> 00:00:01,900\r\nThree\r\n";
+  std::ofstream(Tmp("s.meta")) << "MUXOPT --blu-ray\nV_MPEG4/ISO/AVC, \"" << Media("clip.h264")
+                               << "\", fps=23.976\n"
+                               << "S_TEXT/UTF8, \"" << Tmp("s.srt")
+                               << "\", font-name=\"Arial\", font-size=48, font-color=0x00ffffff, "
+                                  "bottom-offset=24, font-border=2, text-align=center, video-width=1920, "
+                                  "video-height=1080, fps=23.976, lang=eng\n";
+  const ProgramResult r = Tool("tsMuxeR/2.x/tsMuxeR", {Tmp("s.meta"), Tmp("OUT")});
+  ASSERT_EQ(r.code, 0) << r.out;
+  const fs::path m2ts = tmp_ / "OUT/BDMV/STREAM/00000.m2ts";
+  const double origin = LeadingDouble(Probe(m2ts, "v", "start_time"));
+  // ffprobe decodes every display set: "subtitle,<pts>,<seconds>,...,<pictures>".
+  const std::string sets =
+      test::RunProgram({"ffprobe", "-v", "error", "-select_streams", "s", "-show_frames", "-show_entries",
+                        "frame=pts_time,num_rects", "-of", "csv=p=0", m2ts.string()})
+          .out;
+  const std::vector<std::string_view> got = Lines(sets);
+  const std::pair<double, char> want[] = {{0.25, '1'}, {0.75, '0'}, {1.0, '1'}, {1.5, '1'}, {1.9, '0'}};
+  ASSERT_EQ(got.size(), std::size(want)) << sets;
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    EXPECT_NEAR(LeadingDouble(Tokenize(got[i], ",").at(2)) - origin, want[i].first, 1 / 24.0) << got[i];
+    EXPECT_EQ(got[i].back(), want[i].second) << got[i];
+  }
+  EXPECT_EQ(std::count_if(fs::directory_iterator(tmp_.path()), {},
+                          [](const auto& e) { return e.path().string().find(".standin-") != npos; }),
+            0);
+}
+
 // Requests a stand-in cannot serve fail, with the words shown in its output or
 // log, and leave no output behind.
 TEST_F(ToolStandins, RequestsTheyCannotServeFail) {
@@ -358,13 +395,14 @@ TEST_F(ToolStandins, RequestsTheyCannotServeFail) {
       {"MVCenc_x64", {clip, Tmp("none.h264"), "12", Tmp("x.264"), "8000", "4", "60000", "30000"}, "", "x.264"},
       {"x265/avs2yuv", {Tmp("blank.avs"), "-"}, "", ""},
       {"BDSup2Sub/BDSup2Sub", {"-T", "keep", "-o", Tmp("x.sup"), Tmp("missing.sup")}, "", "x.sup"},
-      {"tsMuxeR/2.x/tsMuxeR", {Tmp("text.meta"), Tmp("TEXT")}, "text subtitles", "TEXT/BDMV/STREAM/00000.m2ts"},
+      {"tsMuxeR/2.x/tsMuxeR", {Tmp("text.meta"), Tmp("TEXT")}, "Line 6: \"00:00:01 --> 00:00:02\" is not",
+       "TEXT/BDMV/STREAM/00000.m2ts"},
   };
   // clang-format on
   std::ofstream(Tmp("blank.avs")) << "BlankClip()\n";
-  const std::string film = Media("film.mkv");
-  std::ofstream(Tmp("text.meta")) << "MUXOPT --avchd\nV_MPEG4/ISO/AVC, \"" << film << "\", track=1, fps=25\n"
-                                  << "S_TEXT/UTF8, \"" << film << "\", font-name=\"Arial\", track=3\n";
+  std::ofstream(Tmp("bad.srt")) << "1\n00:00:00,500 --> 00:00:01,000\nOne\n\n2\n00:00:01 --> 00:00:02\nTwo\n";
+  std::ofstream(Tmp("text.meta")) << "MUXOPT --avchd\nV_MPEG4/ISO/AVC, \"" << clip << "\", track=4113\n"
+                                  << "S_TEXT/UTF8, \"" << Tmp("bad.srt") << "\", font-name=\"Arial\"\n";
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.tool) + " " + c.args.back());
     fs::remove(Tmp("log.txt"));

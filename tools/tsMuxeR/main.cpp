@@ -26,6 +26,7 @@
 #include "tsMuxeR/bd_tree.h"
 #include "tsMuxeR/m2ts_repack.h"
 #include "tsMuxeR/meta.h"
+#include "tsMuxeR/text_track.h"
 #include "util/text.h"
 
 namespace {
@@ -104,7 +105,7 @@ int main(int argc, char** argv) {
   std::string mvc_file;
   MappedFile mvc_stream;
   ViewSplit mvc;
-  for (const MetaTrack& t : meta.tracks) {
+  for (MetaTrack t : meta.tracks) {
     if (t.codec == "V_MPEG4/ISO/MVC") {
       mvc_file = LocalPath(t.file);
       if (!IsFile(mvc_file) || !mvc_stream.Open(mvc_file))
@@ -115,9 +116,18 @@ int main(int argc, char** argv) {
                     "\" holds no dependent view: a 3D disc can't be made.");
       continue;
     }
-    // A disc without the user's subtitles is worse than no disc.
-    if (t.codec.starts_with("S_TEXT"))
-      return Fail("Can't render the text subtitles of \"" + t.file + "\": no disc is made without them.");
+    if (t.codec.starts_with("S_TEXT")) {
+      // Rendered to a PGS stream; a disc without the user's subtitles is
+      // worse than no disc.
+      const std::string sup = LocalPath(t.file) + Format(".standin-%d.sup", static_cast<int>(::getpid()));
+      std::string why;
+      if (!RenderTextTrack(t, sup, scratch.files, why))
+        return Fail("Can't render the text subtitles of \"" + t.file + "\": no disc is made without them. " +
+                    why);
+      t.codec = "S_HDMV/PGS";
+      t.file = sup;
+      t.options.erase("track");
+    }
     Input in;
     in.file = LocalPath(t.file);
     if (!IsFile(in.file)) return Fail("Can't open file \"" + in.file + "\".");
@@ -168,7 +178,9 @@ int main(int argc, char** argv) {
     in.start = INFINITY;
     for (const StreamInfo& s : probe.streams)
       if (s.has_start) in.start = std::fmin(in.start, s.start_time);
-    if (!std::isfinite(in.start)) in.start = 0;
+    // A subtitle stream's times count from the film's start, not from its
+    // first picture.
+    if (!std::isfinite(in.start) || (kind == "subtitle" && !IsContainer(in.file))) in.start = 0;
     if (kind == "audio") {
       const std::string& c = chosen->codec;
       if (t.Has("down-to-ac3") && (c == "eac3" || c == "truehd"))
