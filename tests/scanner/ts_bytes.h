@@ -6,12 +6,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "scanner/scan_files.h"
 #include "scanner/scan_result.h"
 #include "scanner/ts_packet.h"
+#include "support/files.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -64,10 +64,7 @@ inline ScanStreams Streams(std::vector<int> video, std::vector<int> audio, std::
   return s;
 }
 
-inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using test::WriteBytes;
 
 }  // namespace
 }  // namespace dp

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "support/files.h"
 
 namespace dp::test {
 
@@ -52,11 +52,5 @@ struct PlaylistImage {
     return b;
   }
 };
-
-inline std::string WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return path.string();
-}
 
 }  // namespace dp::test

