@@ -36,7 +36,6 @@ TEST(QueueView, ATwoDimensionalJobReadsInFull) {
   JobRecord j = SampleJob();
   CopyText(j.x264_tune, "film");
   const QueueViewItem item = BuildQueueItem(3, j);
-  EXPECT_EQ(item.slot, 3);
   EXPECT_EQ(item.label, "[PENDING]     /out/Film (2010) (AVCHD BD5 / 4500 Kbps / medium)");
   EXPECT_FALSE(item.color);
   const std::vector<std::string> expected = {
@@ -89,10 +88,6 @@ TEST(QueueView, CrfJoinAndMvcVariants) {
   j.subtitle_mode = 2;
   j.mode_3d = kModeHalfTabLeft;  // half top-and-bottom: no plane text
   EXPECT_EQ(BuildQueueItem(0, j).details[5], "Subtitle: S_HDMV/PGS / track 5 / spa / flagged forced");
-
-  // Labels are padded to fourteen; an empty or unknown status has none.
-  EXPECT_EQ(StatusLabel(kStatusMvcEncoder), "[MVC ENCODER] ");
-  EXPECT_EQ(StatusLabel(kStatusEmpty) + StatusLabel(99), "");
 }
 
 // One change to the sample (tuned "film") and the line it shows in, -1 for
@@ -106,7 +101,6 @@ TEST(QueueView, ThreeDModesAndVideoAndAudioTargets) {
       {[](JobRecord& j) { j.mode_3d = kModeHalfTabRight; }, 1, "Video: AVC / 23.976 fps / 123456 frames / 3D MVC  (left->MVC, right->AVC)"},
       {[](JobRecord& j) { j.mode_3d = kModeHalfTabRight; }, 2, "Target video: AVC / AVCHD BD5 / 4500 Kbps / tune film / preset medium / 3D-HTAB"},
       {[](JobRecord& j) { j.mode_3d = 5; }, 1, "Video: AVC / 23.976 fps / 123456 frames"},
-      {[](JobRecord& j) { j.mode_3d = 5; }, 2, "Target video: AVC / AVCHD BD5 / 4500 Kbps / tune film / preset medium"},
       {[](JobRecord& j) { j.video_untouched = 1; CopyText(j.target_label, "BD Remux"); }, -1, "[PENDING]     /out/Film (2010) (BD Remux)"},
       {[](JobRecord& j) { j.video_untouched = 1; CopyText(j.target_label, "BD Remux"); }, 2, "Target video: untouched / BD Remux"},
       {[](JobRecord& j) { j.target_audio = 2; }, 4, "Target audio: recode to FLAC (lossless)"},
