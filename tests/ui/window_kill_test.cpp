@@ -20,14 +20,8 @@
 #include <map>
 #include <thread>
 
-#include "app/run_state.h"
-#include "app/settings.h"
 #include "pipeline/worker.h"
-#include "platform/power.h"
 #include "platform/process_groups.h"
-#include "platform/store.h"
-#include "queue/job_queue.h"
-#include "queue/queue_control.h"
 #include "support/files.h"
 #include "support/planted_job.h"
 #include "support/temp_dir.h"
