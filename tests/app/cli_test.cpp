@@ -58,7 +58,6 @@ TEST_F(CliTest, PureCommands) {
   Check({
       {{"lang", "name", "jpn"}, 0, "Japanse\n"},
       {{"lang", "alpha3", "hy"}, 0, "arm\n"},
-      {{"lang", "name", "xx"}, 0, ""},
       {{"time", "seconds-to-hms", "3725.9"}, 0, "1:02:05\n"},
       {{"time", "hms-to-s", ":30"}, 0, "108000\n"},
       {{"time", "hms-to-ms", "0:00:01.5"}, 0, "1000\n"},
@@ -70,7 +69,6 @@ TEST_F(CliTest, PureCommands) {
       {{"title", "case", "\xC3\xA9lan"}, 0, "\xC3\x89lan\n", {}, {"LC_ALL=C"}},
       {{"title", "safe", "Who?"}, 0, "Who\n"},
       {{"title", "url", "a b"}, 0, "a+b\n"},
-      {{"title", "case"}, 2, ""},
       {{"mpls", "info", mpls + "chaptertool/00001_LinkPoint.mpls"}, 0,
        "result=1 duration=3620.825533333333 video=1 audio=1 pg=0 chapters=9 clip=00001\n"},
       {{"mpls", "info", "--json", mpls + "domyd-mpls/multi-angle.mpls"}, 0, nullptr,
@@ -82,14 +80,11 @@ TEST_F(CliTest, PureCommands) {
       {{"mpls", "similar", mpls + "bdpl/disc7/PLAYLIST/00005.mpls"}, 1, ""},
       {{"mpls", "start-time", mpls + "bdpl/disc7/PLAYLIST/00005.mpls"}, 0, "start_time=0 plane_count=0\n"},
       {{"mpls", "info", mpls + "no-such.mpls"}, 1, ""},
-      {{"mpls", "start-time", mpls + "no-such.m2ts"}, 1, ""},
-      {{"mpls", "info"}, 2, ""},
       // A real camcorder clip: 24 packets of the video PID, 375 of the audio
       // PID, the rest PAT, PMT, SIT, PCR and null packets.
       {{"scan", "--duration-ms", "3000.5", "--video", "0x1011", "--audio", "0x1100", clip}, 0,
        "video\t4113\t24\t12\naudio\t4352\t375\t192\ntotal_packets\t448\nscanned_packets\t448\nscan_state\t1\n"},
       {{"scan", "--duration-ms", "1", "--video", "9000", clip}, 2, ""},
-      {{"scan", "--duration-ms", "1", mpls + "none"}, 1, ""},
   });
   // clang-format on
 }
@@ -110,7 +105,6 @@ TEST_F(CliTest, StoreJobsQueueAndSettings) {
       {{"store", "get", "Blob"}, 0, "01ff\n"},
       {{"store", "list"}, 0, "Blob\tREG_BINARY\t2\nCRF\tREG_DWORD\t4\nTempPath\tREG_SZ\t9\n"},
       {{"store", "set", "CRF", "--dword", "-1"}, 2},
-      {{"store", "frobnicate"}, 2},
       {{"store", "delete", "Blob"}, 0},
       {{"store", "get", "Blob"}, 1},
       {{"store", "delete", "CRF"}, 0},

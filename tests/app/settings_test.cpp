@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/prompter.h"
 #include "platform/paths.h"
+#include "support/run_doubles.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -26,14 +26,6 @@ RegValue Sz(std::string_view text) {
   v.data.push_back(0);
   return v;
 }
-
-struct RecordingPrompter : Prompter {
-  Answer Ask(std::string_view title, std::string_view text, Buttons) override {
-    shown.push_back(std::string(title) + "|" + std::string(text));
-    return Answer::kOk;
-  }
-  std::vector<std::string> shown;
-};
 
 // HOME, TMPDIR and the store in a folder of the test's own, LANG=C.
 class SettingsTest : public ::testing::Test {
@@ -67,7 +59,7 @@ class SettingsTest : public ::testing::Test {
   test::TempDir dir_;
   const fs::path root_ = dir_.path();
   std::unique_ptr<Store> store_;
-  RecordingPrompter prompter_;
+  test::ScriptedPrompter prompter_;
 };
 
 const char* const kWriteOrder[] = {
@@ -91,7 +83,7 @@ TEST_F(SettingsTest, FirstStartStoresEveryDefaultInOrderAndFollowsTheLocale) {
   for (std::size_t i = 0; i < std::size(kWriteOrder); ++i)
     EXPECT_EQ(Stored(kWriteOrder[i]), kDefaults[i]) << kWriteOrder[i];
   EXPECT_TRUE(fs::is_directory(temp) && fs::is_directory(out));
-  EXPECT_TRUE(prompter_.shown.empty());
+  EXPECT_TRUE(prompter_.asked.empty());
 
   // The image is in table order; a text ends with its NUL.
   Settings s = Read();
@@ -99,29 +91,6 @@ TEST_F(SettingsTest, FirstStartStoresEveryDefaultInOrderAndFollowsTheLocale) {
   ASSERT_EQ(image.size(), std::size(kWriteOrder));
   for (std::size_t i = 0; i < image.size(); ++i) EXPECT_EQ(image[i].name, kWriteOrder[i]) << i;
   EXPECT_EQ(image[8].value.data, (std::vector<std::uint8_t>{'m', 'e', 'd', 'i', 'u', 'm', 0}));
-  // Names are found whatever their case (the damaged-value table sets texts).
-  EXPECT_EQ(FindSetting("preset"), FindSetting("Preset"));
-  EXPECT_EQ(FindSetting("Presets"), nullptr);
-}
-
-TEST_F(SettingsTest, SystemLanguageComesFromTheFirstSetLocaleVariable) {
-  // clang-format off
-  const struct { const char *lc_all, *lc_messages, *lang, *expected; } kCases[] = {
-      {"de_DE.UTF-8", "fr_FR", "it_IT", "deu"}, {nullptr, nullptr, nullptr, ""}};
-  // clang-format on
-  for (const auto& c : kCases) {
-    auto set = [](const char* name, const char* v) { v ? setenv(name, v, 1) : unsetenv(name); };
-    set("LC_ALL", c.lc_all);
-    set("LC_MESSAGES", c.lc_messages);
-    set("LANG", c.lang);
-    Settings s;
-    CopyText(s.AudioLang, "ger/deu");
-    CopyText(s.SubtitleLang, "jpn");
-    GetSystemLanguage(s);
-    const bool mapped = *c.expected != '\0';
-    EXPECT_STREQ(s.AudioLang, mapped ? c.expected : "ger/deu") << (c.lang ? c.lang : "-");
-    EXPECT_STREQ(s.SubtitleLang, mapped ? c.expected : "jpn") << (c.lang ? c.lang : "-");
-  }
 }
 
 // One value planted over a stored default: what the next start reads, and
@@ -193,7 +162,7 @@ TEST_F(SettingsTest, FoldersThatCannotBeCreatedFallBackWithAWarning) {
   EXPECT_EQ(Stored("OutPath"), failsafe_out);
   EXPECT_TRUE(fs::is_directory(failsafe_temp) && fs::is_directory(failsafe_out));
   EXPECT_FALSE(fs::exists(root_ / "absent"));  // only the last level is ever created
-  EXPECT_EQ(prompter_.shown, (std::vector<std::string>{warning("TEMP", file, failsafe_temp),
+  EXPECT_EQ(prompter_.asked, (std::vector<std::string>{warning("TEMP", file, failsafe_temp),
                                                        warning("OUTPUT", bad_out, failsafe_out)}));
 }
 
