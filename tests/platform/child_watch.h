@@ -15,8 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "support/files.h"
-
 namespace dp::test {
 
 // Whether `done` comes true within ten seconds.
@@ -60,13 +58,6 @@ inline int LiveMembers(pid_t group) {
   int live = 0;
   for (const ProcessEntry& p : Processes()) live += p.pgrp == group && p.state != 'Z' && p.state != 'X';
   return live;
-}
-
-// The pid a test's script writes into `file`, once it is there; 0 if never.
-inline pid_t PidFromFile(const std::filesystem::path& file) {
-  pid_t pid = 0;
-  Eventually([&] { return (pid = std::atoi(ReadText(file).c_str())) > 0; });
-  return pid;
 }
 
 }  // namespace dp::test

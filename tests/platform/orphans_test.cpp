@@ -70,8 +70,7 @@ std::vector<int> KillProgramAfter(const std::function<bool()>& start) {
   ::close(ready[0]);
   EXPECT_EQ(ok, '1') << "the program could not start its children";
   EXPECT_EQ(::kill(program, SIGKILL), 0);
-  int status = 0;
-  EXPECT_EQ(::waitpid(program, &status, 0), program);
+  EXPECT_EQ(::waitpid(program, nullptr, 0), program);
   std::vector<int> orphans;
   EXPECT_TRUE(ReapAll(5s, orphans)) << "a child outlived the program";
   return orphans;
@@ -92,6 +91,8 @@ TEST(Orphans, ChildrenDieWithTheProgram) {
   plain.argv = {"sleep", "600"};
   ToolLaunch fed = plain;
   fed.feeder_argv = {"sleep", "600"};
+  // The detached player is started from a thread of its own, which must outlive it.
+  // clang-format off
   const struct {
     const char* what;
     std::function<bool()> start;
@@ -99,13 +100,9 @@ TEST(Orphans, ChildrenDieWithTheProgram) {
   } cases[] = {
       {"tool", [&] { return StartTool(plain); }, 1},
       {"feeder and tool", [&] { return StartTool(fed); }, 2},
-      // Started from a thread of its own, which must outlive it.
-      {"detached player",
-       [] {
-         return StartDetached({"sleep", "600"}).ok();
-       },
-       1},
+      {"detached player", [] { return StartDetached({"sleep", "600"}).ok(); }, 1},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const std::vector<int> orphans = KillProgramAfter(c.start);
     ASSERT_EQ(orphans.size(), c.children) << c.what;
@@ -117,16 +114,13 @@ TEST(Orphans, ChildrenDieWithTheProgram) {
 TEST(Orphans, StartUpEndsTheGroupsOfAKilledRun) {
   test::TempDir dir;
   const fs::path file = dir / kGroupRecordName;
-  const auto sleeper = [] {
-    SpawnRequest request;
-    request.argv = {"sleep", "600"};
-    const Result<pid_t> pid = Spawn(request);
-    EXPECT_TRUE(pid) << pid.error();
-    return pid ? *pid : 0;
-  };
   const auto running = [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == 0; };
   // Another program records a group and is gone without reaping it.
-  const pid_t left = sleeper();
+  SpawnRequest request;
+  request.argv = {"sleep", "600"};
+  const Result<pid_t> spawned = Spawn(request);
+  ASSERT_TRUE(spawned) << spawned.error();
+  const pid_t left = *spawned;
   const pid_t gone = ::fork();
   if (gone == 0) {
     StartGroupRecord(file);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -39,7 +40,6 @@ TEST(FindProgram, SearchesLikeTheShell) {
       {"tool", a + ":" + b + ":" + c, b + "/tool", 0},
       {"other", "/nonexistent::" + c, c + "/other", 0},
       {"tool", a, "", EACCES},
-      {"tool", "/nonexistent", "", ENOENT},
       {"tool", "", "", ENOENT},
       {"./x/tool", "", "./x/tool", 0},
   };
@@ -76,21 +76,11 @@ TEST(RunQuietly, TheTimeLimitEndsTheWholeGroup) {
       RunQuietly({"/bin/sh", "-c", "sleep 300 & echo $! > " + pid_file + "; wait"}, 300ms);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
   EXPECT_NE(code.error().find("did not end in time"), std::string::npos) << code.error();
-  const pid_t grandchild = test::PidFromFile(pid_file);
-  ASSERT_GT(grandchild, 0);
+  pid_t grandchild = 0;
+  ASSERT_TRUE(
+      test::Eventually([&] { return (grandchild = std::atoi(test::ReadText(pid_file).c_str())) > 0; }));
   // Killed with the group; init reaps it soon after.
   EXPECT_TRUE(test::Eventually([&] { return ::kill(grandchild, 0) != 0; }));
-}
-
-TEST(StartDetached, RunsAndLeavesNoZombie) {
-  test::TempDir dir;
-  const std::string pid_file = dir / "pid";
-  ASSERT_TRUE(StartDetached({"/bin/sh", "-c", "echo $$ > " + pid_file}));
-  const pid_t pid = test::PidFromFile(pid_file);
-  ASSERT_GT(pid, 0);
-  // Reaped by its thread: no zombie stays behind.
-  EXPECT_TRUE(test::Eventually([&] { return ::kill(pid, 0) != 0; }));
-  EXPECT_FALSE(StartDetached({"dp-no-such-player"}));
 }
 
 }  // namespace
