@@ -14,10 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A failed muxer run in a folder that may already hold the user's files:
-// what is there before, what the "muxer" writes, what must be left and what
-// must be gone (paths below the case's folder, blank-separated; "x/" is a
-// folder).
+// A failed muxer run in a folder that may hold the user's files: what is
+// there before, what the muxer writes, what is left and gone ("x/": a folder).
 TEST(OutputSnapshot, RemovesOnlyWhatTheRunMade) {
   const struct {
     const char *what, *output, *before, *written, *left, *gone;

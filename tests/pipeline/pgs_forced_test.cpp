@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "support/cli.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
 
@@ -85,10 +84,8 @@ class PgsForced : public ::testing::Test {
 };
 
 TEST_F(PgsForced, RealStreams) {
-  // Checked by a separate walk over the files: each ends at a segment edge,
-  // none has a forced caption; sequence_without_ods has one epoch start
-  // without a composition object (at 108720, running to 108860: 7 segments,
-  // 140 bytes); the multi-image sample has no epoch start at all.
+  // None has a forced caption; sequence_without_ods has one epoch start without
+  // a composition object (7 segments, 140 bytes); multi_image has no epoch start.
   const struct {
     const char* path;
     std::size_t segments, flaggable_epochs, unforceable_bytes;
@@ -188,15 +185,6 @@ TEST_F(PgsForced, OutputOnlyWhenBothFilesAreUsable) {
     fs::remove(Path("link.sup"));
     EXPECT_EQ(Read(in), data);
   }
-}
-
-TEST_F(PgsForced, CommandLine) {
-  const std::string in = Write("in.sup", Cat({DisplaySet(0x80, 0x00), DisplaySet(0x80, 0x40)}));
-  EXPECT_EQ(test::Cli({"sup", "forced", in, Path("f.sup")}).code, 0);
-  EXPECT_EQ(Read(Path("f.sup")), DisplaySet(0x80, 0x40));
-  EXPECT_EQ(test::Cli({"sup", "flag-forced", in, Path("a.sup")}).code, 0);
-  EXPECT_EQ(Read(Path("a.sup")), FlagAll(Read(in)));
-  EXPECT_EQ(test::Cli({"sup", "forced", in}).code, 2);
 }
 
 }  // namespace

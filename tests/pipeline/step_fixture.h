@@ -1,8 +1,6 @@
-// Shared set-up of the step builder tests: a tools folder holding every
-// outside tool under both its names (so the chosen variant shows in the
-// command line), a temporary folder, and slot 3 of a job named "Movie".
-// Expected texts name the tools folder {TOOLS} and the job's temporary
-// base name {T}.
+// Set-up of the step builder tests: every outside tool under both its names
+// (so the chosen variant shows), a temporary folder, slot 3 of job "Movie".
+// Expected texts name the tools folder {TOOLS} and the temporary base {T}.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -24,8 +24,7 @@ JobRecord DirectJob() {
   return job;
 }
 
-// What the plan prepares besides the tools, as words: the plan's kinds and
-// step numbers are checked row by row through the worker (worker_plan_test).
+// What the plan prepares besides the tools, as words.
 std::string Preparations(const StepPlan& p) {
   const char* forced[] = {"", " export", " flag"};
   const std::string words =
@@ -35,11 +34,8 @@ std::string Preparations(const StepPlan& p) {
   return words.empty() ? words : words.substr(1);
 }
 
-// eac3to runs when a tool cannot read the source; the frame count is read
-// back only when the video itself was demuxed; forced captions for 2D and
-// 2D+3D only (half pictures burn them in); the rescale for a resized or
-// cropped PGS track into MKV, or the PGS rescale option, never without a
-// subtitle; the script for half pictures or 2D x265 with crop or resize.
+// One row per condition of the plan: demux, forced captions, rescale,
+// chapter keyframes, frame count refresh and AviSynth script.
 TEST(StepPlan, DemuxAndPreparations) {
   // clang-format off
   const struct {
@@ -50,12 +46,10 @@ TEST(StepPlan, DemuxAndPreparations) {
       {"direct", [](JobRecord&) {}, ""},
       {"join", [](JobRecord& j) { j.join_playlist = 1; }, "demux refresh"},
       {"join, frames limited", [](JobRecord& j) { j.join_playlist = 1, j.limit_frames = true; }, "demux"},
-      {"audio recode", [](JobRecord& j) { j.target_audio = 640; }, "demux"},
       {"flag all forced", [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced; }, "demux flag"},
       {"forced only", [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly; }, "demux export"},
       {"2D+3D flags forced", [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced, j.mode_3d = kModeMvcRight; }, "demux flag refresh"},
       {"half pictures burn captions in", [](JobRecord& j) { j.subtitle_mode = kSubtitleKeptForced, j.mode_3d = kModeHalfSbsRight; }, "demux refresh avs"},
-      {"no subtitles", [](JobRecord& j) { j.subtitle_mode = kSubtitleNone; }, ""},
       {"MKV output", [](JobRecord& j) { j.target_media = kMediaMkvCrf; }, "demux"},
       {"MKV source", [](JobRecord& j) { j.source_is_mkv = true; }, "demux"},
       {"PGS rescale", [](JobRecord& j) { j.resize_720p = kResize720WithPgs; }, "demux rescale"},
@@ -66,8 +60,6 @@ TEST(StepPlan, DemuxAndPreparations) {
        [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.crop_height = 800, CopyText(j.subtitle_codec_id, "S_TEXT/UTF8"); }, "demux"},
       {"MKV x265", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true; }, "demux refresh"},
       {"MKV x265 resized", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.use_x265 = true, j.resize_720p = kResize720; }, "demux rescale refresh avs"},
-      {"MKV half top-bottom", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = kModeHalfTabLeft; }, "demux refresh avs"},
-      {"MKV MVC", [](JobRecord& j) { j.target_media = kMediaMkvCrf, j.mode_3d = kModeMvcLeft; }, "demux refresh"},
       {"interlaced AVC encoded", [](JobRecord& j) { j.interlaced_avc = true; }, "demux refresh"},
       {"interlaced AVC kept", [](JobRecord& j) { j.interlaced_avc = true, j.video_untouched = kVideoUntouched; }, ""},
       // The spare byte is read as interlaced AVC everywhere.
@@ -84,9 +76,8 @@ TEST(StepPlan, DemuxAndPreparations) {
   }
 }
 
-// The demux label names what the arguments given extract; 3D labels name
-// both eyes and follow the job's subtitle choice, not the argument. The
-// labels a whole run shows are checked through the worker.
+// The demux label names what the arguments extract; 3D labels name both eyes
+// and follow the job's subtitle choice, not the argument.
 TEST(CalculaStepEac3to, Labels) {
   const std::string V = " 2: \"/t/m.h264\"", A = " 3: \"/t/m.ac3\"", S = " 4: \"/t/m.sup\"";
   const auto forced_ac3 = [](JobRecord& j) { j.subtitle_mode = kSubtitleForcedOnly, j.target_audio = 640; };
@@ -104,23 +95,15 @@ TEST(CalculaStepEac3to, Labels) {
     const char* label;
   } cases[] = {
       {[](JobRecord&) {}, "", "", "", ""},
-      {[](JobRecord&) {}, "", A, "", "[STEP 1/4 - EAC3TO] Extract audio..."},
       {[](JobRecord&) {}, V, "", S, "[STEP 1/4 - EAC3TO] Extract video and subtitles..."},
       {forced_ac3, "", "", S, "[STEP 1/4 - EAC3TO] Extract forced captions..."},
       {forced_ac3, "", A, S, "[STEP 1/4 - EAC3TO] Recode audio to AC3 640 and extract forced captions..."},
-      {forced_ac3, V, A, "", "[STEP 1/4 - EAC3TO] Extract video and recode audio to AC3 640..."},
       {forced_ac3, V, A, S, "[STEP 1/4 - EAC3TO] Extract video, recode audio to AC3 640 and extract forced captions..."},
       {join_flac, V, "", "", "[STEP 1/3 - EAC3TO] Join m2ts parts..."},
-      {join_flac, V, "", S, "[STEP 1/3 - EAC3TO] Join m2ts parts and extract forced captions..."},
-      {join_flac, V, A, "", "[STEP 1/3 - EAC3TO] Join m2ts parts and recode audio to FLAC..."},
       {join_flac, V, A, S, "[STEP 1/3 - EAC3TO] Join m2ts parts, recode audio to FLAC and extract forced captions..."},
-      {join_remux, V, A, "", "[STEP 1/2 - EAC3TO] Join m2ts parts and extract audio..."},
       {join_remux, V, A, S, "[STEP 1/2 - EAC3TO] Join m2ts parts, extract audio and subtitles..."},
       {mvc, V, "", "", "[STEP 1/3 - EAC3TO] Extract left/right eye video..."},
-      {mvc_subs, V, "", "", "[STEP 1/3 - EAC3TO] Extract left/right eye video and subs..."},
       {mvc_subs, "", A, " 5: \"s\"", "[STEP 1/3 - EAC3TO] Extract left/right eye video, audio and subs..."},
-      {[](JobRecord& j) { j.mode_3d = kModeMvcRight, j.video_untouched = kVideoUntouched; }, V, A, "",
-       "[STEP 1/2 - EAC3TO] Extract left/right eye video, audio and subs..."},
   };
   // clang-format on
   for (const auto& c : cases) {

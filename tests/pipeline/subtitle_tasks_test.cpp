@@ -48,8 +48,6 @@ class SubtitleTasks : public test::StepFixture {
   JavaRuntime java_{true, "/usr/bin/java"};
 };
 
-// A forced-caption file with its lock beside it, or one an export could not
-// finish, is made again or removed: worker_owned_files_test runs those.
 TEST_F(SubtitleTasks, ForcedCaptionTasksWriteOnlyWhenAbsent) {
   const std::string in = T(".sup"), out = T(".forced.sup"), lock = out + ".lock";
   Touch(in, Epoch('\x40') + Epoch('\0'));
@@ -66,16 +64,6 @@ TEST_F(SubtitleTasks, ForcedCaptionTasksWriteOnlyWhenAbsent) {
   EXPECT_EQ(RunForcedCaptionTask(ForcedCaptionTask::kFlagAllForced, in, out, lock, show), 0);
   EXPECT_EQ(shown, (Strings{"Flagging all subs as forced...", ""}));
   EXPECT_EQ(test::ReadText(out), "done");
-
-  // A job's own task follows its plan: half pictures burn the captions in.
-  fs::remove(out);
-  JobRecord job = RescaleJob();
-  job.mode_3d = kModeHalfSbsLeft;
-  EXPECT_EQ(RunForcedCaptions(job, ctx_, nullptr), 0);
-  EXPECT_FALSE(fs::exists(out));
-  job.mode_3d = kMode2d;
-  EXPECT_EQ(RunForcedCaptions(job, ctx_, nullptr), 1);
-  EXPECT_EQ(test::ReadText(out), Epoch('\x40'));
 }
 
 TEST_F(SubtitleTasks, RescaleCommandLines) {
@@ -105,10 +93,7 @@ TEST_F(SubtitleTasks, RescaleCommandLines) {
     c.edit(job);
     const PreparedStep step = PrepareSubtitleRescale(job, ctx_, java_);
     EXPECT_EQ(step.command_line, Expand(c.command));
-    EXPECT_FALSE(step.skip);
-    EXPECT_EQ(step.tool, StepTool{});
     EXPECT_EQ(step.console_title, "[RESIZING/CROPING SUBTITLES] Do not close this window!!!");
-    EXPECT_EQ(step.capture, Capture::kNone);
     EXPECT_EQ(step.outputs_on_failure, Strings{T(".resized.sup")});
     EXPECT_EQ(step.lock_file, T(".resized.sup.lock"));
   }
@@ -132,11 +117,6 @@ TEST_F(SubtitleTasks, RescaleIsSkippedWhenNotDueDoneOrWithoutJava) {
   EXPECT_FALSE(fs::exists(T(".resized.sup.lock")));
   Touch(T(".resized.sup"), "half");
   Touch(T(".resized.sup.lock"), "");
-  EXPECT_FALSE(PrepareSubtitleRescale(job, ctx_, java_).skip);
-  fs::remove(T(".resized.sup"));
-  job.target_media = kMediaAvchdCrf;  // AVCHD rescales only with the PGS rescale option
-  EXPECT_TRUE(PrepareSubtitleRescale(job, ctx_, java_).skip);
-  job.resize_720p = kResize720WithPgs;
   EXPECT_FALSE(PrepareSubtitleRescale(job, ctx_, java_).skip);
 }
 
