@@ -1,10 +1,8 @@
-// A program folder of fake outside tools for the worker tests. Every fake is
-// one /bin/sh script: it appends "@@ <name>", its $0 and each argument (one
-// line each) to <record>/argv.log, writes its process group to
-// <record>/pgid_<name>, creates the files the step expects by reading its
-// own arguments, and exits 0. Control files in the record folder change
-// that, each holding a text that must occur in the joined arguments (empty:
-// always):
+// Fake outside tools for the worker tests: one /bin/sh script that appends
+// "@@ <name>", $0 and each argument to <record>/argv.log, writes its process
+// group to <record>/pgid_<name>, creates the files its arguments name and
+// exits 0. Control files in the record folder, each holding a text the joined
+// arguments must contain (empty: always), change that:
 //   FAIL_<name>   write the output, then exit with 7;
 //   BLOCK_<name>  write the output, touch blocked_<name>, then sleep until
 //                 killed (exec, so the tool's own pid is the one that waits).
@@ -82,8 +80,6 @@ inline bool IsFeeder(const std::string& name) { return name == "MVCdec" || name 
 
 class FakeTools {
  public:
-  // Installs the fakes below `tools_dir` under the names the worker looks
-  // up, and records into `record_dir`.
   FakeTools(const std::filesystem::path& tools_dir, const std::filesystem::path& record_dir)
       : tools_(tools_dir), record_(record_dir) {
     std::filesystem::create_directories(record_);
@@ -97,8 +93,7 @@ class FakeTools {
     }
   }
 
-  // The recorded runs (of the named tool, or all), in the order they wrote
-  // their record.
+  // The recorded runs (of the named tool, or all), in order.
   std::vector<FakeCall> Calls(const std::string& name = "") const {
     std::vector<FakeCall> calls;
     std::ifstream in(record_ / "argv.log");

@@ -16,15 +16,10 @@
 #include <mutex>
 #include <set>
 
-#include "pipeline/demux_step.h"
 #include "pipeline/fake_tools.h"
-#include "pipeline/mux_steps.h"
-#include "pipeline/step_plan.h"
-#include "pipeline/subtitle_tasks.h"
 #include "pipeline/temp_files.h"
 #include "pipeline/video_steps.h"
 #include "planning/env_checks.h"
-#include "platform/command_line.h"
 #include "queue/queue_store.h"
 #include "support/planted_job.h"
 #include "support/run_doubles.h"
@@ -44,9 +39,8 @@ struct Frontend : QueueFrontend {
   std::map<int, std::vector<std::int32_t>> statuses;  // each slot's status changes
   std::map<int, std::int32_t> last;
   int done = 0;
-  // Called (outside the lock, on the worker's thread) with every step
-  // label, every status text and "queue" for every queue change: lets a
-  // test act at an exact point of a run.
+  // Called on the worker's thread with every label, status text and "queue"
+  // change: lets a test act at an exact point of a run.
   std::function<void(std::string_view)> on_event;
 
   void QueueChanged() override {
@@ -87,15 +81,13 @@ class WorkerTest : public ::testing::Test {
   void SetUp() override {
     const char* path = std::getenv("PATH");
     saved_path_ = path ? path : "";
-    // Nothing on PATH: only the fakes can be found, never the real x264,
-    // x265 or mkvmerge.
+    // Nothing on PATH: only the fakes can be found, never the real tools.
     fs::create_directories(root_ / "bin");
     ::setenv("PATH", (root_ / "bin").c_str(), 1);
     ::setenv("DISCPRESS_TOOLS_DIR", (root_ / "tools").c_str(), 1);
     ::setenv("DP_FAKE_RECORD", (root_ / "record").c_str(), 1);
     fs::create_directories(root_ / "out");
-    // The muxer names the source's audio and subtitle tracks only when the
-    // source is there.
+    // The muxer names the source's tracks only when the source is there.
     fs::create_directories(root_ / "src");
     std::ofstream(root_ / "src" / "00001.m2ts") << "ts";
     SetTempPath(root_ / "temp");
@@ -157,70 +149,6 @@ class WorkerTest : public ::testing::Test {
     return TempFileName(temp_.string(), name, slot, suffix);
   }
 
-  // The argv of every tool the plan runs, from the builders split by the
-  // launch rules, in run order (feeders after their x265). Computed before
-  // the run: the demux files are made for a moment so the mux builders see
-  // what they will see.
-  std::vector<test::FakeCall> ExpectedCalls(JobRecord job, int slot) {
-    const StepContext ctx = Ctx(slot);
-    const StepPlan plan = PlanSteps(job);
-    std::vector<test::FakeCall> calls;
-    const auto add = [&](const std::string& tool, const std::string& command_line) {
-      calls.push_back({tool, SplitCommandLine(command_line)});
-    };
-    fs::create_directories(temp_);
-    DemuxTracks tracks;
-    if (plan.demux) {
-      const PreparedStep demux = PrepareDemux(job, ctx, &tracks);
-      if (!demux.skip) add("eac3to", demux.command_line);
-    }
-    Strings made;
-    for (const auto& f : tracks.created)
-      if (!fs::exists(f)) {
-        std::ofstream(f) << "data";
-        made.push_back(f);
-      }
-    if (plan.subtitle_rescale) {
-      const PreparedStep rescale = PrepareSubtitleRescale(job, ctx, {fs::exists(root_ / "bin" / "java"), ""});
-      if (!rescale.skip) {
-        add("BDSup2Sub", rescale.command_line);
-        made.push_back(rescale.outputs_on_failure.at(0));
-        std::ofstream(made.back()) << "data";
-      }
-    }
-    if (plan.frame_count_refresh) job.frame_count = 1234;  // what the fake eac3to logs
-    const int n = plan.total_steps;
-    if (plan.video == VideoKind::kMvcenc)
-      add("MVCenc", BuildMvcencStep(job, ctx, plan.video_step, n).command_line);
-    if (plan.video == VideoKind::kX264TwoPass)
-      add("x264", BuildX264Pass1Step(job, ctx, plan.video_step, n).command_line);
-    if (plan.video == VideoKind::kX264TwoPass || plan.video == VideoKind::kX264Crf) {
-      const int step = plan.video == VideoKind::kX264Crf ? plan.video_step : plan.pass2_step;
-      add("x264", BuildX264SecondStep(job, ctx, step, n).command_line);
-    }
-    if (plan.video == VideoKind::kX265) {
-      const PreparedStep x265 = BuildX265Step(job, ctx, plan.video_step, n);
-      add("x265", x265.command_line);
-      add(fs::path(SplitCommandLine(x265.feeder_command).at(0)).filename().string(), x265.feeder_command);
-    }
-    const std::string encoded =
-        T(slot, job.use_x265 ? ".265" : ".264", std::string(FieldText(job.output_name)));
-    const bool make_encoded = plan.video != VideoKind::kNone && !fs::exists(encoded);
-    if (make_encoded) std::ofstream(encoded) << "data";
-    if (plan.mux == MuxKind::kMkvmerge) {
-      add("mkvmerge", BuildMkvmergeStep(job, ctx, plan.mux_step, n).command_line);
-    } else {
-      ApplyTsMuxerRecordCorrections(job);
-      add(plan.mux == MuxKind::kTsMuxerIso ? "tsMuxeR-2" : "tsMuxeR-1",
-          BuildTsMuxerStep(job, ctx, plan.mux_step, n).command_line);
-    }
-    if (make_encoded) fs::remove(encoded);
-    for (const auto& f : made) fs::remove(f);
-    fs::remove(TsMuxerMetaName(temp_.string(), slot));
-    fs::remove(T(slot, ".chapters.txt", std::string(FieldText(job.output_name))));
-    return calls;
-  }
-
   // Every name in the temporary folder.
   std::set<std::string> TempListing() const {
     std::set<std::string> names;
@@ -236,29 +164,6 @@ class WorkerTest : public ::testing::Test {
   }
   // The tool's process group is gone: nothing of it is left running.
   static bool GroupGone(int pgid) { return pgid > 0 && ::kill(-pgid, 0) == -1 && errno == ESRCH; }
-
-  // Runs the job in slot 0 and checks labels, statuses and every argv.
-  void RunRow(const JobRecord& job, const Strings& labels, const std::vector<std::int32_t>& statuses) {
-    const auto expected = ExpectedCalls(job, 0);
-    Plant(0, job);
-    RunQueue();
-    EXPECT_EQ(frontend_.labels, labels);
-    EXPECT_EQ(frontend_.statuses[0], statuses);
-    const auto calls = fakes_.Calls();
-    ASSERT_EQ(calls.size(), expected.size());
-    for (const auto& want : expected) {
-      const auto got = std::find_if(calls.begin(), calls.end(), [&](const test::FakeCall& c) {
-        return c.name == want.name && c.argv == want.argv;
-      });
-      EXPECT_NE(got, calls.end()) << want.name << " did not get " << ::testing::PrintToString(want.argv);
-    }
-    Strings order;
-    for (const auto& c : expected)
-      if (!test::IsFeeder(c.name)) order.push_back(c.name);
-    EXPECT_EQ(fakes_.Sequence(), order);
-    EXPECT_EQ(ErrorLog(), "");
-    EXPECT_EQ(frontend_.done, 1);
-  }
 
   test::TempDir root_;
   std::string saved_path_;

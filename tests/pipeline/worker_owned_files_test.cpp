@@ -1,12 +1,12 @@
-// What a run may and may not take: the user's files in the output folder,
-// a moved job's finished work, half-written subtitle files, and the files
-// of a job cancelled between two tools.
+// What a run may and may not take: the user's files in the output folder, a
+// moved job's work, half-written captions, a job cancelled while no tool runs.
 
 #include <sys/resource.h>
 
 #include <csignal>
 
 #include "pipeline/pgs_forced.h"
+#include "pipeline/subtitle_tasks.h"
 #include "pipeline/worker_fixture.h"
 
 namespace dp {
@@ -121,53 +121,21 @@ TEST_F(WorkerTest, ForcedCaptionsCutShortAreMadeAgainAndAFailedExportFailsTheJob
   EXPECT_EQ(log.find("LAST CMD LINE", log.find("LAST CMD LINE") + 1), std::string::npos) << "one record only";
 }
 
-TEST_F(WorkerTest, CancelBetweenToolsRemovesTheJobsFilesWhenItTook) {
+// A cancel while no tool runs (the forced captions are made in process)
+// still takes the job's files.
+TEST_F(WorkerTest, CancelDuringTheForcedCaptionExportRemovesTheJobsFiles) {
   JobRecord job = Job();
   job.subtitle_mode = 3;
   job.target_audio = 640;
-  job.interlaced_avc = 1;  // the demux extracts the video and its frames are counted
-  const struct {
-    const char* what;
-    std::string after;  // the event that arms the cancel ("": armed at once)
-    std::string at;     // the event it lands on
-    std::int32_t status;
-  } cases[] = {
-      {"during the forced-caption export", "", kExportForcedStatus, kStatusCanceled},
-      {"after the forced captions, before the frame count", kExportForcedStatus, "", kStatusCanceled},
-      {"before a tool started", "", "[STEP 2/4 - X264 PASS 1] Recode video using x264, 1st pass...",
-       kStatusCanceled},
-      // Too late: the job has failed and keeps its files for a later start.
-      {"after the job failed", "[STEP 4/4", "queue", kStatusFailed},
+  frontend_.on_event = [&](std::string_view what) {
+    if (what == kExportForcedStatus) control_->CancelJob();
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    fs::remove_all(temp_);
-    fakes_.Release();
-    fakes_.ClearRecord();
-    if (c.status == kStatusFailed) fakes_.Fail("tsMuxeR-1");
-    bool armed = c.after.empty(), fired = false;
-    frontend_.on_event = [&](std::string_view what) {
-      if (!armed && what.starts_with(c.after) && !c.after.empty()) {
-        armed = true;
-        return;
-      }
-      if (armed && !fired && what == c.at && (c.at != "queue" || queue_.Status(0) == kStatusFailed)) {
-        fired = true;
-        control_->CancelJob();
-      }
-    };
-    Plant(0, job);
-    RunQueue();
-    frontend_.on_event = nullptr;
-    EXPECT_TRUE(fired);
-    EXPECT_EQ(queue_.Status(0), c.status);
-    if (c.status == kStatusCanceled) {
-      EXPECT_EQ(TempListing(), std::set<std::string>{});
-      EXPECT_TRUE(fakes_.Calls("x264").empty());
-    } else {
-      EXPECT_TRUE(fs::exists(T(0, ".264")));
-    }
-  }
+  Plant(0, job);
+  RunQueue();
+  frontend_.on_event = nullptr;
+  EXPECT_EQ(queue_.Status(0), kStatusCanceled);
+  EXPECT_EQ(TempListing(), std::set<std::string>{});
+  EXPECT_TRUE(fakes_.Calls("x264").empty());
 }
 
 }  // namespace

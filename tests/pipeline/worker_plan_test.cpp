@@ -1,6 +1,6 @@
 // Every row of the plan table through the worker: the steps and their
-// labels, the statuses the record goes through, the exact argv of each tool,
-// and the reader the progress monitor uses for each running tool.
+// labels, the statuses the record goes through, the tools run in order, and
+// the reader the progress monitor uses for each running tool.
 
 #include "pipeline/worker_fixture.h"
 #include "queue/run_progress_source.h"
@@ -8,17 +8,18 @@
 namespace dp {
 namespace {
 
-using Statuses = std::vector<std::int32_t>;
-
-// The status the step of the label's tool writes.
-std::int32_t StatusOf(const std::string& label) {
-  const std::pair<const char*, std::int32_t> tools[] = {
-      {"EAC3TO", kStatusEac3to},    {"X264 PASS 1", kStatusX264Pass1}, {"X264 PASS 2", kStatusX264Pass2},
-      {"X264 CRF", kStatusX264Crf}, {"X265", kStatusX265Crf},          {"MVC ENCODER", kStatusMvcEncoder},
-      {"TSMUXER", kStatusTsMuxer},  {"MKVMERGE", kStatusMkvmerge}};
-  for (const auto& [name, status] : tools)
-    if (label.starts_with(name)) return status;
-  return -1;
+// The status the step of the label's tool writes, and the fake that runs.
+std::pair<std::int32_t, std::string> StepOf(const std::string& label) {
+  // clang-format off
+  const std::tuple<const char*, std::int32_t, const char*> tools[] = {
+      {"EAC3TO", kStatusEac3to, "eac3to"}, {"X264 PASS 1", kStatusX264Pass1, "x264"}, {"X264 PASS 2", kStatusX264Pass2, "x264"},
+      {"X264 CRF", kStatusX264Crf, "x264"}, {"X265", kStatusX265Crf, "x265"}, {"MVC ENCODER", kStatusMvcEncoder, "MVCenc"},
+      {"TSMUXER] Muxing audio/video/subs and creating BLU-RAY", kStatusTsMuxer, "tsMuxeR-2"},
+      {"TSMUXER", kStatusTsMuxer, "tsMuxeR-1"}, {"MKVMERGE", kStatusMkvmerge, "mkvmerge"}};
+  // clang-format on
+  for (const auto& [name, status, tool] : tools)
+    if (label.starts_with(name)) return {status, tool};
+  return {-1, ""};
 }
 
 TEST_F(WorkerTest, EachRowOfThePlanTable) {
@@ -78,14 +79,25 @@ TEST_F(WorkerTest, EachRowOfThePlanTable) {
     CopyText(job.source_path, (root_ / "src dir" / "l'été.m2ts").string());
     CopyText(job.output_path, (root_ / "out" / row.output).string());
     row.edit(job);
-    Strings labels;
-    Statuses statuses;
+    Strings labels, tools;
+    std::vector<std::int32_t> statuses;
     for (std::size_t i = 0; i < row.labels.size(); ++i) {
       labels.push_back(Format("[STEP %zu/%zu - ", i + 1, row.labels.size()) + row.labels[i]);
-      statuses.push_back(StatusOf(row.labels[i]));
+      const auto [status, tool] = StepOf(row.labels[i]);
+      statuses.push_back(status), tools.push_back(tool);
     }
     statuses.push_back(kStatusFinished);
-    RunRow(job, labels, statuses);
+    if (job.resize_720p) tools.insert(tools.begin() + 1, "BDSup2Sub");  // unlabelled, after the demux
+    Plant(0, job);
+    RunQueue();
+    EXPECT_EQ(frontend_.labels, labels);
+    EXPECT_EQ(frontend_.statuses[0], statuses);
+    EXPECT_EQ(fakes_.Sequence(), tools);
+    EXPECT_EQ(ErrorLog(), "");
+    EXPECT_EQ(frontend_.done, 1);
+    // The encoder is given the frame count the demux logged, not the job's.
+    for (const test::FakeCall& x265 : fakes_.Calls("x265"))
+      EXPECT_TRUE(Contains(x265.argv, {"--frames", "1234"}));
     EXPECT_TRUE(fs::exists(job.output_path));
     // On success the intermediate files go; the encoder logs too, as they
     // are not kept. Done jobs are not stored.
