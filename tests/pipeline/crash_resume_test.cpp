@@ -1,8 +1,6 @@
-// Reliability of a real queue run: `discpress-cli queue run` with the real
-// x264 on a short generated clip, killed hard in the middle of a step and
-// started again, or stopped with SIGINT. The test makes itself the subreaper
-// of what it starts, so a tool that outlived the killed program would become
-// the test's own child: it can be seen, and reaped or killed.
+// `discpress-cli queue run` with the real x264, killed hard mid-step and run
+// again, or stopped with SIGINT. The test is the subreaper of what it starts:
+// a tool that outlived the program becomes its child, to be seen and reaped.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -67,15 +65,12 @@ class CrashResumeTest : public ::testing::Test {
   void SetUp() override {
     if (std::system("command -v ffmpeg >/dev/null && command -v x264 >/dev/null") != 0)
       GTEST_SKIP() << "needs ffmpeg and x264";
-    // Orphans of the programs this test starts become its children.
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    // The programs it starts find their settings, tools and scratch space here.
     fs::create_directories(root_ / "tmp");
     ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
     ::setenv("DISCPRESS_TOOLS_DIR", DP_TOOLS_BUILD_DIR, 1);
     ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
-    // Small, but enough frames that x264's slowest preset spends a second
-    // or more on the second pass.
+    // Enough frames that x264's slowest preset spends a second on pass 2.
     const fs::path clip = root_ / "clip.m2ts";
     ASSERT_TRUE(test::Ffmpeg(
         "-f lavfi -i testsrc=size=640x360:rate=24 -f lavfi -i sine=frequency=440:sample_rate=48000 "
@@ -87,9 +82,7 @@ class CrashResumeTest : public ::testing::Test {
                                  test::TwoPassJob(clip, root_ / "out" / "Movie")));
   }
   void TearDown() override {
-    // Whatever this test started and is still there is its child, or
-    // becomes one once its parent is gone: an unreaped child's pid cannot
-    // have passed to another process.
+    // Whatever is left is this test's child: an unreaped pid cannot be reused.
     for (int round = 0; round < 50 && !ChildrenOf(::getpid()).empty(); ++round) {
       for (const auto& [pid, name] : ChildrenOf(::getpid())) {
         if (::getpgid(pid) == pid) ::kill(-pid, SIGKILL);
@@ -129,8 +122,7 @@ class CrashResumeTest : public ::testing::Test {
     return pid ? *pid : 0;
   }
 
-  // Waits until the running program stored `status` for the job, and
-  // returns the pid of its x264 child (the leader of the tool's group).
+  // Waits for the stored `status`; returns the pid of the x264 child.
   pid_t WaitForX264(pid_t cli, std::int32_t status) {
     pid_t x264 = 0;
     Within(seconds(60), [&] {
@@ -170,8 +162,7 @@ TEST_F(CrashResumeTest, KilledDuringPassTwoLeavesNoToolAndEncodesAgain) {
   const std::string list = test::Cli({"queue", "list"}).out;
   EXPECT_NE(list.find("0\t2\t[STOPPED]"), std::string::npos) << list;
 
-  // The lock left by the killed run makes the second pass run again;
-  // demux and pass 1 are recognised by their files.
+  // The killed run's lock makes pass 2 run again; demux and pass 1 are done.
   const test::CliResult second = test::Cli({"queue", "run"});
   const std::string run = second.out + second.err;
   EXPECT_EQ(second.code, 0) << run << test::ReadText(Temp() / "error_log.txt");
@@ -180,8 +171,7 @@ TEST_F(CrashResumeTest, KilledDuringPassTwoLeavesNoToolAndEncodesAgain) {
   EXPECT_NE(run.find("[STEP 3/4 - X264 PASS 2]"), std::string::npos) << run;
   EXPECT_NE(run.find("[STEP 4/4 - TSMUXER]"), std::string::npos) << run;
   EXPECT_NE(run.find("Done!"), std::string::npos) << run;
-  // The stream was encoded by one encoder alone: every frame is there and
-  // decodes.
+  // One encoder alone wrote the stream: every frame is there and decodes.
   const fs::path stream = root_ / "out" / "Movie" / "BDMV" / "STREAM" / "00000.m2ts";
   const std::string frames =
       test::RunProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",

@@ -75,8 +75,7 @@ class ToolStandins : public ::testing::Test {
 
   // Sample media (ctest runs each test in its own process):
   //   clip.m2ts  Blu-ray style: H.264 on PID 0x1011, AC-3 on 0x1100, 48 frames
-  //   clip.h264  its video as a raw stream
-  //   3d.m2ts    a second video on 0x1012, the dependent view's PID, 24 frames
+  //   clip.h264  its video as a raw stream; 3d.m2ts: a second video on 0x1012
   //   film.mkv   H.264, E-AC-3 muxed 120 ms late, SubRip text, two chapters
   static std::string Media(const std::string& name) {
     const fs::path dir = media_->path();
@@ -122,30 +121,18 @@ class ToolStandins : public ::testing::Test {
 
 std::unique_ptr<test::TempDir> ToolStandins::media_;
 
-// Stand-in runs the way the pipeline makes them, in order (later runs read
-// what earlier ones wrote), and what each must show. In `args` (split at
-// blanks) {T} is the test's folder, {log} the log option and {clip}, {3d},
-// {film} and {h264} the sample media. `said`: texts, '|'-separated, in the
-// output or the log (the eac3to log has Windows line ends and the listing
-// after a header); one starting with '!' must be in neither. `probes`:
-// "<file below {T}> <stream> <entries>=<ffprobe's values>", '|'-separated,
-// or a file name alone that must be there. `frames`: the log's frame count
-// as the pipeline reads it. `progress`: "<prefix>|<suffix>" of the progress
-// lines the monitor reads, whose numbers never go back and end at 100.
+// Stand-in runs as the pipeline makes them, in order (later runs read what
+// earlier ones wrote). `said`: '|'-separated texts in the output or the log,
+// '!' first: in neither. `probes`: "<file> <stream> <entries>=<ffprobe's
+// values>" or a file that must be there. `frames`: the log's frame count.
+// `progress`: "<prefix>|<suffix>" of the monitor's lines, rising to 100.
 TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
-  const fs::path disc = tmp_ / "DISC", disc3d = tmp_ / "DISC3D";
+  const fs::path disc = tmp_ / "DISC";
   // A real disc's playlists over clips that all point at the sample stream.
   fs::create_directories(disc / "BDMV" / "STREAM");
   fs::copy(fs::path(DP_TESTDATA_DIR) / "mpls/bdpl/disc1/PLAYLIST", disc / "BDMV" / "PLAYLIST");
   for (int n = 0; n <= 18; ++n)
     fs::create_symlink(Media("clip.m2ts"), disc / "BDMV" / "STREAM" / Format("%05d.m2ts", n));
-  // A 3D disc: its clip's stereo interleaved file holds the views, not its 2D stream file.
-  fs::create_directories(disc3d / "BDMV" / "PLAYLIST");
-  fs::create_directories(disc3d / "BDMV" / "STREAM" / "SSIF");
-  fs::copy_file(disc / "BDMV" / "PLAYLIST" / "00001.mpls", disc3d / "BDMV" / "PLAYLIST" / "00001.mpls");
-  fs::create_symlink(Media("clip.m2ts"), disc3d / "BDMV" / "STREAM" / "00002.m2ts");
-  fs::create_symlink(Media("3d.m2ts"), disc3d / "BDMV" / "STREAM" / "SSIF" / "00002.ssif");
-  fs::copy_file(Media("clip.h264"), Tmp("Movie.job_5.mvc.h264"));
   std::ofstream(Tmp("avchd.meta")) << "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr "
                                       "--custom-chapters=00:00:00.000;00:00:01.000 --vbv-len=500\n"
                                    << "V_MPEG4/ISO/AVC, \"" << Media("clip.m2ts")
@@ -176,9 +163,6 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
       {"a 3D source: only the second view is the right eye", "eac3to/eac3to", "{3d} 1: {T}/x.avc.h264 2: {T}/x.mvc.h264 {log}",
        "\r\n1: h264/AVC, 240p24 (4:3)\r\n2: h264/MVC, 240p24 (4:3) (right eye)\r\n",
        "x.avc.h264 v:0 nb_read_packets=24|x.mvc.h264 v:0 nb_read_packets=24", 24, ""},
-      {"a 3D disc", "eac3to/eac3to", "{T}/DISC3D 1) 1: {T}/cap3d.txt {log}", "(right eye)", "cap3d.txt", -1, ""},
-      {"a Matroska listing", "eac3to/eac3to", "{film} {log}",
-       "MKV, 1 video track, 1 audio track, 1 subtitle track, 0:00:01, 25p|2: E-AC3, English, |3: Subtitle (SRT), Spanish", "", -1, ""},
       {"a recode applies the delay itself and honours -down16 / -down6", "eac3to/eac3to",
        "{film} 2: {T}/Film.job_0.flac -down16 -down6 {log}", "", "Film.job_0.flac a:0 codec_name,sample_fmt=flac\ns16", -1, ""},
       {"a disc's titles: the longest first, one of several clips names them", "eac3to/eac3to", "{T}/DISC {log}",
@@ -187,20 +171,17 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
        "{T}/DISC\\BDMV\\PLAYLIST\\00002.mpls 1) 1: {T}/cap.txt {log}", "1: Chapters, 17 chapters\r\n", "", -1, ""},
       {"title 8 (00000.mpls) plays clips 00000 and 00001: both are joined", "eac3to/eac3to",
        "{T}/DISC 8) 2: {T}/Movie.job_7.h264 {log}", "", "", 96, ""},
-      // Lines that make a console title the monitor reads: "M", then "[N.N%]".
-      {"the MVC encoder", "MVCenc", "{h264} {T}/Movie.job_5.mvc.h264 12 {T}/Movie.job_5.264 8000 7 25000 25000",
-       "MVCenc [100.0%]", "Movie.job_5.264 v:0 nb_read_packets=12", -1, ""},
       {"an AVCHD tree", "tsMuxeR/1.10.6/tsMuxeR", "{T}/avchd.meta {T}/OUT", "% complete\r\n", "", -1, "|% complete"},
-      {"the demuxer reads it back", "eac3to/eac3to", "{T}/OUT {log}",
-       "1) 00000.mpls, 00000.m2ts, 0:00:02\r\n   - Chapters, 2 chapters\r\n|AC3, French", "", -1, ""},
       {"Matroska tracks by number", "tsMuxeR/1.10.6/tsMuxeR", "{T}/mkv.meta {T}/MKVOUT", "",
        "MKVOUT/BDMV/STREAM/00000.m2ts v codec_name,id=h264\n0x1011|MKVOUT/BDMV/STREAM/00000.m2ts a codec_name,id=ac3\n0x1100|"
        "MKVOUT/BDMV/STREAM/00000.m2ts s codec_name,id=hdmv_pgs_subtitle\n0x1200", -1, ""},
   };
   // clang-format on
-  const std::pair<std::string, std::string> names[] = {
-      {"{T}", tmp_.path().string()}, {"{log}", Log()}, {"{clip}", Media("clip.m2ts")},
-      {"{3d}", Media("3d.m2ts")},    {"{film}", film}, {"{h264}", Media("clip.h264")}};
+  const std::pair<std::string, std::string> names[] = {{"{T}", tmp_.path().string()},
+                                                       {"{log}", Log()},
+                                                       {"{clip}", Media("clip.m2ts")},
+                                                       {"{3d}", Media("3d.m2ts")},
+                                                       {"{film}", film}};
   for (const auto& c : runs) {
     SCOPED_TRACE(c.what);
     Args args;
@@ -230,12 +211,10 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
     EXPECT_EQ(progress.empty() ? 100 : LastProgress(r.out, prefix, progress.substr(prefix.size() + 1)), 100);
   }
 
-  // 17 chapter times, each as long as the first, and 17 names; every line ends in CRLF.
+  // 17 chapter times and 17 names; every line ends in CRLF.
   const std::string chapters = ReadText(Tmp("cap.txt"));
   EXPECT_TRUE(chapters.starts_with("CHAPTER01=00:00:00.000\r\nCHAPTER01NAME="));
   EXPECT_EQ(Lines(chapters).size(), 34u);
-  for (std::string_view line : Lines(chapters))
-    EXPECT_TRUE(line.find("NAME=") != npos || line.size() == 22) << line;
   EXPECT_EQ(std::count(chapters.begin(), chapters.end(), '\n'),
             std::count(chapters.begin(), chapters.end(), '\r'));
   // The cut keeps 0.6 s of the 1 s Matroska source: 15 frames at 25 fps; one
@@ -247,100 +226,28 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
   EXPECT_EQ(Be16At(mpls, marks + 4), 1u);
 }
 
-// The audio was muxed 120 ms late: its demux keeps the delay in the file's
-// name; the encoder's frame grid decides the exact start.
-TEST_F(ToolStandins, Eac3toKeepsTheEac3DelayInTheName) {
-  const std::string film = Media("film.mkv");
-  const ProgramResult r = Tool("eac3to/eac3to", {film, "2:", Tmp("Film.job_0.eac3"),
-                                                 "3:", Tmp("Film.job_0.srt"), "-progressnumbers", Log()});
-  ASSERT_EQ(r.code, 0) << r.out;
-  EXPECT_FALSE(fs::exists(Tmp("Film.job_0.eac3")));
-  const long delay = std::lround(LeadingDouble(Probe(film, "a:0", "start_time")) * 1000 -
-                                 LeadingDouble(Probe(film, "v:0", "start_time")) * 1000);
-  EXPECT_NEAR(delay, 120, 10);
-  const std::string delayed = Tmp(Format("Film.job_0 DELAY %ldms.eac3", delay));
-  ASSERT_TRUE(fs::exists(delayed));
-  EXPECT_EQ(Probe(delayed, "a:0", "codec_name"), "eac3");
-  EXPECT_NE(ReadText(Tmp("Film.job_0.srt")).find("Hello"), npos);
-}
-
+// What each feeder writes, read back by ffprobe as width, height and frame count.
 TEST_F(ToolStandins, FeedersWriteTheFramesTheScriptsDescribe) {
-  const std::string video = Media("clip.h264");
-  const std::string dependent = Tmp("Movie.job_4.mvc.h264");
+  const std::string video = Media("clip.h264"), dependent = Tmp("Movie.job_4.mvc.h264");
   fs::copy_file(video, dependent);
-  const std::string views = "MVCsource(\"" + video + "\", \"" + dependent + "\", ";
-  const std::string sup = std::string(DP_TESTDATA_DIR) + "/sup/subtile/only_one.sup";
-  const std::string captions = ".SupTitle(\"" + sup + "\", forcedOnly=true, swapCbCr=false, relocate=false)";
-  const struct {
-    const char* what;
-    const char* tool;
-    std::string script;
-    const char* y4m;  // width, height and frame count as ffprobe reads them
-  } cases[] = {
-      {"140 lines off the top and bottom, then 1280 wide", "x265/avs2yuv",
-       "LoadPlugin(\"C:\\DiscPress\\MVCsource_x64.dll\")\n\nMVCsource(\"" + video +
-           "\", \"\", 6, 0)\nCrop(0,140,0,-140)\nBicubicResize(1280,534)\n",
-       "1280\n534\n6"},
-      {"side by side with burned-in forced captions", "x265/avs2yuv",
-       "LoadPlugin(\"MVCsource.dll\")\nLoadPlugin(\"SupTitle.dll\")\n\nInterleaved = " + views +
-           "2, 2)\n\nRight = SelectOdd(Interleaved)" + captions + "\nLeft = SelectEven(Interleaved)" +
-           captions + "\n\nreturn StackHorizontal(HorizontalReduceBy2(Left), HorizontalReduceBy2(Right))\n",
-       "1920\n1080\n2"},
-  };
-  // What the feeder writes, read back by ffprobe.
-  const auto frames = [&](const ProgramResult& r) {
+  const std::string captions =
+      ".SupTitle(\"" + std::string(DP_TESTDATA_DIR) +
+      "/sup/subtile/only_one.sup\", forcedOnly=true, swapCbCr=false, relocate=false)";
+  const std::string cropped = "LoadPlugin(\"C:\\DiscPress\\MVCsource_x64.dll\")\n\nMVCsource(\"" + video +
+                              "\", \"\", 6, 0)\nCrop(0,140,0,-140)\nBicubicResize(1280,534)\n";
+  const std::string side_by_side =
+      "LoadPlugin(\"MVCsource.dll\")\nLoadPlugin(\"SupTitle.dll\")\n\nInterleaved = MVCsource(\"" + video +
+      "\", \"" + dependent + "\", 2, 2)\n\nRight = SelectOdd(Interleaved)" + captions +
+      "\nLeft = SelectEven(Interleaved)" + captions +
+      "\n\nreturn StackHorizontal(HorizontalReduceBy2(Left), HorizontalReduceBy2(Right))\n";
+  const std::pair<std::string, const char*> scripts[] = {{cropped, "1280\n534\n6"},
+                                                         {side_by_side, "1920\n1080\n2"}};
+  for (const auto& [script, y4m] : scripts) {
+    std::ofstream(Tmp("Movie.job_4.avs")) << script;
+    const ProgramResult r = Tool("x265/avs2yuv", {Tmp("Movie.job_4.avs"), "-"});
     std::ofstream(Tmp("out.y4m"), std::ios::binary) << r.out;
-    EXPECT_EQ(r.code, 0);
-    return Probe(Tmp("out.y4m"), "v:0", "width,height,nb_read_packets");
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::ofstream(Tmp("Movie.job_4.avs")) << c.script;
-    EXPECT_EQ(frames(Tool(c.tool, {Tmp("Movie.job_4.avs"), "-"})), c.y4m);
+    EXPECT_EQ(Probe(Tmp("out.y4m"), "v:0", "width,height,nb_read_packets"), y4m) << script;
   }
-  EXPECT_EQ(frames(Tool("MVCdec", {video, "", "5", "0", "-"})), "1920\n1080\n5");
-}
-
-// PGS segments: type and payload.
-struct Segment {
-  std::uint8_t type;
-  std::string payload;
-};
-std::vector<Segment> ReadSegments(const std::string& b) {
-  std::vector<Segment> out;
-  for (std::size_t pos = 0; pos + 13 <= b.size() && b[pos] == 'P' && b[pos + 1] == 'G';) {
-    const std::size_t size = Be16At(b, pos + 11);
-    out.push_back({static_cast<std::uint8_t>(b[pos + 10]), b.substr(pos + 13, size)});
-    pos += 13 + size;
-  }
-  return out;
-}
-
-TEST_F(ToolStandins, BdSup2SubCropsAndRescalesIntoTheNewFrame) {
-  const std::string input = std::string(DP_TESTDATA_DIR) + "/sup/pgs4net/sintel-en.sup";
-  // The Java form of the command line (a leading "-jar" pair) and the direct form both work.
-  ProgramResult r =
-      Tool("BDSup2Sub/BDSup2Sub", {"-jar", "C:\\DiscPress\\BDSup2Sub\\BDSup2Sub.jar", "-T", "keep", "-c",
-                                   "140", "-r", "720p", "-f", "lanczos3", "-o", Tmp("r.sup"), input});
-  ASSERT_EQ(r.code, 0);
-  const std::vector<Segment> before = ReadSegments(ReadText(input));
-  const std::vector<Segment> after = ReadSegments(ReadText(Tmp("r.sup")));
-  const auto sizes = [](const std::vector<Segment>& v) {
-    std::vector<std::pair<unsigned, unsigned>> out;
-    for (const Segment& s : v)
-      if (s.type == 0x16) out.emplace_back(Be16At(s.payload, 0), Be16At(s.payload, 2));
-    return out;
-  };
-  // Every display set is kept, each now in the 720p frame.
-  ASSERT_FALSE(before.empty());
-  EXPECT_EQ(sizes(after), std::vector(sizes(before).size(), std::pair(1280u, 720u)));
-  // An independent decoder renders every caption inside the new frame.
-  EXPECT_TRUE(test::Ffmpeg("-i", {Tmp("r.sup"), "-c:s", "dvdsub", "-f", "null", "-"}));
-
-  // Cropping alone keeps the width and takes the band from the height.
-  ASSERT_EQ(Tool("BDSup2Sub/BDSup2Sub", {"-T", "keep", "-c", "140", "-o", Tmp("c.sup"), input}).code, 0);
-  EXPECT_EQ(sizes(ReadSegments(ReadText(Tmp("c.sup")))),
-            std::vector(sizes(before).size(), std::pair(1920u, 800u)));
 }
 
 // Each event of a SubRip file (BOM, CRLF, out of order) becomes a picture on
@@ -390,16 +297,10 @@ TEST_F(ToolStandins, RequestsTheyCannotServeFail) {
     const char* unmade;  // a file that must not appear
   } cases[] = {
       {"eac3to/eac3to", {Tmp("missing.m2ts"), Log()}, "<ERROR>", ""},
-      // A lone stream file has no chapter track: its track 1 is the video.
-      {"eac3to/eac3to", {clip, "1:", Tmp("bad.txt"), Log()}, "<ERROR>", "bad.txt"},
-      {"MVCenc_x64", {clip, Tmp("none.h264"), "12", Tmp("x.264"), "8000", "4", "60000", "30000"}, "", "x.264"},
-      {"x265/avs2yuv", {Tmp("blank.avs"), "-"}, "", ""},
-      {"BDSup2Sub/BDSup2Sub", {"-T", "keep", "-o", Tmp("x.sup"), Tmp("missing.sup")}, "", "x.sup"},
       {"tsMuxeR/2.x/tsMuxeR", {Tmp("text.meta"), Tmp("TEXT")}, "Line 6: \"00:00:01 --> 00:00:02\" is not",
        "TEXT/BDMV/STREAM/00000.m2ts"},
   };
   // clang-format on
-  std::ofstream(Tmp("blank.avs")) << "BlankClip()\n";
   std::ofstream(Tmp("bad.srt")) << "1\n00:00:00,500 --> 00:00:01,000\nOne\n\n2\n00:00:01 --> 00:00:02\nTwo\n";
   std::ofstream(Tmp("text.meta")) << "MUXOPT --avchd\nV_MPEG4/ISO/AVC, \"" << clip << "\", track=4113\n"
                                   << "S_TEXT/UTF8, \"" << Tmp("bad.srt") << "\", font-name=\"Arial\"\n";
