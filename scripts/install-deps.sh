@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package DiscPress needs to build, run and test.
+# Installs every Debian 12 package DiscPress needs to build, run and test
+# (a font too: the muxer stand-in draws text subtitles with libass).
 # Idempotent: packages already present are left alone.
 set -euo pipefail
 pkgs=(
@@ -9,6 +10,7 @@ pkgs=(
   x264 x265 mkvtoolnix ffmpeg default-jre-headless genisoimage libbluray-bin
   libgtest-dev libgmock-dev libbenchmark-dev clang xvfb xauth dbus-daemon
   python3 locales
+  fonts-dejavu-core
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
