@@ -106,6 +106,23 @@ bool IsAudioStreamType(std::uint8_t type) {
          type == 0xA1 || type == 0xA2;
 }
 
+bool ParseTransportPacket(const std::uint8_t* p, std::uint32_t spn, SourcePacket& sp) {
+  sp = SourcePacket{};
+  sp.spn = spn;
+  sp.pid = ((p[1] & 0x1Fu) << 8) | p[2];
+  sp.unit_start = (p[1] & 0x40) != 0;
+  const unsigned control = (p[3] >> 4) & 3;
+  std::size_t start = 4;
+  if (control & 2) {
+    sp.random_access = p[4] > 0 && (p[5] & 0x40) != 0;
+    start = 5 + p[4];
+  }
+  if (!(control & 1) || start >= 188) return false;
+  sp.payload = p + start;
+  sp.size = 188 - start;
+  return true;
+}
+
 bool ForEachSourcePacket(const std::string& path, const std::function<void(const SourcePacket&)>& visit,
                          std::uint32_t& packets, std::string& error) {
   packets = 0;
@@ -128,19 +145,7 @@ bool ForEachSourcePacket(const std::string& path, const std::function<void(const
         return false;
       }
       SourcePacket sp;
-      sp.spn = packets;
-      sp.pid = ((p[1] & 0x1Fu) << 8) | p[2];
-      sp.unit_start = (p[1] & 0x40) != 0;
-      const unsigned control = (p[3] >> 4) & 3;
-      std::size_t start = 4;
-      if (control & 2) {
-        sp.random_access = p[4] > 0 && (p[5] & 0x40) != 0;
-        start = 5 + p[4];
-      }
-      if (!(control & 1) || start >= 188) continue;
-      sp.payload = p + start;
-      sp.size = 188 - start;
-      visit(sp);
+      if (ParseTransportPacket(p, packets, sp)) visit(sp);
     }
   }
   return true;
@@ -168,8 +173,8 @@ bool CopyPesPayloads(const std::string& path, unsigned pid,
       packets, error);
 }
 
-bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
-  out = M2tsInfo{};
+struct M2tsCollector::State {
+  M2tsInfo out;
   Section pat, pmt;
   bool have_pmt = false;
   std::uint8_t video_type = 0;
@@ -178,7 +183,7 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
   std::vector<std::uint64_t> video_pts;
   std::vector<std::pair<unsigned, std::vector<std::uint64_t>>> audio_pts;  // by PID
 
-  auto close_pes = [&] {
+  void ClosePes() {
     if (!pes.open) return;
     pes.open = false;
     if (!pes.has_pts) return;
@@ -186,10 +191,9 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
     int rap = video_type == 0x1B || video_type == 0x24 ? RandomAccessPicture(video_type, pes.data) : -1;
     if (rap < 0) rap = pes.random_access_flag ? 1 : 0;
     if (rap == 1) out.entry_points.push_back({pes.pts, pes.spn});
-  };
+  }
 
-  auto visit = [&](const SourcePacket& sp) {
-    const std::uint32_t spn = sp.spn;
+  void Add(const SourcePacket& sp) {
     const unsigned pid = sp.pid;
     const bool unit_start = sp.unit_start;
     const std::uint8_t* payload = sp.payload;
@@ -205,30 +209,7 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
       return;
     }
     if (!have_pmt && out.pmt_pid != 0 && pid == out.pmt_pid && pmt.Add(payload, size, unit_start)) {
-      const std::vector<std::uint8_t>& s = pmt.bytes;
-      const std::size_t end = pmt.Length() - 4;  // before the CRC
-      if (s[0] != 2 || end < 12) return;
-      out.pcr_pid = ((s[8] & 0x1Fu) << 8) | s[9];
-      std::size_t i = 12 + (((s[10] & 0x0Fu) << 8) | s[11]);
-      while (i + 5 <= end) {
-        MappedStream st;
-        st.stream_type = s[i];
-        st.pid = ((s[i + 1] & 0x1Fu) << 8) | s[i + 2];
-        const std::size_t info_end = i + 5 + (((s[i + 3] & 0x0Fu) << 8) | s[i + 4]);
-        for (std::size_t d = i + 5; d + 2 <= info_end && d + 2 + s[d + 1] <= end; d += 2 + s[d + 1])
-          if (s[d] == 0x0A && s[d + 1] >= 3) st.language.assign(reinterpret_cast<const char*>(&s[d + 2]), 3);
-        out.streams.push_back(st);
-        if (IsAudioStreamType(st.stream_type)) audio_pts.push_back({st.pid, {}});
-        // The base view before a dependent view; a dependent view's own
-        // clip has only that.
-        if (IsVideoStreamType(st.stream_type) && (out.video_pid == 0 || video_type == 0x20) &&
-            st.stream_type != video_type) {
-          out.video_pid = st.pid;
-          video_type = st.stream_type;
-        }
-        i = info_end;
-      }
-      have_pmt = true;
+      ReadProgramMap();
       return;
     }
     if (have_pmt && unit_start && pid != out.video_pid) {
@@ -241,12 +222,12 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
       return;
     }
     if (unit_start) {
-      close_pes();
+      ClosePes();
       pes = VideoPes{};
       pes.open = true;
       // Playback from the first picture starts at packet 0 when only the
       // tables come before it: a player needs them first.
-      pes.spn = out.entry_points.empty() && !media_before ? 0 : spn;
+      pes.spn = out.entry_points.empty() && !media_before ? 0 : sp.spn;
       media_before = true;
       pes.random_access_flag = sp.random_access;
       pes.has_pts = PesPts(payload, size, pes.pts);
@@ -255,26 +236,74 @@ bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
     } else if (pes.open && pes.data.size() < kPictureProbe) {
       pes.data.insert(pes.data.end(), payload, payload + size);
     }
-  };
-  if (!ForEachSourcePacket(path, visit, out.packets, error)) return false;
-  close_pes();
-  if (!have_pmt) {
-    error = Format("\"%s\" has no program map.", path.c_str());
+  }
+
+  void ReadProgramMap() {
+    const std::vector<std::uint8_t>& s = pmt.bytes;
+    const std::size_t end = pmt.Length() - 4;  // before the CRC
+    if (s[0] != 2 || end < 12) return;
+    out.pcr_pid = ((s[8] & 0x1Fu) << 8) | s[9];
+    std::size_t i = 12 + (((s[10] & 0x0Fu) << 8) | s[11]);
+    while (i + 5 <= end) {
+      MappedStream st;
+      st.stream_type = s[i];
+      st.pid = ((s[i + 1] & 0x1Fu) << 8) | s[i + 2];
+      const std::size_t info_end = i + 5 + (((s[i + 3] & 0x0Fu) << 8) | s[i + 4]);
+      for (std::size_t d = i + 5; d + 2 <= info_end && d + 2 + s[d + 1] <= end; d += 2 + s[d + 1])
+        if (s[d] == 0x0A && s[d + 1] >= 3) st.language.assign(reinterpret_cast<const char*>(&s[d + 2]), 3);
+      out.streams.push_back(st);
+      if (IsAudioStreamType(st.stream_type)) audio_pts.push_back({st.pid, {}});
+      // The base view before a dependent view; a dependent view's own
+      // clip has only that.
+      if (IsVideoStreamType(st.stream_type) && (out.video_pid == 0 || video_type == 0x20) &&
+          st.stream_type != video_type) {
+        out.video_pid = st.pid;
+        video_type = st.stream_type;
+      }
+      i = info_end;
+    }
+    have_pmt = true;
+  }
+};
+
+M2tsCollector::M2tsCollector() : s_(std::make_unique<State>()) {}
+M2tsCollector::~M2tsCollector() = default;
+
+void M2tsCollector::Add(const SourcePacket& packet) { s_->Add(packet); }
+
+bool M2tsCollector::Finish(std::uint32_t packets, const std::string& name, M2tsInfo& out,
+                           std::string& error) {
+  State& s = *s_;
+  s.ClosePes();
+  s.out.packets = packets;
+  if (!s.have_pmt) {
+    error = Format("\"%s\" has no program map.", name.c_str());
     return false;
   }
-  if (out.video_pid == 0 || video_pts.empty()) {
-    error = Format("\"%s\" has no video stream.", path.c_str());
+  if (s.out.video_pid == 0 || s.video_pts.empty()) {
+    error = Format("\"%s\" has no video stream.", name.c_str());
     return false;
   }
-  if (out.entry_points.empty()) {
-    error = Format("\"%s\" has no I picture to start playback from.", path.c_str());
+  if (s.out.entry_points.empty()) {
+    error = Format("\"%s\" has no I picture to start playback from.", name.c_str());
     return false;
   }
-  out.start_pts = *std::min_element(video_pts.begin(), video_pts.end());
-  out.end_pts = EndOfLastFrame(video_pts, 3754);  // a lone picture: one frame at 23.976
-  for (auto& [audio_pid, list] : audio_pts)
-    if (!list.empty()) out.end_pts = std::max(out.end_pts, EndOfLastFrame(list, 0));
+  s.out.start_pts = *std::min_element(s.video_pts.begin(), s.video_pts.end());
+  s.out.end_pts = EndOfLastFrame(s.video_pts, 3754);  // a lone picture: one frame at 23.976
+  for (auto& [audio_pid, list] : s.audio_pts)
+    if (!list.empty()) s.out.end_pts = std::max(s.out.end_pts, EndOfLastFrame(list, 0));
+  out = std::move(s.out);
   return true;
+}
+
+bool ReadM2ts(const std::string& path, M2tsInfo& out, std::string& error) {
+  out = M2tsInfo{};
+  M2tsCollector collector;
+  std::uint32_t packets = 0;
+  if (!ForEachSourcePacket(
+          path, [&](const SourcePacket& sp) { collector.Add(sp); }, packets, error))
+    return false;
+  return collector.Finish(packets, path, out, error);
 }
 
 }  // namespace dp::tools

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,26 @@ struct SourcePacket {
   bool random_access = false;  // the adaptation field's random access indicator
   const std::uint8_t* payload = nullptr;
   std::size_t size = 0;
+};
+
+// Reads one 188-byte transport packet (its sync byte checked by the caller),
+// the `spn`th of its stream; false when it carries no payload.
+bool ParseTransportPacket(const std::uint8_t* ts, std::uint32_t spn, SourcePacket& out);
+
+// Gathers what ReadM2ts reports from a stream's packets given in order, so
+// the muxer describes the stream it writes without reading it back.
+class M2tsCollector {
+ public:
+  M2tsCollector();
+  ~M2tsCollector();
+  void Add(const SourcePacket& packet);
+  // `packets`: how many source packets the stream holds; `name` for the
+  // messages. False, as ReadM2ts, when the stream lacks what a player needs.
+  bool Finish(std::uint32_t packets, const std::string& name, M2tsInfo& out, std::string& error);
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
 };
 
 // Calls `visit` for each packet that carries a payload, in file order;

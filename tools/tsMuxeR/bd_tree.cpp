@@ -28,10 +28,8 @@ bool Refuse(const std::string& message) {
 // The clip's streams as its program map lists them, with the coding type
 // and language the muxer's table gives and the attributes ffprobe reads.
 // A dependent view's clip is not probed: ffprobe can't read the view alone.
-bool DescribeClip(const std::string& stream, const std::vector<PlaylistStream>& table, ClipInfo& clip,
-                  std::string& error, bool probed = true) {
-  M2tsInfo ts;
-  if (!ReadM2ts(stream, ts, error)) return false;
+bool DescribeClip(const std::string& stream, const M2tsInfo& ts, const std::vector<PlaylistStream>& table,
+                  ClipInfo& clip, std::string& error, bool probed = true) {
   ProbeResult probe;
   if (probed && !Probe(stream, probe)) {
     error = "Can't read the stream attributes of \"" + stream + "\".";
@@ -96,16 +94,17 @@ std::string MakeTree(const std::string& root) {
 }
 
 bool WriteDiscFiles(const std::string& root, double duration, const std::vector<PlaylistStream>& streams,
-                    const std::vector<double>& chapters, bool right_eye_base,
-                    const PlaylistStream* dependent) {
+                    const std::vector<double>& chapters, bool right_eye_base, const M2tsInfo& info,
+                    const PlaylistStream* dependent, const M2tsInfo* dependent_info) {
   ClipInfo clip, dependent_clip;
   std::string error;
   const std::string stream_dir = root + "/BDMV/STREAM";
-  if (!DescribeClip(stream_dir + "/00000.m2ts", streams, clip, error)) return Refuse(error);
+  if (!DescribeClip(stream_dir + "/00000.m2ts", info, streams, clip, error)) return Refuse(error);
   PlaylistStream view;
   if (dependent) {
     view = *dependent;
-    if (!DescribeClip(stream_dir + "/00001.m2ts", {view}, dependent_clip, error, false)) return Refuse(error);
+    if (!DescribeClip(stream_dir + "/00001.m2ts", *dependent_info, {view}, dependent_clip, error, false))
+      return Refuse(error);
     // The dependent view has the base view's picture.
     for (const ClipStream& c : clip.streams)
       if (c.pid == clip.video_pid)

@@ -50,7 +50,7 @@ Pes DependentPes(const Pes& base, const DependentView& view, std::size_t unit) {
 
 bool RepackM2ts(const std::string& input, const std::string& output, const std::vector<M2tsStream>& streams,
                 const M2tsSettings& settings, const std::function<void(double)>& progress, std::string& error,
-                const DependentView* dependent) {
+                M2tsInfo& info, const DependentView* dependent, M2tsInfo* dependent_info) {
   TsReader reader;
   if (!reader.Open(input, error)) return false;
   M2tsWriter writer(streams, settings);
@@ -113,7 +113,8 @@ bool RepackM2ts(const std::string& input, const std::string& output, const std::
       error = Format("No packet of the track on PID 0x%04x could be muxed.", s.pid);
       return false;
     }
-  return true;
+  if (!writer.Describe(output, info, error)) return false;
+  return !dependent || dependent_writer->Describe(dependent->output, *dependent_info, error);
 }
 
 }  // namespace dp::tools

@@ -22,12 +22,14 @@ struct DependentView {
   const std::vector<std::vector<NalSpan>>* units = nullptr;
 };
 
-// `progress` gets the share of the input read so far (0..1). False, with a
-// message, when the input can't be read, a PES belongs to no stream, a
-// video or audio stream has no packet at all, or the dependent view's
-// pictures do not pair with the base view's.
+// `progress` gets the share of the input read so far (0..1); `info` (and
+// `dependent_info` with a dependent view) what the clip information needs of
+// each stream written. False, with a message, when the input can't be read,
+// a PES belongs to no stream, a video or audio stream has no packet at all,
+// the dependent view's pictures do not pair with the base view's, or a
+// stream written lacks what a player needs.
 bool RepackM2ts(const std::string& input, const std::string& output, const std::vector<M2tsStream>& streams,
                 const M2tsSettings& settings, const std::function<void(double)>& progress, std::string& error,
-                const DependentView* dependent = nullptr);
+                M2tsInfo& info, const DependentView* dependent = nullptr, M2tsInfo* dependent_info = nullptr);
 
 }  // namespace dp::tools

@@ -69,6 +69,8 @@ void M2tsWriter::Emit(const std::uint8_t* ts) {
   const std::uint8_t header[4] = {static_cast<std::uint8_t>(ats >> 24), static_cast<std::uint8_t>(ats >> 16),
                                   static_cast<std::uint8_t>(ats >> 8), static_cast<std::uint8_t>(ats)};
   ok_ = ok_ && std::fwrite(header, 1, 4, file_.get()) == 4 && std::fwrite(ts, 1, 188, file_.get()) == 188;
+  SourcePacket packet;
+  if (ParseTransportPacket(ts, static_cast<std::uint32_t>(packets_), packet)) collected_.Add(packet);
   now_ += packet_time_;
   ++packets_;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "toolkit/files.h"
+#include "toolkit/m2ts_reader.h"
 #include "tsMuxeR/ts_reader.h"
 
 namespace dp::tools {
@@ -39,6 +40,12 @@ class M2tsWriter {
   // Flushes and closes; false when a write failed.
   bool Close();
   std::int64_t Packets() const { return packets_; }
+  // After Close: what the clip information needs of the stream written
+  // (collected packet by packet, so the file is not read back). False, with
+  // the reason, when it lacks a program map, a video stream or an I picture.
+  bool Describe(const std::string& name, M2tsInfo& out, std::string& error) {
+    return collected_.Finish(static_cast<std::uint32_t>(packets_), name, out, error);
+  }
 
  private:
   void Tables();
@@ -56,6 +63,7 @@ class M2tsWriter {
   std::int64_t last_pcr_ = 0, last_tables_ = 0;
   std::int64_t packets_ = 0;
   unsigned cc_[0x2000] = {};
+  M2tsCollector collected_;
   bool ok_ = true;
 };
 

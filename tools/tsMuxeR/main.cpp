@@ -309,9 +309,10 @@ int main(int argc, char** argv) {
     dependent_entry.coding_type = 0x20;
   }
   std::string repack_error;
+  M2tsInfo info, dependent_info;
   const bool repacked = RepackM2ts(
       framed, stream_file, streams, settings, [&](double share) { report(0.9 + 0.1 * share); }, repack_error,
-      mvc_file.empty() ? nullptr : &dependent);
+      info, mvc_file.empty() ? nullptr : &dependent, &dependent_info);
   std::remove(framed.c_str());
   if (!repacked) {
     discard_tree();
@@ -326,8 +327,8 @@ int main(int argc, char** argv) {
     const int minutes = meta.Has("--auto-chapters") ? LeadingInt(meta.Get("--auto-chapters")) : 5;
     for (double t = 0; t < duration || t == 0; t += std::max(1, minutes) * 60.0) chapters.push_back(t);
   }
-  if (!WriteDiscFiles(root, duration, table, chapters, meta.Has("--right-eye"),
-                      mvc_file.empty() ? nullptr : &dependent_entry)) {
+  if (!WriteDiscFiles(root, duration, table, chapters, meta.Has("--right-eye"), info,
+                      mvc_file.empty() ? nullptr : &dependent_entry, &dependent_info)) {
     discard_tree();
     return Fail("Can't write the disc files of \"" + root + "\".");
   }
