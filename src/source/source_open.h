@@ -1,0 +1,105 @@
+// Opening a source: a Blu-ray folder or playlist is listed by eac3to and one
+// title chosen (automatically or by the user), a stream file is analysed into
+// the inventory, and the main panel is told what to show. The steps and their
+// order are fixed; whoever shows them (the window, the CLI, a test) answers
+// the dialogs through SourceView and the message boxes through Prompter.
+//
+// Every call blocks until its analysis is done. The window runs these calls
+// on a thread of its own so that it keeps repainting, and brings each
+// SourceView call to its own thread; the CLI and the tests call them
+// directly.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "source/inventory.h"
+#include "source/source_state.h"
+
+namespace dp {
+
+class Prompter;
+struct Settings;
+
+// The Playlist Selection dialog as the opening fills it.
+struct PlaylistDialog {
+  // PANEL_MULT_INFO; empty leaves the dialog's default text.
+  std::string info;
+  // PANEL_MULT_PATH: the folder or playlist the titles belong to.
+  std::string path;
+  struct Item {
+    std::string text;  // "00800.mpls  (1:42:57)"
+    int value = 0;     // 1-based title number
+  };
+  std::vector<Item> items;
+};
+
+inline constexpr char kPlaylistDialogDefaultInfo[] =
+    "This Blu-Ray seems to contain several versions of the movie or multiangle";
+inline constexpr char kWaitText[] = "Analyzing BD structure... Please wait...";
+
+// What the Associated M2TS box and the Preview M2TS ring show for one title
+// (ActualizaPlayList).
+struct TitleClips {
+  bool changed = false;            // false: the title has no clips; leave the dialog as it is
+  std::string m2ts_text;           // "00461 + 00462 + 00465"
+  std::vector<std::string> files;  // "00461.m2ts", ... (label and value of the ring)
+};
+TitleClips ActualizaPlayList(const SourceState& state, int title_number);
+
+// The clip that Preview M2TS opens: the clip file in the STREAM folder of the
+// disc that `dialog_path` (PANEL_MULT_PATH) belongs to.
+std::string PreviewClipPath(const std::string& dialog_path, const std::string& clip_file);
+
+class SourceView {
+ public:
+  virtual ~SourceView() = default;
+  // Shows the Playlist Selection dialog modally. The dialog may call
+  // ActualizaPlayList on the state as its selection changes. Returns the
+  // chosen item's value (Proceed), or 0 (Cancel).
+  virtual int ChoosePlaylist(const PlaylistDialog& dialog, const SourceState& state) = 0;
+  // Shows or removes the modal "Please Wait" panel (kWaitText).
+  virtual void ShowWait(bool shown) = 0;
+  // The 3D Mode Selection popup, modal, its buttons set from
+  // state.selected_mode_3d; its accept writes selected_mode_3d back.
+  virtual void Select3DMode(SourceState& state) = 0;
+  // The main panel shows the state: texts, rings, chapter box, enabled and
+  // visible controls. Called after each change the user should see.
+  virtual void ShowSource(const SourceState& state, const SourceInventory& inventory) = 0;
+  // ReadSource_2 hands over to the target settings and the bitrate budget
+  // (AplicaPreferencies with mvc, ActualitzaTarjetAudio, ActualitzaTarjetSubt,
+  // CalculaBitrate(0)). The view does it; until job planning lands it has
+  // nothing to apply.
+  virtual void ApplyTargetSettings(bool mvc) = 0;
+};
+
+class SourceOpener {
+ public:
+  SourceOpener(const Settings& settings, SourceState& state, SourceInventory& inventory, SourceView& view,
+               Prompter& prompter);
+
+  // Back to no source.
+  void ResetSource();
+  // After the "Select a Video File" dialog: empty path = cancelled.
+  void OpenVideoFile(const std::string& path);
+  // After the "Select a BLU-RAY folder" picker: empty path = cancelled.
+  void OpenBDMVfolder(const std::string& path);
+  // Opens whatever was dropped on the window as its button would: a folder
+  // as OpenBDMVfolder, a .mpls/.m2ts/.mkv file as OpenVideoFile. False (and
+  // nothing done) for anything else.
+  static bool IsOpenableDrop(const std::string& path);
+  void OpenDropped(const std::string& path);
+
+  void Read_BD_Source(std::string path);
+  void ReadSource(const std::string& stream_path);
+  void ReadSource_2(const std::string& stream_path, std::string title, bool raw);
+
+ private:
+  const Settings& settings_;
+  SourceState& state_;
+  SourceInventory& inventory_;
+  SourceView& view_;
+  Prompter& prompter_;
+};
+
+}  // namespace dp
