@@ -131,8 +131,14 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
   // A real disc's playlists over clips that all point at the sample stream.
   fs::create_directories(disc / "BDMV" / "STREAM");
   fs::copy(fs::path(DP_TESTDATA_DIR) / "mpls/bdpl/disc1/PLAYLIST", disc / "BDMV" / "PLAYLIST");
-  for (int n = 0; n <= 18; ++n)
+  // The same playlists over a stream of two views make a 3D disc.
+  const fs::path disc3d = tmp_ / "DISC3D";
+  fs::create_directories(disc3d / "BDMV" / "STREAM");
+  fs::copy(disc / "BDMV" / "PLAYLIST", disc3d / "BDMV" / "PLAYLIST");
+  for (int n = 0; n <= 18; ++n) {
     fs::create_symlink(Media("clip.m2ts"), disc / "BDMV" / "STREAM" / Format("%05d.m2ts", n));
+    fs::create_symlink(Media("3d.m2ts"), disc3d / "BDMV" / "STREAM" / Format("%05d.m2ts", n));
+  }
   std::ofstream(Tmp("avchd.meta")) << "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr "
                                       "--custom-chapters=00:00:00.000;00:00:01.000 --vbv-len=500\n"
                                    << "V_MPEG4/ISO/AVC, \"" << Media("clip.m2ts")
@@ -166,9 +172,11 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
       {"a recode applies the delay itself and honours -down16 / -down6", "eac3to/eac3to",
        "{film} 2: {T}/Film.job_0.flac -down16 -down6 {log}", "", "Film.job_0.flac a:0 codec_name,sample_fmt=flac\ns16", -1, ""},
       {"a disc's titles: the longest first, one of several clips names them", "eac3to/eac3to", "{T}/DISC {log}",
-       "\n1) 00002.mpls, 1:21:06\r\n   [00007+00008+00009+00010].m2ts\r\n|\n2) 00007.mpls, 00015.m2ts, 0:11:23\r\n", "", -1, ""},
+       "\n1) 00002.mpls, 1:21:06\r\n   [7+8+9+10].m2ts\r\n|\n2) 00007.mpls, 00015.m2ts, 0:11:23\r\n", "", -1, ""},
       {"a chapter run on title 1, the folder written the Windows way", "eac3to/eac3to",
        "{T}/DISC\\BDMV\\PLAYLIST\\00002.mpls 1) 1: {T}/cap.txt {log}", "1: Chapters, 17 chapters\r\n", "", -1, ""},
+      {"a 3D title's chapter run: the log names the right eye", "eac3to/eac3to", "{T}/DISC3D 2) 1: {T}/cap3d.txt {log}",
+       "\r\n1: Chapters, |(right eye)\r\n", "cap3d.txt", -1, ""},
       {"title 8 (00000.mpls) plays clips 00000 and 00001: both are joined", "eac3to/eac3to",
        "{T}/DISC 8) 2: {T}/Movie.job_7.h264 {log}", "", "", 96, ""},
       {"an AVCHD tree", "tsMuxeR/1.10.6/tsMuxeR", "{T}/avchd.meta {T}/OUT", "% complete\r\n", "", -1, "|% complete"},
@@ -297,6 +305,9 @@ TEST_F(ToolStandins, RequestsTheyCannotServeFail) {
     const char* unmade;  // a file that must not appear
   } cases[] = {
       {"eac3to/eac3to", {Tmp("missing.m2ts"), Log()}, "<ERROR>", ""},
+      {"eac3to/eac3to", {clip, "1:", Tmp("cap.txt"), Log()}, "Track 1 is not a chapter track. <ERROR>", "cap.txt"},
+      {"eac3to/eac3to", {tmp_.path().string(), Log()}, "doesn't contain a Blu-ray structure. <ERROR>", ""},
+      {"eac3to/eac3to", {Tmp("bad.srt.mpls"), Log()}, "can't be parsed. <ERROR>", ""},
       {"tsMuxeR/2.x/tsMuxeR", {Tmp("text.meta"), Tmp("TEXT")}, "Line 6: \"00:00:01 --> 00:00:02\" is not",
        "TEXT/BDMV/STREAM/00000.m2ts"},
   };
@@ -304,8 +315,9 @@ TEST_F(ToolStandins, RequestsTheyCannotServeFail) {
   std::ofstream(Tmp("bad.srt")) << "1\n00:00:00,500 --> 00:00:01,000\nOne\n\n2\n00:00:01 --> 00:00:02\nTwo\n";
   std::ofstream(Tmp("text.meta")) << "MUXOPT --avchd\nV_MPEG4/ISO/AVC, \"" << clip << "\", track=4113\n"
                                   << "S_TEXT/UTF8, \"" << Tmp("bad.srt") << "\", font-name=\"Arial\"\n";
+  fs::copy_file(Tmp("bad.srt"), Tmp("bad.srt.mpls"));
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.tool) + " " + c.args.back());
+    SCOPED_TRACE(std::string(c.tool) + " " + c.args.front());
     fs::remove(Tmp("log.txt"));
     const ProgramResult r = Tool(c.tool, c.args);
     EXPECT_NE(r.code, 0);

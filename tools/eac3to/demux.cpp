@@ -202,6 +202,12 @@ int Demux(const Selection& sel, const std::vector<TrackRequest>& requests, bool 
       console.Error(Format("Track %d doesn't exist.", r.number));
       return 1;
     }
+    // A chapter file asked of a title or file without marks: track 1 is a
+    // stream, and writing it as text would only fill the disk.
+    if (!track->chapters && IEndsWith(r.path, ".txt")) {
+      console.Error(Format("Track %d is not a chapter track.", r.number));
+      return 1;
+    }
     if (track->chapters) {
       if (!IEndsWith(r.path, ".txt")) {
         console.Error(Format("Track %d is the chapter track; it can only be written as \".txt\".", r.number));

@@ -137,7 +137,11 @@ std::vector<std::string> DescribeStream(const StreamInfo& s, bool detail, bool m
     if (!ma && !hra) return {Join({"DTS", lang, channels, detail ? KbpsText(s, 1509) : "", rate})};
     std::vector<std::string> out = {
         Join({ma ? "DTS Master Audio" : "DTS Hi-Res", lang, channels, bits, rate})};
-    if (detail) out.push_back("   (core: " + Join({"DTS", channels, KbpsText(s, 1509), "48kHz"}) + ")");
+    // ffprobe gives the whole track's rate, or the core header's 1536
+    // kbps, for what discs carry as a 1509 kbps core.
+    const long long core_kbps = s.bit_rate > 0 && s.bit_rate < 1536000 ? s.bit_rate / 1000 : 1509;
+    if (detail)
+      out.push_back("   (core: " + Join({"DTS", channels, Format("%lldkbps", core_kbps), "48kHz"}) + ")");
     return out;
   }
   std::string name;

@@ -211,8 +211,10 @@ std::vector<std::string> TitleListing(const Source& source) {
                              t.playlist.items[0].clip.c_str(), duration.c_str()));
     } else {
       lines.push_back(Format("%d) %s, %s", n, t.playlist_file.c_str(), duration.c_str()));
+      // Joined clips are named by their numbers: "[461+462+465].m2ts".
       std::string clips;
-      for (const PlayItem& item : t.playlist.items) clips += (clips.empty() ? "" : "+") + item.clip;
+      for (const PlayItem& item : t.playlist.items)
+        clips += (clips.empty() ? "" : "+") + std::to_string(LeadingInt(item.clip));
       lines.push_back("   [" + clips + "].m2ts");
     }
     if (!t.playlist.chapters.empty())
