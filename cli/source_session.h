@@ -1,0 +1,77 @@
+// Opening a source without a window: the dialogs are answered from the
+// command line, the pop-ups go to stderr, and what the main panel would show
+// is printed as lines. `analyse` uses it; so do the commands that go on from
+// a loaded source.
+#pragma once
+
+#include <deque>
+#include <string>
+
+#include "app/prompter.h"
+#include "app/settings.h"
+#include "source/inventory.h"
+#include "source/source_open.h"
+#include "source/source_state.h"
+
+namespace dp::cli {
+
+// The settings as the store holds them, read without writing anything back:
+// defaults for what is missing or unreadable, no folder check. The temporary
+// folder is created when missing, as the opening writes its files there.
+void ReadSettingsQuietly(Settings& settings);
+
+// Exit code when a dialog needed an answer the command line did not give.
+inline constexpr int kNeedsChoice = 3;
+
+// Answers the Playlist Selection dialog with the given title numbers, one per
+// dialog in the order they open. With none left the dialog is printed (its
+// message, then "N<TAB>item<TAB>clips" per item) and cancelled.
+class HeadlessSourceView : public SourceView {
+ public:
+  explicit HeadlessSourceView(std::deque<int> titles) : titles_(std::move(titles)) {}
+
+  int ChoosePlaylist(const PlaylistDialog& dialog, const SourceState& state) override;
+  void ShowWait(bool) override {}
+  void Select3DMode(SourceState&) override {}
+  void ShowSource(const SourceState&, const SourceInventory&) override {}
+  void ApplyTargetSettings(bool) override {}
+
+  bool listed() const { return listed_; }
+  // A --title value that is not an item of the dialog it answered.
+  int bad_title() const { return bad_title_; }
+
+ private:
+  std::deque<int> titles_;
+  bool listed_ = false;
+  int bad_title_ = 0;
+};
+
+// Pop-ups as "TITLE: text" on stderr, newlines written as "\n". Questions
+// are answered No: a command that changes nothing answers nothing.
+class StderrPopups : public Prompter {
+ public:
+  Answer Ask(std::string_view title, std::string_view text, Buttons buttons) override;
+  // An "ERROR" pop-up was shown: the opening failed.
+  bool failed() const { return failed_; }
+
+ private:
+  bool failed_ = false;
+};
+
+struct OpenRequest {
+  std::string source;
+  std::deque<int> titles;  // --title values
+};
+
+// Opens the source as the window's buttons do: a folder as Open BD Folder, a
+// file as Open Video File. Returns 0 when a source was loaded, kNeedsChoice
+// when a dialog was left unanswered (it was printed), 1 on failure (the
+// reason on stderr).
+int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceState& state,
+                 SourceInventory& inventory);
+
+// The loaded source as the main panel shows it: source, playlist, output,
+// then one line per ring item and per chapter.
+void PrintSourceLines(const SourceState& state, const SourceInventory& inventory);
+
+}  // namespace dp::cli
