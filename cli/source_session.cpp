@@ -87,7 +87,7 @@ int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceSta
     opener.OpenBDMVfolder(request.source);
   else
     opener.OpenVideoFile(request.source);
-  if (view.bad_title()) return Fail(kFailed, Format("the dialog has no item %d", view.bad_title()));
+  if (view.bad_title()) return Fail(kUsage, Format("the dialog has no item %d", view.bad_title()));
   if (popups.failed()) return kFailed;
   if (view.listed()) return kNeedsChoice;
   if (!state.panel.add_enabled) return Fail(kFailed, "no source was loaded");
