@@ -118,6 +118,7 @@ class SourceOpener {
   SourceInventory& inventory_;
   SourceView& view_;
   Prompter& prompter_;
+  bool waiting_ = false;  // the "Please Wait" panel is up
 };
 
 }  // namespace dp
