@@ -153,6 +153,11 @@ TEST(SourceOpener, OpensTheDiscFolderAsTheListingAndTheUserSay) {
   EXPECT_EQ(unset.prompts.asked,
             "ERROR|Cannot analyse the source: the temporary folder is not set (Options > Settings...).;");
   EXPECT_FALSE(fs::exists(unset.fake / "argv"));
+  CopyText(unset.settings.TempPath, (unset.t / "tmp").string());
+  fs::remove(unset.fake / "eac3to");
+  unset.opener.OpenBDMVfolder(unset.disc.string());
+  EXPECT_NE(unset.prompts.asked.find(";ERROR|Cannot analyse the source: Cannot start"), npos)
+      << unset.prompts.asked;
 }
 
 // A real disc's playlists: 00005 and 00006 last as long and carry the same
