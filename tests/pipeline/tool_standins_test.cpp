@@ -166,6 +166,9 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
       {"the pipeline's demux form: tracks, a recode bitrate, progress numbers", "eac3to/eac3to",
        "{clip} 1: {T}/M.job_3.h264 2: {T}/M.job_3.ac3 -448 -progressnumbers {log}", "",
        "M.job_3.h264 v:0 nb_read_packets=48|M.job_3.ac3 a:0 bit_rate=448000", 48, "process: |%"},
+      {"a real DTS-HD track: its layout and its core", "eac3to/eac3to", "{dts} {log}",
+       "\r\n2: DTS Master Audio, English, 6.1 channels, 24 bits, 48kHz\r\n   (core: DTS, 6.1 channels, 1509kbps, 48kHz)\r\n",
+       "", -1, ""},
       {"a 3D source: only the second view is the right eye", "eac3to/eac3to", "{3d} 1: {T}/x.avc.h264 2: {T}/x.mvc.h264 {log}",
        "\r\n1: h264/AVC, 240p24 (4:3)\r\n2: h264/MVC, 240p24 (4:3) (right eye)\r\n",
        "x.avc.h264 v:0 nb_read_packets=24|x.mvc.h264 v:0 nb_read_packets=24", 24, ""},
@@ -185,11 +188,13 @@ TEST_F(ToolStandins, RunsAsThePipelineRunsThem) {
        "MKVOUT/BDMV/STREAM/00000.m2ts s codec_name,id=hdmv_pgs_subtitle\n0x1200", -1, ""},
   };
   // clang-format on
-  const std::pair<std::string, std::string> names[] = {{"{T}", tmp_.path().string()},
-                                                       {"{log}", Log()},
-                                                       {"{clip}", Media("clip.m2ts")},
-                                                       {"{3d}", Media("3d.m2ts")},
-                                                       {"{film}", film}};
+  const std::pair<std::string, std::string> names[] = {
+      {"{T}", tmp_.path().string()},
+      {"{log}", Log()},
+      {"{clip}", Media("clip.m2ts")},
+      {"{3d}", Media("3d.m2ts")},
+      {"{dts}", DP_TESTDATA_DIR "/ts/mp-mediainfo/Test_H264_DTS2.m2ts"},
+      {"{film}", film}};
   for (const auto& c : runs) {
     SCOPED_TRACE(c.what);
     Args args;

@@ -32,8 +32,8 @@ constexpr LanguageEntry kLanguages[] = {
 
 // "5.1 channels" from the channel count and whether the layout names an LFE.
 std::string ChannelsText(const StreamInfo& s) {
-  const bool lfe = IFind(s.layout, "5.1") != npos || IFind(s.layout, "7.1") != npos ||
-                   IFind(s.layout, "2.1") != npos || IFind(s.layout, "LFE") != npos;
+  // "5.1(side)", "6.1", "7.1(wide)": a layout with ".1" carries an LFE.
+  const bool lfe = IFind(s.layout, ".1") != npos || IFind(s.layout, "LFE") != npos;
   const int main = lfe ? s.channels - 1 : s.channels;
   return Format("%d.%d channels", main < 0 ? 0 : main, lfe ? 1 : 0);
 }
