@@ -7,7 +7,7 @@
 #include "pipeline/step_plan.h"
 #include "pipeline/step_support.h"
 #include "pipeline/temp_files.h"
-#include "pipeline/tool_paths.h"
+#include "platform/tool_paths.h"
 #include "util/text.h"
 
 namespace dp {

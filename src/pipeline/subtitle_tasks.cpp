@@ -7,9 +7,9 @@
 #include "pipeline/pgs_forced.h"
 #include "pipeline/step_support.h"
 #include "pipeline/temp_files.h"
-#include "pipeline/tool_paths.h"
 #include "planning/geometry.h"
 #include "platform/paths.h"
+#include "platform/tool_paths.h"
 #include "util/text.h"
 
 namespace dp {

@@ -5,8 +5,8 @@
 #include "pipeline/step_plan.h"
 #include "pipeline/step_support.h"
 #include "pipeline/temp_files.h"
-#include "pipeline/tool_paths.h"
 #include "planning/geometry.h"
+#include "platform/tool_paths.h"
 #include "util/file_io.h"
 #include "util/text.h"
 

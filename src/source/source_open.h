@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
 #include "source/inventory.h"
 #include "source/source_state.h"
 
@@ -93,8 +94,25 @@ class SourceOpener {
   void Read_BD_Source(std::string path);
   void ReadSource(const std::string& stream_path);
   void ReadSource_2(const std::string& stream_path, std::string title, bool raw);
+  // Chapters, source-kind flags and 3D detection of a stream file, or of
+  // title `title` of a disc folder (or of the selected playlist). Fails,
+  // saying why, when eac3to could not be asked (a path it cannot be given).
+  Status CapitolsInfo(const std::string& source_path, int title);
 
  private:
+  // "ERROR" with `text`, then no source and the focus on `focus`.
+  void FailOpening(const std::string& text, SourceFocus focus = SourceFocus::kOpenBdmv);
+  // Read_BD_Source once title 1 is taken (or there is none): the chapters
+  // and the stream file of `clip` in the disc's STREAM folder.
+  void AnalyseFirstTitle(const std::string& path, const std::string& clip);
+  // The Playlist Selection dialog, then Proceed or Cancel.
+  void RunTitleDialog(const PlaylistDialog& dialog);
+  void PlaylistGo(const std::string& dialog_path, int title_number);
+  void PanelSelect3DMode();
+  // The core bitrates of DTS-HD tracks from eac3to's listing of the file.
+  void Eac3toInfo(const std::string& stream_path);
+  std::string TempPath() const;
+
   const Settings& settings_;
   SourceState& state_;
   SourceInventory& inventory_;

@@ -1,4 +1,4 @@
-#include "pipeline/tool_paths.h"
+#include "platform/tool_paths.h"
 
 #include <cstdlib>
 #include <vector>
