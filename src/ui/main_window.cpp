@@ -110,12 +110,14 @@ void MainWindow::BuildControls() {
   sw.source->setPlaceholderText(QStringLiteral("Source"));
   sg->addWidget(sw.source, 0, 2, 1, 3);
   sg->addWidget(new QLabel(QStringLiteral("Title")), 1, 0);
+  auto* title_row = new QHBoxLayout;
   sw.playlist = Named(new QLineEdit, "PANEL_PLAYLIST");
   sw.playlist->setReadOnly(true);
-  sg->addWidget(sw.playlist, 1, 1, 1, 3);
+  title_row->addWidget(sw.playlist, 1);
   sw.mode3d = Button("PANEL_MODE3D", "3D");
   sw.mode3d->setVisible(false);  // shown for 3D sources only
-  sg->addWidget(sw.mode3d, 1, 4);
+  title_row->addWidget(sw.mode3d);
+  sg->addLayout(title_row, 1, 1, 1, 4);
   const char* rings[][2] = {
       {"PANEL_S_VIDEO", "Video"}, {"PANEL_S_AUDIO", "Audio"}, {"PANEL_S_SUB", "Subtitles"}};
   QComboBox** ring_widgets[] = {&sw.video, &sw.audio, &sw.subtitle};
@@ -127,10 +129,13 @@ void MainWindow::BuildControls() {
     (*ring_widgets[i])->setMinimumContentsLength(20);
     sg->addWidget(*ring_widgets[i], 2 + i, 1, 1, 4);
   }
+  auto* source_buttons = new QHBoxLayout;
   sw.scan = Dimmed(Button("PANEL_SCAN", "Scan Bit__rates"));
-  sg->addWidget(sw.scan, 5, 1);
+  source_buttons->addWidget(sw.scan);
   sw.advanced = Dimmed(Button("PANEL_ADVANCED", "Adva__nced..."));
-  sg->addWidget(sw.advanced, 5, 2);
+  source_buttons->addWidget(sw.advanced);
+  source_buttons->addStretch(1);
+  sg->addLayout(source_buttons, 5, 1, 1, 4);
   sg->setColumnStretch(2, 1);
   sg->setColumnStretch(3, 1);
   root->addWidget(source_box);

@@ -32,7 +32,7 @@ Mode3DDialog::Mode3DDialog(QWidget* parent, int mode) : QDialog(parent), mode_(m
     button->setCheckable(true);
     button->setChecked(mode == b.mode || mode == b.also_selected);
     button->setAutoDefault(false);
-    button->setMinimumHeight(button->sizeHint().height() * 3 / 2);
+    button->setMinimumSize(button->sizeHint().width() + 48, button->sizeHint().height() * 3 / 2);
     group->addButton(button, b.mode);
     layout->addWidget(button);
   }

@@ -3,8 +3,6 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "ui/source_paths.h"
-
 namespace dp::ui {
 
 std::vector<std::string> DroppedPaths(const QMimeData* data) {
@@ -12,9 +10,11 @@ std::vector<std::string> DroppedPaths(const QMimeData* data) {
   if (!data || !data->hasUrls()) return paths;
   for (const QUrl& url : data->urls()) {
     if (!url.isLocalFile()) continue;
-    QString path = url.toLocalFile();
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);  // a folder's trailing slash
-    paths.push_back(PathBytes(path));
+    // The URL keeps a name's bytes that are not UTF-8 percent-encoded: take
+    // them from there rather than through a QString, which would replace them.
+    std::string path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    while (path.size() > 1 && path.back() == '/') path.pop_back();  // a folder's trailing slash
+    paths.push_back(std::move(path));
   }
   return paths;
 }

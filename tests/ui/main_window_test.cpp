@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSessionManager>
 #include <QTimer>
@@ -180,6 +181,23 @@ class MainWindowTest : public QObject {
     QVERIFY(f.Find<QPushButton>("PANEL_CLEAR")->isEnabled());
     QTest::mouseClick(f.Find<QPushButton>("PANEL_CLEAR"), Qt::LeftButton);
     QCOMPARE(tree->topLevelItemCount(), 0);
+  }
+
+  // The taskbar entry follows the bar: busy at a step's start, the bar's
+  // value from the step's first reading on, hidden at a reset.
+  void taskbarFollowsTheBar() {
+    QProgressBar bar;
+    QLabel label, status;
+    std::vector<std::pair<double, bool>> sent;
+    BarProgressDisplay display(&bar, &label, &status,
+                               LauncherProgress([&](double p, bool shown) { sent.emplace_back(p, shown); }));
+    display.StepStarted(QStringLiteral("[STEP 1/2 - EAC3TO] Extract audio..."));
+    display.SetBarValue(450);
+    display.SetBarValue(500);
+    display.Reset();
+    QCOMPARE(sent, (std::vector<std::pair<double, bool>>{
+                       {0, true}, {0, true}, {0.45, true}, {0.5, true}, {0, false}}));
+    QCOMPARE(label.text(), QStringLiteral("Idle"));
   }
 
   // (Before the session end: a quit leaves nested event loops returning at
