@@ -40,12 +40,16 @@ void Remove(const std::string& path) {
   std::filesystem::remove(path, ec);
 }
 
-void Run(const Eac3toFiles& files, const std::string& command) {
+// The exit code says nothing the log does not. A run that could not start
+// (or never ended) and left no log is reported as such rather than read as
+// an empty listing.
+Status Run(const Eac3toFiles& files, const std::string& command) {
   Remove(files.log);
   Remove(files.cap);
-  // The exit code says nothing the log does not; a tool that could not
-  // start leaves no log, which reads as an empty listing.
-  (void)RunQuietly(SplitCommandLine(command), kAnalysisTimeLimit);
+  const Result<int> run = RunQuietly(SplitCommandLine(command), kAnalysisTimeLimit);
+  std::error_code ec;
+  if (!run && !std::filesystem::exists(files.log, ec)) return run.status();
+  return {};
 }
 
 }  // namespace
@@ -89,7 +93,7 @@ Result<std::string> RunListing(std::string_view temp_path, const std::string& so
   Result<Eac3toFiles> files = AnalysisFiles(temp_path);
   if (!files) return Failure{files.error()};
   if (Status s = CheckPath("source", source); !s) return Failure{s.error()};
-  Run(*files, ListingCommand(*files, source));
+  if (Status ran = Run(*files, ListingCommand(*files, source)); !ran) return Failure{ran.error()};
   std::string listing = WithoutCarriageReturns(ReadPrefix(files->log, kListingReadMax));
   Remove(files->log);
   return listing;
@@ -114,7 +118,7 @@ Result<ChapterOutput> RunChapters(std::string_view temp_path, const ChapterReque
                                  ? request.path + "/BDMV/PLAYLIST/" + request.playlist
                                  : request.path;
   if (Status s = CheckPath("source", source); !s) return Failure{s.error()};
-  Run(*files, command);
+  if (Status ran = Run(*files, command); !ran) return Failure{ran.error()};
   ChapterOutput out;
   out.chapter_file = ReadPrefix(files->cap, kChapterFileReadMax);
   Remove(files->cap);

@@ -39,7 +39,8 @@ std::string PlaylistChaptersCommand(const Eac3toFiles& f, std::string_view folde
                                     int title);
 
 // Lists `source`: the log's first 30000 bytes without "\r", empty when the
-// run wrote none. Fails only when a path is refused (nothing is run then).
+// run wrote none. Fails when a path is refused (nothing is run then), and
+// when eac3to could not start or did not end and wrote no log.
 Result<std::string> RunListing(std::string_view temp_path, const std::string& source);
 
 // What a chapter run is asked for: one stream file, title N of a disc

@@ -31,18 +31,23 @@ constexpr int kBitrateMax3D = 60000;
 // any dialog or message and when the analysis ends however it ends.
 class WaitPanel {
  public:
-  explicit WaitPanel(SourceView& view) : view_(view) { view_.ShowWait(true); }
+  WaitPanel(SourceView& view, bool& shown) : view_(view), shown_(shown) {
+    if (shown_) return;
+    view_.ShowWait(true);
+    owner_ = shown_ = true;
+  }
   ~WaitPanel() { Hide(); }
   WaitPanel(const WaitPanel&) = delete;
   WaitPanel& operator=(const WaitPanel&) = delete;
   void Hide() {
-    if (shown_) view_.ShowWait(false);
-    shown_ = false;
+    if (owner_ && shown_) view_.ShowWait(false);
+    if (owner_) shown_ = false;
   }
 
  private:
   SourceView& view_;
-  bool shown_ = true;
+  bool& shown_;  // the opener's: one panel however deep the calls nest
+  bool owner_ = false;
 };
 
 std::string Refused(const std::string& why) { return "Cannot analyse the source: " + why + "."; }
@@ -104,7 +109,7 @@ void SourceOpener::OpenVideoFile(const std::string& path) {
     Read_BD_Source(path);
     return;
   }
-  WaitPanel wait(view_);
+  WaitPanel wait(view_, waiting_);
   if (const Status chapters = CapitolsInfo(path, 0); !chapters) {
     wait.Hide();
     return FailOpening(Refused(chapters.error()), SourceFocus::kOpenVideo);
@@ -140,7 +145,7 @@ void SourceOpener::OpenDropped(const std::string& path) {
 
 void SourceOpener::Read_BD_Source(std::string path) {
   state_.last_source_path = path;
-  WaitPanel wait(view_);
+  WaitPanel wait(view_, waiting_);
   const Result<std::string> listing = RunListing(TempPath(), path);
   wait.Hide();
   if (!listing) return FailOpening(Refused(listing.error()));
@@ -197,7 +202,7 @@ void SourceOpener::Read_BD_Source(std::string path) {
 }
 
 void SourceOpener::AnalyseFirstTitle(const std::string& path, const std::string& clip) {
-  WaitPanel wait(view_);
+  WaitPanel wait(view_, waiting_);
   const std::string root = DiscRoot(path);
   if (const Status chapters = CapitolsInfo(root, 1); !chapters) {
     wait.Hide();
@@ -232,7 +237,7 @@ void SourceOpener::PlaylistGo(const std::string& dialog_path, int n) {
     Read_BD_Source(DiscRoot(dialog_path) + "/BDMV/PLAYLIST/" + std::string(FieldText(entry.playlist)));
     return;
   }
-  WaitPanel wait(view_);
+  WaitPanel wait(view_, waiting_);
   const std::string root = DiscRoot(dialog_path);
   std::vector<ClipFile> files;
   for (const std::string& name : TitleClipFiles(FieldText(entry.clips)))
@@ -331,8 +336,11 @@ void SourceOpener::ReadSource_2(const std::string& stream_path, std::string titl
 void SourceOpener::Eac3toInfo(const std::string& stream_path) {
   const Result<std::string> listing = RunListing(TempPath(), stream_path);
   if (!listing) {
-    // The source stays loaded; its DTS-HD cores keep their estimate.
+    // The source stays loaded; its DTS-HD cores keep their estimate. The
+    // message shows above no wait panel; the caller's panel comes back.
+    if (waiting_) view_.ShowWait(false);
     prompter_.Ask("ERROR", Refused(listing.error()), Buttons::kOk);
+    if (waiting_) view_.ShowWait(true);
     return;
   }
   ApplyCoreBitrates(*listing, inventory_);

@@ -96,7 +96,8 @@ class SourceOpener {
   void ReadSource_2(const std::string& stream_path, std::string title, bool raw);
   // Chapters, source-kind flags and 3D detection of a stream file, or of
   // title `title` of a disc folder (or of the selected playlist). Fails,
-  // saying why, when eac3to could not be asked (a path it cannot be given).
+  // saying why, when eac3to could not be asked (a path it cannot be given,
+  // a tool that does not start).
   Status CapitolsInfo(const std::string& source_path, int title);
 
  private:
@@ -118,6 +119,7 @@ class SourceOpener {
   SourceInventory& inventory_;
   SourceView& view_;
   Prompter& prompter_;
+  bool waiting_ = false;  // the "Please Wait" panel is up
 };
 
 }  // namespace dp

@@ -41,7 +41,7 @@ std::string_view FpsFraction(std::string_view frame_rate) {
   for (const auto& [rate, fraction] : kRates) {
     if (rate == frame_rate) return fraction;
   }
-  return {};
+  return "";  // not {}: a null view must not reach CopyText's memcpy
 }
 
 // An empty fraction (a rate outside the table) counts no frames at all.

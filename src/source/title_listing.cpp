@@ -126,12 +126,12 @@ int Eac3toPlaylist(std::string_view listing, SourceState& state, PlaylistDialog&
       const std::size_t eol2 = text.find('\n', eol + 1);
       if (eol2 == npos) break;
       const std::string_view next(text.data() + eol + 1, eol2 - eol - 1);
-      clips = next.size() > 4 ? next.substr(4) : std::string_view();
+      clips = next.size() > 4 ? next.substr(4) : std::string_view("");
     }
     duration = CutAt(duration, ' ');
     clips = CutAt(clips, ']');
     const std::size_t mpls = IFind(playlist, ".mpls");
-    const std::string_view playlist_file = mpls == npos ? std::string_view() : playlist.substr(0, mpls + 5);
+    const std::string_view playlist_file = mpls == npos ? std::string_view("") : playlist.substr(0, mpls + 5);
     FillEntry(state.title_table[n - 1], clips, duration, playlist_file);
     dialog.items.push_back({Format("%.*s  (%.*s)", static_cast<int>(playlist.size()), playlist.data(),
                                    static_cast<int>(duration.size()), duration.data()),
