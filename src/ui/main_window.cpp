@@ -264,6 +264,8 @@ void MainWindow::BuildSourceOpening() {
 
 bool MainWindow::SourceOpeningRuns() const { return opening_->running(); }
 
+SourceState& MainWindow::source_state() { return opening_->state(); }
+
 void MainWindow::ShowOpeningRuns(bool running) {
   for (QWidget* w :
        {static_cast<QWidget*>(source_widgets_.open_bdmv), static_cast<QWidget*>(source_widgets_.open_video)})
@@ -298,7 +300,7 @@ void MainWindow::OpenDropped(const std::vector<std::string>& paths) {
 }
 
 void MainWindow::CallButtonMode3D() {
-  if (!SourceOpeningRuns()) source_view_->Select3DMode(opening_->state());
+  if (!SourceOpeningRuns()) source_view_->Select3DMode(source_state());
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -74,6 +74,8 @@ class MainWindow : public QMainWindow {
   // Opens a dropped file or folder as its button would.
   void OpenDropped(const std::vector<std::string>& paths);
   bool SourceOpeningRuns() const;
+  // The opened source's state; the opening's worker owns it while it runs.
+  SourceState& source_state();
   // The target settings' part in opening a source.
   void set_target_hooks(TargetHooks hooks) { target_hooks_ = std::move(hooks); }
 

@@ -183,6 +183,36 @@ class MainWindowTest : public QObject {
     QCOMPARE(tree->topLevelItemCount(), 0);
   }
 
+  // The 3D popup shows the source's mode on its buttons; a press and OK set
+  // the mode, and MVC takes the BD-25 target.
+  void mode3dPopupSetsTheMode() {
+    Fixture f;
+    MainWindow& w = f.Open();
+    // clang-format off
+    struct { int mode; const char* shown; const char* pressed; int chosen; int media; } rows[] = {
+        {0, "MODE3D_2D", "MODE3D_SBS", 1, 0},  {2, "MODE3D_SBS", "", 2, 0},
+        {4, "MODE3D_TAB", "MODE3D_2D", 0, 0},  {11, "MODE3D_MVC", "", 11, 0},
+        {7, "", "MODE3D_MVC", 10, 3},
+    };
+    // clang-format on
+    for (const auto& row : rows) {
+      w.source_state().selected_mode_3d = row.mode;
+      f.Find<QComboBox>("PANEL_MEDIA")->setCurrentIndex(0);
+      QString shown;
+      QTimer::singleShot(50, [&] {
+        QWidget* m = QApplication::activeModalWidget();
+        for (auto* b : m->findChildren<QPushButton*>())
+          if (b->isChecked()) shown += b->objectName();
+        if (*row.pressed) QTest::mouseClick(m->findChild<QPushButton*>(row.pressed), Qt::LeftButton);
+        QTest::mouseClick(m->findChild<QPushButton*>(QStringLiteral("MODE3D_ACEPTAR")), Qt::LeftButton);
+      });
+      QMetaObject::invokeMethod(f.Find<QPushButton>("PANEL_MODE3D"), "click");
+      QCOMPARE(shown, QString::fromLatin1(row.shown));
+      QCOMPARE(w.source_state().selected_mode_3d, row.chosen);
+      QCOMPARE(f.Find<QComboBox>("PANEL_MEDIA")->currentIndex(), row.media);
+    }
+  }
+
   // The taskbar entry follows the bar: busy at a step's start, the bar's
   // value from the step's first reading on, hidden at a reset.
   void taskbarFollowsTheBar() {
