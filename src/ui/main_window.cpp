@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
@@ -236,7 +237,8 @@ void MainWindow::BuildControls() {
   connect(timer_, &QTimer::timeout, this, &MainWindow::CallTimerStatus);
 
   setCentralWidget(central);
-  resize(900, 760);
+  // Never taller or wider than the screen a scaled desktop leaves.
+  resize(QSize(900, 760).boundedTo(screen()->availableGeometry().size()));
 }
 
 void MainWindow::BuildSourceOpening() {
