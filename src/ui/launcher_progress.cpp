@@ -18,6 +18,10 @@ void LauncherProgress::Send(double progress, bool visible) {
   if (!available_) return;
   progress_ = progress;
   visible_ = visible;
+  if (sink_) {
+    sink_(progress, visible);
+    return;
+  }
   QDBusMessage signal =
       QDBusMessage::createSignal(QLatin1String(kPath), QLatin1String(kInterface), QStringLiteral("Update"));
   QVariantMap properties;

@@ -3,6 +3,8 @@
 // simply ignore it; without a session bus nothing is sent at all.
 #pragma once
 
+#include <functional>
+
 namespace dp::ui {
 
 enum class TaskbarState { kNoProgress, kIndeterminate, kNormal };
@@ -10,6 +12,9 @@ enum class TaskbarState { kNoProgress, kIndeterminate, kNormal };
 class LauncherProgress {
  public:
   LauncherProgress();
+  // Sends each update (progress 0..1, bar shown) to `sink` instead of the bus.
+  using Sink = std::function<void(double progress, bool visible)>;
+  explicit LauncherProgress(Sink sink) : available_(true), sink_(std::move(sink)) {}
   bool available() const { return available_; }
   void SetState(TaskbarState state);
   void SetValue(int completed, int total);
@@ -19,6 +24,7 @@ class LauncherProgress {
   bool available_ = false;
   double progress_ = 0;
   bool visible_ = false;
+  Sink sink_;
 };
 
 }  // namespace dp::ui

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,9 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
@@ -29,6 +33,9 @@
 #include "queue/queue_view.h"
 #include "ui/mnemonic.h"
 #include "ui/queue_tree.h"
+#include "ui/source_drop.h"
+#include "ui/source_opening.h"
+#include "ui/source_pickers.h"
 
 namespace dp::ui {
 
@@ -73,39 +80,65 @@ MainWindow::MainWindow(Store& store, Settings& settings, JobQueue& queue, RunSta
   stop_job_ = [this] { control_.StopJob(); };
   BuildControls();
   BuildMenus();
+  BuildSourceOpening();
   progress_display_ = std::make_unique<BarProgressDisplay>(bar_, bar_label_, status_);
   RefreshTitle();
 }
 
-MainWindow::~MainWindow() { store_.SetWriteFailureHandler({}); }
+MainWindow::~MainWindow() {
+  store_.SetWriteFailureHandler({});
+  // The worker may still wait for this window: release it before the
+  // widgets go, and drop its wait cursor.
+  const bool running = opening_->running();
+  opening_.reset();
+  if (running) QApplication::restoreOverrideCursor();
+}
 
 void MainWindow::BuildControls() {
   auto* central = new QWidget(this);
   auto* root = new QVBoxLayout(central);
 
   // Source.
+  SourceWidgets& sw = source_widgets_;
   auto* source_box = new QGroupBox(tr("Source"));
   auto* sg = new QGridLayout(source_box);
-  sg->addWidget(Dimmed(Button("PANEL_OPEN_BDMV", "Open __BD Folder")), 0, 0);
-  sg->addWidget(Dimmed(Button("PANEL_OPEN", "Open __Video File")), 0, 1);
-  auto* source = Named(new QLineEdit, "PANEL_SOURCE");
-  source->setReadOnly(true);
-  source->setPlaceholderText(QStringLiteral("Source"));
-  sg->addWidget(source, 0, 2, 1, 3);
+  sw.open_bdmv = Button("PANEL_OPEN_BDMV", "Open __BD Folder");
+  sg->addWidget(sw.open_bdmv, 0, 0);
+  sw.open_video = Button("PANEL_OPEN", "Open __Video File");
+  sg->addWidget(sw.open_video, 0, 1);
+  sw.source = Named(new QLineEdit, "PANEL_SOURCE");
+  sw.source->setReadOnly(true);
+  sw.source->setPlaceholderText(QStringLiteral("Source"));
+  sg->addWidget(sw.source, 0, 2, 1, 3);
   sg->addWidget(new QLabel(QStringLiteral("Title")), 1, 0);
-  sg->addWidget(Dimmed(Named(new QComboBox, "PANEL_PLAYLIST")), 1, 1, 1, 2);
-  sg->addWidget(Dimmed(Button("PANEL_IMDB", "View on TMDB")), 1, 3);
-  auto* mode3d = Button("PANEL_MODE3D", "3D");
-  mode3d->setVisible(false);  // shown for 3D sources only
-  sg->addWidget(mode3d, 1, 4);
+  auto* title_row = new QHBoxLayout;
+  sw.playlist = Named(new QLineEdit, "PANEL_PLAYLIST");
+  sw.playlist->setReadOnly(true);
+  title_row->addWidget(sw.playlist, 1);
+  sw.mode3d = Button("PANEL_MODE3D", "3D");
+  sw.mode3d->setVisible(false);  // shown for 3D sources only
+  title_row->addWidget(sw.mode3d);
+  sg->addLayout(title_row, 1, 1, 1, 4);
   const char* rings[][2] = {
       {"PANEL_S_VIDEO", "Video"}, {"PANEL_S_AUDIO", "Audio"}, {"PANEL_S_SUB", "Subtitles"}};
+  QComboBox** ring_widgets[] = {&sw.video, &sw.audio, &sw.subtitle};
   for (int i = 0; i < 3; ++i) {
     sg->addWidget(new QLabel(QString::fromLatin1(rings[i][1])), 2 + i, 0);
-    sg->addWidget(Dimmed(Named(new QComboBox, rings[i][0])), 2 + i, 1, 1, 4);
+    *ring_widgets[i] = Dimmed(Named(new QComboBox, rings[i][0]));
+    // Stream texts are long: the ring keeps the window's width.
+    (*ring_widgets[i])->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    (*ring_widgets[i])->setMinimumContentsLength(20);
+    sg->addWidget(*ring_widgets[i], 2 + i, 1, 1, 4);
   }
-  sg->addWidget(Dimmed(Button("PANEL_SCAN", "Scan Bit__rates")), 5, 1);
-  sg->addWidget(Dimmed(Button("PANEL_ADVANCED", "Adva__nced...")), 5, 2);
+  auto* source_buttons = new QHBoxLayout;
+  sw.scan = Dimmed(Button("PANEL_SCAN", "Scan Bit__rates"));
+  source_buttons->addWidget(sw.scan);
+  sw.advanced = Dimmed(Button("PANEL_ADVANCED", "Adva__nced..."));
+  source_buttons->addWidget(sw.advanced);
+  source_buttons->addStretch(1);
+  sg->addLayout(source_buttons, 5, 1, 1, 4);
+  sg->setColumnStretch(2, 1);
+  sg->setColumnStretch(3, 1);
   root->addWidget(source_box);
 
   // Target.
@@ -129,13 +162,24 @@ void MainWindow::BuildControls() {
   for (const char* item : kPresetItems) presets_->addItem(QString::fromLatin1(item));
   tg->addWidget(presets_, 1, 3);
   tg->addWidget(new QLabel(QStringLiteral("Output")), 2, 0);
-  tg->addWidget(Dimmed(Named(new QLineEdit, "PANEL_OUT")), 2, 1, 1, 5);
-  tg->addWidget(new QLabel(QStringLiteral("Chapters")), 3, 0);
-  auto* chapters = Dimmed(Named(new QPlainTextEdit, "PANEL_CAPITOLS"));
-  chapters->setMaximumHeight(60);
-  tg->addWidget(chapters, 3, 1, 1, 5);
-  tg->addWidget(Named(new QLabel, "PANEL_INFO"), 4, 0, 1, 5);
-  tg->addWidget(Dimmed(Button("PANEL_ADD", "__Add to Queue")), 4, 5);
+  // The TMDb button shares the output row; hidden, the path takes it all.
+  auto* out_row = new QHBoxLayout;
+  sw.out = Dimmed(Named(new QLineEdit, "PANEL_OUT"));
+  out_row->addWidget(sw.out, 1);
+  sw.imdb = Button("PANEL_IMDB", "View on TMDB");
+  sw.imdb->setVisible(false);
+  out_row->addWidget(sw.imdb);
+  tg->addLayout(out_row, 2, 1, 1, 5);
+  tg->addWidget(new QLabel(QStringLiteral("Chapters")), 3, 0, Qt::AlignTop);
+  sw.chapters = Dimmed(Named(new QPlainTextEdit, "PANEL_CAPITOLS"));
+  sw.chapters->setMaximumHeight(60);
+  tg->addWidget(sw.chapters, 3, 1, 1, 5);
+  sw.info = Named(new QLabel, "PANEL_INFO");
+  tg->addWidget(sw.info, 4, 0, 1, 5);
+  sw.add = Dimmed(Button("PANEL_ADD", "__Add to Queue"));
+  tg->addWidget(sw.add, 4, 5);
+  sw.media = media_;
+  sw.bitrate = bitrate_;
   root->addWidget(target_box);
 
   // Queue.
@@ -193,16 +237,93 @@ void MainWindow::BuildControls() {
   connect(timer_, &QTimer::timeout, this, &MainWindow::CallTimerStatus);
 
   setCentralWidget(central);
-  resize(900, 760);
+  // Never taller or wider than the screen a scaled desktop leaves.
+  resize(QSize(900, 760).boundedTo(screen()->availableGeometry().size()));
+}
+
+void MainWindow::BuildSourceOpening() {
+  setAcceptDrops(true);
+  source_view_ = std::make_unique<WindowSourceView>(this, source_widgets_, target_hooks_);
+  opening_ = std::make_unique<SourceOpening>(settings_, *source_view_, prompter_);
+  connect(opening_.get(), &SourceOpening::RunningChanged, this, &MainWindow::ShowOpeningRuns);
+  const SourceWidgets& sw = source_widgets_;
+  connect(sw.open_bdmv, &QPushButton::clicked, this, &MainWindow::OpenBDMVfolder);
+  connect(sw.open_video, &QPushButton::clicked, this, &MainWindow::OpenVideoFile);
+  connect(open_bdmv_action_, &QAction::triggered, this, &MainWindow::OpenBDMVfolder);
+  connect(open_video_action_, &QAction::triggered, this, &MainWindow::OpenVideoFile);
+  connect(sw.mode3d, &QPushButton::clicked, this, &MainWindow::CallButtonMode3D);
+  // CallSourceVideo: only the first video stream can be converted.
+  connect(sw.video, &QComboBox::activated, this, [this](int index) {
+    if (index != 0) source_widgets_.video->setCurrentIndex(0);
+  });
+  connect(sw.audio, &QComboBox::activated, this, [this] {
+    if (!SourceOpeningRuns() && target_hooks_.audio_changed) target_hooks_.audio_changed();
+  });
+  connect(sw.subtitle, &QComboBox::activated, this, [this] {
+    if (!SourceOpeningRuns() && target_hooks_.subtitle_changed) target_hooks_.subtitle_changed();
+  });
+}
+
+bool MainWindow::SourceOpeningRuns() const { return opening_->running(); }
+
+SourceState& MainWindow::source_state() { return opening_->state(); }
+
+void MainWindow::ShowOpeningRuns(bool running) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(source_widgets_.open_bdmv), static_cast<QWidget*>(source_widgets_.open_video)})
+    w->setEnabled(!running);
+  open_bdmv_action_->setEnabled(!running);
+  open_video_action_->setEnabled(!running);
+  if (running)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::OpenBDMVfolder() {
+  if (SourceOpeningRuns()) return;
+  std::string path = PickBdFolder(this, opening_->state().last_source_path);
+  opening_->Start([path = std::move(path)](SourceOpener& opener) { opener.OpenBDMVfolder(path); });
+}
+
+void MainWindow::OpenVideoFile() {
+  if (SourceOpeningRuns()) return;
+  std::string path = PickVideoFile(this);
+  opening_->Start([path = std::move(path)](SourceOpener& opener) { opener.OpenVideoFile(path); });
+}
+
+void MainWindow::OpenDropped(const std::vector<std::string>& paths) {
+  if (SourceOpeningRuns()) return;
+  if (paths.empty() || !SourceOpener::IsOpenableDrop(paths.front())) {
+    prompter_.Ask(program_name, kDropRefusedText, Buttons::kOk);
+    return;
+  }
+  opening_->Start([path = paths.front()](SourceOpener& opener) { opener.OpenDropped(path); });
+}
+
+void MainWindow::CallButtonMode3D() {
+  if (!SourceOpeningRuns()) source_view_->Select3DMode(source_state());
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && !SourceOpeningRuns()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  if (SourceOpeningRuns()) return;
+  event->acceptProposedAction();
+  const std::vector<std::string> paths = DroppedPaths(event->mimeData());
+  // The message box must not hold up the drag source: answer the drop first.
+  QTimer::singleShot(0, this, [this, paths] { OpenDropped(paths); });
 }
 
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(Mnemonic("__File"));
   file->setObjectName(QStringLiteral("MENUBAR_FILE"));
-  Dimmed(file->addAction(Mnemonic("Open __Video file...")))
-      ->setObjectName(QStringLiteral("CallMenuOpenVideoFile"));
-  Dimmed(file->addAction(Mnemonic("Open __Blu-Ray folder...")))
-      ->setObjectName(QStringLiteral("CallMenuOpenBDfolder"));
+  open_video_action_ = file->addAction(Mnemonic("Open __Video file..."));
+  open_video_action_->setObjectName(QStringLiteral("CallMenuOpenVideoFile"));
+  open_bdmv_action_ = file->addAction(Mnemonic("Open __Blu-Ray folder..."));
+  open_bdmv_action_->setObjectName(QStringLiteral("CallMenuOpenBDfolder"));
   QAction* exit = file->addAction(Mnemonic("__Exit"));
   exit->setObjectName(QStringLiteral("CallMenuExit"));
   connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -347,9 +468,7 @@ void MainWindow::SelectQueueSlot(int slot) {
   UpdateQueueButtons();
 }
 
-void MainWindow::ShowStepStart(const QString& label) {
-  progress_display_->StepStarted(label);
-}
+void MainWindow::ShowStepStart(const QString& label) { progress_display_->StepStarted(label); }
 
 void MainWindow::ShowStatusText(const QString& text) { status_->setText(text); }
 

@@ -4,6 +4,9 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "app/prompter.h"
 #include "app/run_state.h"
@@ -13,6 +16,8 @@
 #include "queue/queue_control.h"
 #include "queue/run_progress_source.h"
 #include "ui/progress_view.h"
+#include "ui/source_panel.h"
+#include "ui/window_source_view.h"
 
 class QAction;
 class QComboBox;
@@ -26,6 +31,8 @@ class QTimer;
 class QTreeWidget;
 
 namespace dp::ui {
+
+class SourceOpening;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -60,8 +67,22 @@ class MainWindow : public QMainWindow {
   // One tick of the progress monitor (the status timer).
   void CallTimerStatus();
 
+  // The two open buttons and their menu items: a picker, then the opening
+  // on its own thread. Refused while an opening runs.
+  void OpenBDMVfolder();
+  void OpenVideoFile();
+  // Opens a dropped file or folder as its button would.
+  void OpenDropped(const std::vector<std::string>& paths);
+  bool SourceOpeningRuns() const;
+  // The opened source's state; the opening's worker owns it while it runs.
+  SourceState& source_state();
+  // The target settings' part in opening a source.
+  void set_target_hooks(TargetHooks hooks) { target_hooks_ = std::move(hooks); }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildControls();
@@ -71,6 +92,10 @@ class MainWindow : public QMainWindow {
   void UpdateQueueButtons(const JobSlots& jobs);
   void RefreshTitle();
   void ShowQueueMenu(const QPoint& where);
+  void BuildSourceOpening();
+  void ShowOpeningRuns(bool running);
+  // PANEL_MODE3D: the 3D popup again for the loaded source.
+  void CallButtonMode3D();
   int Selected() const;
 
   Store& store_;
@@ -103,6 +128,13 @@ class MainWindow : public QMainWindow {
   QAction* sound_action_ = nullptr;
   QAction* x264_log_action_ = nullptr;
   QList<QAction*> scrape_actions_;
+  QAction* open_video_action_ = nullptr;
+  QAction* open_bdmv_action_ = nullptr;
+
+  SourceWidgets source_widgets_;
+  TargetHooks target_hooks_;
+  std::unique_ptr<WindowSourceView> source_view_;
+  std::unique_ptr<SourceOpening> opening_;  // goes first: its worker may still call the view
 };
 
 }  // namespace dp::ui

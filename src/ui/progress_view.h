@@ -13,8 +13,8 @@ namespace dp::ui {
 
 class BarProgressDisplay : public ProgressDisplay {
  public:
-  BarProgressDisplay(QProgressBar* bar, QLabel* label, QLabel* status)
-      : bar_(bar), label_(label), status_(status) {}
+  BarProgressDisplay(QProgressBar* bar, QLabel* label, QLabel* status, LauncherProgress launcher = {})
+      : bar_(bar), label_(label), status_(status), launcher_(std::move(launcher)) {}
 
   void SetBarValue(int per_mille) override;
   std::string BarLabel() override { return label_->text().toStdString(); }

@@ -5,8 +5,14 @@
 #include <sqlite3.h>
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSessionManager>
 #include <QTimer>
@@ -17,14 +23,32 @@
 
 #include "app/startup.h"
 #include "queue/queue_store.h"
+#include "support/media_gen.h"
 #include "support/run_doubles.h"
 #include "support/temp_dir.h"
 #include "ui/queue_tree.h"
 #include "ui/session_end_watch.h"
+#include "ui/source_drop.h"
 #include "ui/window_frontend.h"
 #include "util/text.h"
 
 namespace dp::ui {
+
+// eac3to for a disc of two long titles: the listing, or a chapter file of
+// two chapters and an empty log for a chapter run.
+constexpr char kFakeEac3to[] = R"(#!/bin/bash
+for a in "$@"; do
+  case "$a" in -log=*) log="${a#-log=}" ;; esac
+  [ "$prev" = "1:" ] && cap="$a"
+  prev="$a"
+done
+if [ -n "$cap" ]; then
+  printf 'CHAPTER01=00:00:00.000\r\nCHAPTER01NAME=One\r\nCHAPTER02=00:00:01.000\r\n' >"$cap"
+  : >"$log"
+else
+  printf 'M2TS, 1 video track\n1) 00800.mpls, 00055.m2ts, 2:00:00\n2) 00801.mpls, 00056.m2ts, 1:50:00\n' >"$log"
+fi
+)";
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -157,6 +181,128 @@ class MainWindowTest : public QObject {
     QVERIFY(f.Find<QPushButton>("PANEL_CLEAR")->isEnabled());
     QTest::mouseClick(f.Find<QPushButton>("PANEL_CLEAR"), Qt::LeftButton);
     QCOMPARE(tree->topLevelItemCount(), 0);
+  }
+
+  // The 3D popup shows the source's mode on its buttons; a press and OK set
+  // the mode, and MVC takes the BD-25 target.
+  void mode3dPopupSetsTheMode() {
+    Fixture f;
+    MainWindow& w = f.Open();
+    // clang-format off
+    struct { int mode; const char* shown; const char* pressed; int chosen; int media; } rows[] = {
+        {0, "MODE3D_2D", "MODE3D_SBS", 1, 0},  {2, "MODE3D_SBS", "", 2, 0},
+        {4, "MODE3D_TAB", "MODE3D_2D", 0, 0},  {11, "MODE3D_MVC", "", 11, 0},
+        {7, "", "MODE3D_MVC", 10, 3},
+    };
+    // clang-format on
+    for (const auto& row : rows) {
+      w.source_state().selected_mode_3d = row.mode;
+      f.Find<QComboBox>("PANEL_MEDIA")->setCurrentIndex(0);
+      QString shown;
+      QTimer::singleShot(50, [&] {
+        QWidget* m = QApplication::activeModalWidget();
+        for (auto* b : m->findChildren<QPushButton*>())
+          if (b->isChecked()) shown += b->objectName();
+        if (*row.pressed) QTest::mouseClick(m->findChild<QPushButton*>(row.pressed), Qt::LeftButton);
+        QTest::mouseClick(m->findChild<QPushButton*>(QStringLiteral("MODE3D_ACEPTAR")), Qt::LeftButton);
+      });
+      QMetaObject::invokeMethod(f.Find<QPushButton>("PANEL_MODE3D"), "click");
+      QCOMPARE(shown, QString::fromLatin1(row.shown));
+      QCOMPARE(w.source_state().selected_mode_3d, row.chosen);
+      QCOMPARE(f.Find<QComboBox>("PANEL_MEDIA")->currentIndex(), row.media);
+    }
+  }
+
+  // The taskbar entry follows the bar: busy at a step's start, the bar's
+  // value from the step's first reading on, hidden at a reset.
+  void taskbarFollowsTheBar() {
+    QProgressBar bar;
+    QLabel label, status;
+    std::vector<std::pair<double, bool>> sent;
+    BarProgressDisplay display(&bar, &label, &status,
+                               LauncherProgress([&](double p, bool shown) { sent.emplace_back(p, shown); }));
+    display.StepStarted(QStringLiteral("[STEP 1/2 - EAC3TO] Extract audio..."));
+    display.SetBarValue(450);
+    display.SetBarValue(500);
+    display.Reset();
+    QCOMPARE(sent, (std::vector<std::pair<double, bool>>{
+                       {0, true}, {0, true}, {0.45, true}, {0.5, true}, {0, false}}));
+    QCOMPARE(label.text(), QStringLiteral("Idle"));
+  }
+
+  // (Before the session end: a quit leaves nested event loops returning at
+  // once.) A disc of two long titles: the folder picker, the Playlist Selection
+  // dialog (title 2 chosen), the analysis off the window's thread, the panel.
+  void discFolderThroughTheDialogs() {
+    Fixture f;
+    MainWindow& w = f.Open();
+    f.settings.Scrape = 0;
+    const std::filesystem::path disc = f.dir / "Movie", tool = f.dir / "eac3to/eac3to";
+    std::filesystem::create_directories(disc / "BDMV/STREAM");
+    std::filesystem::create_directories(tool.parent_path());
+    std::ofstream(tool) << kFakeEac3to;
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    qputenv("DISCPRESS_TOOLS_DIR", QByteArray::fromStdString(f.dir.path().string()));
+    QVERIFY(test::MakeBlurayClip(disc / "BDMV/STREAM/00056.m2ts", 2, "320x240"));
+
+    QStringList shown;  // the dialogs as they came, with what they showed
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+      QWidget* m = QApplication::activeModalWidget();
+      if (auto* picker = qobject_cast<QFileDialog*>(m)) {
+        shown << picker->windowTitle();
+        picker->selectFile(QString::fromStdString(disc.string()));
+        QMetaObject::invokeMethod(picker, "accept");
+      } else if (m && m->objectName() == QStringLiteral("PANEL_MULT")) {
+        m->findChild<QListWidget*>(QStringLiteral("PANEL_MULT_PLAYLIST"))->setCurrentRow(1);
+        shown << m->findChild<QLabel*>(QStringLiteral("PANEL_MULT_INFO"))->text()
+              << m->findChild<QLineEdit*>(QStringLiteral("PANEL_MULT_M2TS"))->text();
+        QTest::mouseClick(m->findChild<QPushButton*>(QStringLiteral("PANEL_MULT_GO")), Qt::LeftButton);
+      }
+    });
+    answer.start(20);
+    QTest::mouseClick(f.Find<QPushButton>("PANEL_OPEN_BDMV"), Qt::LeftButton);
+    QVERIFY(w.SourceOpeningRuns());
+    QVERIFY(!f.Find<QPushButton>("PANEL_OPEN")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!w.SourceOpeningRuns(), 30000);
+    QCOMPARE(shown, (QStringList{QStringLiteral("Select a BLU-RAY folder:\n\n(already decrypted)"),
+                                 QStringLiteral("This Blu-Ray seems to contain two or more main playlists."),
+                                 QStringLiteral("00056")}));
+    QCOMPARE(f.Find<QLineEdit>("PANEL_PLAYLIST")->text(), QStringLiteral("00801.mpls (1:50:00)"));
+    QVERIFY(f.Find<QLineEdit>("PANEL_SOURCE")->text().endsWith(QStringLiteral("/BDMV/STREAM/00056.m2ts")));
+    QVERIFY(f.Find<QComboBox>("PANEL_S_VIDEO")->itemText(0).startsWith(QStringLiteral("4113 :")));
+    QCOMPARE(f.Find<QComboBox>("PANEL_S_AUDIO")->count(), 1);
+    QCOMPARE(f.Find<QPlainTextEdit>("PANEL_CAPITOLS")->toPlainText(),
+             QStringLiteral("00:00:00.000\n00:00:01.000\n"));
+    QVERIFY(f.Find<QPushButton>("PANEL_ADD")->isEnabled());
+    QVERIFY(f.Find<QPushButton>("PANEL_OPEN")->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+  }
+
+  // A dropped file opens as its button would; what no button opens is
+  // refused with a word on what can be dropped.
+  void dropsOpenWhatTheButtonsOpen() {
+    Fixture f;
+    MainWindow& w = f.Open();
+    f.settings.Scrape = 0;
+    QVERIFY(test::MakeMatroska(f.dir / "Film.MKV", 2, "320x240"));
+    std::ofstream(f.dir / "notes.txt") << "not a film";
+    for (const char* name : {"notes.txt", "Film.MKV"}) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(QString::fromStdString((f.dir / name).string()))});
+      QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&w, &enter);
+      QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&w, &drop);
+      QTest::qWait(20);
+      QTRY_VERIFY_WITH_TIMEOUT(!w.SourceOpeningRuns(), 30000);
+    }
+    QCOMPARE(f.prompter.asked, std::vector<std::string>{std::string("DiscPress|") + kDropRefusedText});
+    QVERIFY(f.Find<QLineEdit>("PANEL_SOURCE")->text().endsWith(QStringLiteral("/Film.MKV")));
+    QCOMPARE(f.Find<QLineEdit>("PANEL_OUT")->text().section(QLatin1Char('/'), -1), QStringLiteral("Film"));
+    QVERIFY(f.Find<QComboBox>("PANEL_S_AUDIO")->itemText(0).contains(QStringLiteral("English")));
+    QCOMPARE(f.Find<QPlainTextEdit>("PANEL_CAPITOLS")->toPlainText().count(QLatin1Char(':')), 4);
+    QVERIFY(f.Find<QPushButton>("PANEL_ADD")->isEnabled());
   }
 
   // The session manager first asks whether the session may end (a logout

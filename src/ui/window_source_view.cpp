@@ -1,0 +1,91 @@
+#include "ui/window_source_view.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include "app/prompter.h"
+#include "ui/mode3d_dialog.h"
+#include "ui/playlist_dialog.h"
+#include "ui/ui_bridge.h"
+#include "ui/wait_panel.h"
+
+namespace dp::ui {
+
+inline constexpr int kMvcMode = 10;
+inline constexpr int kBd25MediaIndex = 3;
+
+WindowSourceView::WindowSourceView(QWidget* parent, const SourceWidgets& widgets, const TargetHooks& hooks)
+    : parent_(parent), widgets_(widgets), hooks_(hooks) {}
+
+WindowSourceView::~WindowSourceView() = default;
+
+int WindowSourceView::ChoosePlaylist(const PlaylistDialog& dialog, const SourceState& state) {
+  PlaylistSelectionDialog chooser(parent_, dialog, state);
+  return chooser.Choose();
+}
+
+void WindowSourceView::ShowWait(bool shown) {
+  if (!shown) {
+    wait_.reset();
+    return;
+  }
+  if (!wait_) wait_ = std::make_unique<WaitPanel>(parent_);
+  wait_->show();
+}
+
+void WindowSourceView::Select3DMode(SourceState& state) {
+  widgets_.mode3d->setVisible(true);
+  state.panel.mode3d_visible = true;
+  Mode3DDialog dialog(parent_, state.selected_mode_3d);
+  {
+    const NormalCursor cursor;
+    if (dialog.exec() != QDialog::Accepted) return;
+  }
+  // CallPanel3Daccept.
+  state.selected_mode_3d = dialog.mode();
+  const bool mvc = state.selected_mode_3d == kMvcMode;
+  if (mvc) widgets_.media->setCurrentIndex(kBd25MediaIndex);
+  ApplyTargetSettings(mvc);
+  widgets_.scan->setFocus();
+}
+
+void WindowSourceView::ShowSource(const SourceState& state, const SourceInventory& inventory) {
+  ShowSourcePanel(widgets_, state, inventory);
+}
+
+void WindowSourceView::ApplyTargetSettings(bool mvc) {
+  if (hooks_.apply_settings) hooks_.apply_settings(mvc);
+}
+
+int BridgedSourceView::ChoosePlaylist(const PlaylistDialog& dialog, const SourceState& state) {
+  int chosen = 0;
+  bridge_.Call([&] { chosen = inner_.ChoosePlaylist(dialog, state); });
+  return chosen;
+}
+
+void BridgedSourceView::ShowWait(bool shown) {
+  bridge_.Call([&] { inner_.ShowWait(shown); });
+}
+
+void BridgedSourceView::Select3DMode(SourceState& state) {
+  bridge_.Call([&] { inner_.Select3DMode(state); });
+}
+
+void BridgedSourceView::ShowSource(const SourceState& state, const SourceInventory& inventory) {
+  bridge_.Call([&] { inner_.ShowSource(state, inventory); });
+}
+
+void BridgedSourceView::ApplyTargetSettings(bool mvc) {
+  bridge_.Call([&] { inner_.ApplyTargetSettings(mvc); });
+}
+
+Answer BridgedPrompter::Ask(std::string_view title, std::string_view text, Buttons buttons) {
+  Answer answer = buttons == Buttons::kYesNo ? Answer::kNo : Answer::kOk;
+  bridge_.Call([&] {
+    const NormalCursor cursor;
+    answer = inner_.Ask(title, text, buttons);
+  });
+  return answer;
+}
+
+}  // namespace dp::ui
