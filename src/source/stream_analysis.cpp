@@ -27,13 +27,6 @@ constexpr std::size_t kEyeFlagOffset = 56;
 constexpr std::uint8_t kRightEyeBase = 0x10;
 constexpr std::size_t kEyeReadSize = 64;
 
-const TitleEntry& TitleOf(const SourceState& state) {
-  const int number = state.join_playlist    ? state.join_playlist
-                     : state.playlist_index ? state.playlist_index
-                                            : 1;
-  return number >= 1 && number <= kTitleTableSize ? state.title_table[number - 1] : state.title_table[0];
-}
-
 std::string_view FpsFraction(std::string_view frame_rate) {
   static constexpr std::pair<std::string_view, std::string_view> kRates[] = {
       {"23.976", "24000/1001"}, {"24.000", "24/1"}, {"25.000", "25/1"},       {"29.970", "30000/1001"},
@@ -93,7 +86,7 @@ void ReadVideo(const MediaInfoFile& mi, std::size_t i, VideoStream& v) {
 // The title's duration wins over a longer stream file; the frame count
 // follows it only when the difference is more than the slack.
 void CheckDuration(const SourceState& state, VideoStream& v, SourceInventory& inventory) {
-  const TitleEntry& title = TitleOf(state);
+  const TitleEntry& title = SelectedTitle(state);
   const std::string_view title_text = FieldText(title.duration);
   const double t = hms_to_ms(title_text);
   const double fraction = FractionValue(FieldText(v.fps_fraction));
@@ -201,7 +194,7 @@ std::string PlaylistPathFor(const std::string& stream_path, const SourceState& s
     last = at;
   }
   if (last == npos) return {};
-  return stream_path.substr(0, last) + "/PLAYLIST/" + std::string(FieldText(TitleOf(state).playlist));
+  return stream_path.substr(0, last) + "/PLAYLIST/" + std::string(FieldText(SelectedTitle(state).playlist));
 }
 
 // A 3D source gets the dependent view as record 1, moving a second video

@@ -134,7 +134,7 @@ std::size_t Utf8SafePrefix(std::string_view s, std::size_t max_bytes) {
 void CopyText(char* dst, std::size_t cap, std::string_view src) {
   if (cap == 0) return;
   const std::size_t n = Utf8SafePrefix(src, cap - 1);
-  std::memcpy(dst, src.data(), n);
+  if (n) std::memcpy(dst, src.data(), n);  // an empty view may have no data at all
   std::memset(dst + n, 0, cap - n);
 }
 
