@@ -49,19 +49,7 @@ export XDG_CONFIG_HOME="$work/config" HOME="$work" TMPDIR="$work" DISCPRESS_TOOL
 analyse=("$cli" analyse "$file" --scrape 0)
 "${analyse[@]}" >"$work/analyse.txt"
 
-now() { date +%s.%N; }
-# Best of three wall-clock times of a command.
-best_of_3() {
-  local best="" t0 t1 d
-  for _ in 1 2 3; do
-    t0=$(now)
-    "$@" >/dev/null 2>&1
-    t1=$(now)
-    d=$(echo "$t1 - $t0" | bc -l)
-    if [[ -z "$best" ]] || (($(echo "$d < $best" | bc -l))); then best=$d; fi
-  done
-  echo "$best"
-}
+source "$(dirname "$0")/best_of_3.sh"
 
 cat "$file" >/dev/null
 t_mediainfo=$(best_of_3 mediainfo "$file")

@@ -46,19 +46,7 @@ duration_ms=$((copies * 30000))
 cat "$file" >/dev/null
 cat "$file" >/dev/null
 
-now() { date +%s.%N; }
-# Best of three wall-clock times of a command.
-best_of_3() {
-  local best="" t0 t1 d
-  for _ in 1 2 3; do
-    t0=$(now)
-    "$@" >/dev/null 2>&1
-    t1=$(now)
-    d=$(echo "$t1 - $t0" | bc -l)
-    if [[ -z "$best" ]] || (($(echo "$d < $best" | bc -l))); then best=$d; fi
-  done
-  echo "$best"
-}
+source "$(dirname "$0")/best_of_3.sh"
 
 scan=("$cli" scan --duration-ms "$duration_ms" --video 4113 --audio 4352 --audio 4353 --subtitle 4608 "$file")
 "${scan[@]}" >"$work/scan.txt"

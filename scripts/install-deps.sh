@@ -9,7 +9,7 @@ pkgs=(
   libsqlite3-dev libmediainfo0v5 libcurl4-gnutls-dev
   x264 x265 mkvtoolnix ffmpeg default-jre-headless genisoimage libbluray-bin
   libgtest-dev libgmock-dev libbenchmark-dev clang xvfb xauth dbus-daemon
-  python3 locales mediainfo
+  python3 locales mediainfo bc
   fonts-dejavu-core
 )
 SUDO=""
