@@ -171,6 +171,25 @@ TEST(StreamAnalysis, RealBlurayAudioTracks) {
 }
 
 // The Blu-ray clips above cover the transport-stream shapes.
+TEST(StreamAnalysis, GeneratedBlurayClip) {
+  test::TempDir dir;
+  const std::string clip = (dir / "00001.m2ts").string();
+  ASSERT_TRUE(test::Ffmpeg(
+      "-f lavfi -i testsrc2=size=320x240:rate=24000/1001 -f lavfi -i sine=sample_rate=48000 -t 2 -map 0:v"
+      " -map 1:a -map 1:a -c:v libx264 -preset ultrafast -x264-params force-cfr=1 -c:a:0 ac3 -b:a:0 192k"
+      " -c:a:1 eac3 -b:a:1 256k -metadata:s:a:1 language=ger -f mpegts -mpegts_m2ts_mode 1 -muxrate 20M"
+      " -streamid 0:0x1011 -streamid 1:0x1100 -streamid 2:0x1101",
+      {clip}));
+  const SourceInventory inv = Analyse(clip);
+  EXPECT_EQ(Fields(inv.audio[0]), "AC-3|||192|0|0||4352");
+  EXPECT_EQ(Fields(inv.audio[1]), "E-AC-3|DD+||256|0|1|deu|4353");
+  const SourceRings rings = SourceRingTexts(inv);
+  EXPECT_EQ(rings.video[0].substr(0, 22), "4113 :  00:00:01  AVC ");
+  EXPECT_EQ(rings.video[0].substr(rings.video[0].find('(')), "(320x240p / 23.976 FPS / 4:3)");
+  EXPECT_EQ(rings.audio[1],
+            "4353 :  German  E-AC-3 DD+  (1 ch / Core 256 Kbps / 48.0 kHz/ -31 dB/ delay -5 ms)");
+}
+
 TEST(StreamAnalysis, GeneratedMatroska) {
   test::TempDir dir;
   std::ofstream(dir / "s.srt") << "1\n00:00:00,000 --> 00:00:01,000\nHello\n";
