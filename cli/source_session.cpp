@@ -15,20 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void ReadStoredSetting(Store& store, const SettingInfo& info, Settings& settings) {
-  const std::optional<RegValue> value = store.Get(info.name);
-  if (!value || value->type != info.type) return;
-  const std::vector<std::uint8_t>& data = value->data;
-  if (info.type == kRegDword) {
-    if (data.size() != 4) return;
-    SetSettingDword(settings, info,
-                    data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<std::uint32_t>(data[3]) << 24));
-  } else {
-    // A text that does not fit its buffer keeps the default.
-    SetSettingText(settings, info, FieldText(reinterpret_cast<const char*>(data.data()), data.size()));
-  }
-}
-
 void PrintLine(std::string_view name, std::string_view text) {
   std::printf("%.*s\t%.*s\n", static_cast<int>(name.size()), name.data(), static_cast<int>(text.size()),
               text.data());
@@ -42,8 +28,7 @@ void ReadSettingsQuietly(Settings& settings) {
   std::error_code ec;
   if (fs::exists(Store::DefaultFile(), ec)) {
     const std::unique_ptr<Store> store = Store::Open(Store::DefaultFile());
-    if (store && store->on_disk() && store->KeyExists())
-      for (const SettingInfo& info : SettingsTable()) ReadStoredSetting(*store, info, settings);
+    if (store && store->on_disk() && store->KeyExists()) ReadSettingsOnly(*store, settings);
   }
   fs::create_directories(FieldText(settings.TempPath, sizeof settings.TempPath), ec);
 }

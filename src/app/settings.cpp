@@ -260,6 +260,14 @@ void LlegeixRegistre(Store& store, Settings& s, Prompter* prompter) {
   s.machine_id = ReadMachineId();
 }
 
+void ReadSettingsOnly(Store& store, Settings& s) {
+  LoadDefaults(s);
+  Settings defaults;
+  LoadDefaults(defaults);
+  for (const SettingInfo& info : kTable)
+    if (ReadSetting(store, info, s) != ReadOutcome::kRead) CopyDefault(info, defaults, s);
+}
+
 void EscriuRegistre(Store& store, Settings& s) {
   CopyText(s.Version, program_version);
   CopyText(s.InstallPath, ProgramPath().string());

@@ -98,6 +98,9 @@ std::string SystemLanguageCode();
 // Start-up read: defaults for a first start or for missing values (and those
 // stored at once), the folder check, the machine identifier.
 void LlegeixRegistre(Store& store, Settings& s, Prompter* prompter);
+// The stored values over the defaults, writing nothing: for a reader that
+// must not change the store (a missing or unreadable value keeps its default).
+void ReadSettingsOnly(Store& store, Settings& s);
 // Stamps the running version and program path, then writes every setting in
 // table order as one change. Write errors are ignored.
 void EscriuRegistre(Store& store, Settings& s);
