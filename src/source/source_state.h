@@ -47,6 +47,8 @@ struct SourceState {
   std::int32_t join_playlist = 0;   // 1-based; a title joining clips was chosen
   std::int32_t selected_mode_3d = 0;
   std::int32_t video_untouched_choice = 0;
+  // The title was chosen through the TMDb search: MKV names keep its case.
+  std::int32_t title_scraped = 0;
   SourcePanel panel;
 };
 

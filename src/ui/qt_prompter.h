@@ -12,6 +12,8 @@ class QtPrompter : public Prompter {
   explicit QtPrompter(QWidget* parent = nullptr) : parent_(parent) {}
   void set_parent(QWidget* parent) { parent_ = parent; }
   Answer Ask(std::string_view title, std::string_view text, Buttons buttons) override;
+  int Choose(std::string_view title, std::string_view text,
+             std::span<const std::string_view> buttons) override;
 
  private:
   QWidget* parent_;

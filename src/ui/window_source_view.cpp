@@ -88,4 +88,14 @@ Answer BridgedPrompter::Ask(std::string_view title, std::string_view text, Butto
   return answer;
 }
 
+int BridgedPrompter::Choose(std::string_view title, std::string_view text,
+                            std::span<const std::string_view> buttons) {
+  int chosen = -1;
+  bridge_.Call([&] {
+    const NormalCursor cursor;
+    chosen = inner_.Choose(title, text, buttons);
+  });
+  return chosen;
+}
+
 }  // namespace dp::ui

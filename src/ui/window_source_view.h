@@ -64,6 +64,8 @@ class BridgedPrompter : public Prompter {
  public:
   BridgedPrompter(UiBridge& bridge, Prompter& inner) : bridge_(bridge), inner_(inner) {}
   Answer Ask(std::string_view title, std::string_view text, Buttons buttons) override;
+  int Choose(std::string_view title, std::string_view text,
+             std::span<const std::string_view> buttons) override;
 
  private:
   UiBridge& bridge_;

@@ -38,10 +38,19 @@ struct CountingPower : PowerControl {
 };
 
 // Records each question as "title|text" and gives the scripted answers in
-// turn, OK once they run out.
+// turn, OK once they run out; a pop-up of its own buttons takes the next of
+// `choices`, -1 (dismissed) once they run out.
 struct ScriptedPrompter : Prompter {
   std::vector<std::string> asked;
   std::deque<Answer> answers;
+  std::deque<int> choices;
+  int Choose(std::string_view title, std::string_view text, std::span<const std::string_view>) override {
+    asked.push_back(std::string(title) + "|" + std::string(text));
+    if (choices.empty()) return -1;
+    const int c = choices.front();
+    choices.pop_front();
+    return c;
+  }
   Answer Ask(std::string_view title, std::string_view text, Buttons) override {
     asked.push_back(std::string(title) + "|" + std::string(text));
     if (answers.empty()) return Answer::kOk;
