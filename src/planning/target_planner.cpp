@@ -92,7 +92,9 @@ void TargetPlanner::CalculaBitrate(bool keep) {
 
   const int source_kbps = SourceVideoKbps(inventory_, video, mode);
   Verdict verdict;
-  if (source_kbps < value + 5 && !inventory_.source_is_mkv && FullPictureMode(mode)) {
+  // An estimate of zero or less means the source told nothing of its rate:
+  // that is no reason to copy its video.
+  if (source_kbps > 0 && source_kbps < value + 5 && !inventory_.source_is_mkv && FullPictureMode(mode)) {
     source_.video_untouched_choice = 1;
     verdict = UntouchedVerdict(source_kbps);
   } else {

@@ -4,7 +4,6 @@
 
 #include <clocale>
 #include <functional>
-#include <string>
 
 #include "app/settings.h"
 #include "planning/bitrate_budget.h"
@@ -71,6 +70,7 @@ TEST(TargetPlanner, BudgetAndVerdict) {
     {hd(0, 0, "MA"), 22102, recode + "22102 Kbps. The quality is very good :))", kVerdictGreen},
     {hd(0, 0, "DD+"), 24828, recode + "24828 Kbps. The quality is very good :))", kVerdictGreen},
     {[](Plan& p) { p.inv.video[0].duration_ms = 0; }, 0, "", 0},
+    {[](Plan& p) { p.inv.video[0].bitrate_kbps = 0; }, 4250, recode + "4250 Kbps. The quality is regular :|", kVerdictOrange},
     {[](Plan& p) { p.panel.media_index = kMediaMkvCrf; p.settings.CRF = 22; }, 22, crf + "22. The quality is regular :|", kVerdictOrange},
     {[](Plan& p) { p.panel.media_index = kMediaMkvCrf; p.settings.CRF = 26; }, 26, crf + "26. The quality is low :((", kVerdictDarkRed},
     {[](Plan& p) { p.panel.media_index = kMediaAvchdCrf; p.settings.CRF = 23; }, 23, crf + "23. The quality is regular-low :(", kVerdictDarkRed},
@@ -94,6 +94,35 @@ TEST(TargetPlanner, BudgetAndVerdict) {
     }
     EXPECT_EQ(p.source.video_untouched_choice, row.colour == kVerdictBlue && row.kbps != 0) << row.verdict;
   }
+}
+
+TEST(TargetPlanner, PreferencesThen3dChoice) {
+  Plan p;
+  p.settings.Media = kMediaCustom, p.settings.CustomMedia = 10000, p.settings.UseFlac = 1;
+  CopyText(p.settings.Preset, "slow");
+  CopyText(p.settings.AudioLang, "eng");
+  p.inv.audio_count = 2, p.inv.audio[1] = p.inv.audio[0], p.inv.audio[1].bitrate_kbps = 448;
+  CopyText(p.inv.audio[1].language_code, "eng");
+  p.source.panel.output_path = "/out/my film";
+  p.advanced.crop_height = 800;
+  TargetPlanner planner(p.settings, p.source, p.inv, p.panel, p.advanced);
+  planner.AplicaPreferencies(false);
+  planner.ActualitzaTarjetAudio();
+  planner.CalculaBitrate(false);
+  EXPECT_EQ(p.panel.media[kMediaCustom].label, "10000 MB");
+  EXPECT_EQ(p.panel.source_audio, 1);
+  EXPECT_EQ(p.panel.preset, "slow");
+  EXPECT_EQ(p.advanced.crop_height, 0);
+  EXPECT_EQ(p.source.panel.output_path, "/out/MY FILM");
+  EXPECT_EQ(p.panel.bitrate, 10123);  // 448 kbps of AC-3 in 10 GB
+  planner.CallPanel3Daccept(10);
+  EXPECT_EQ(p.panel.media_index, kMediaBd25);
+  EXPECT_EQ(p.source.panel.output_path, "/out/MY FILM 2D+3D.ISO");
+  p.panel.media_index = kMediaMkvRemux;
+  planner.CallMedia();
+  EXPECT_EQ(p.source.panel.output_path, "/out/My Film.mkv");
+  EXPECT_EQ(RingValue(p.panel.audio, p.panel.audio_index), 0);
+  EXPECT_FALSE(p.panel.bitrate_enabled);
 }
 
 TEST(TargetPlanner, AudioOverheadNormalisesRates) {
@@ -161,15 +190,10 @@ TEST(TargetPlanner, SubtitleRingAndPreferredStreams) {
     inv.subtitle[i].forced_count = forced[i];
   }
   inv.subtitle_count = 5;
-  struct SubRow {
-    const char* lang;
-    int forced_pref, mkv, stream, mode;  // mode: the treatment the chosen stream gets
-  };
-  for (const SubRow& r : {SubRow{"eng", 0, 0, 3, 1},
-                          {"eng", 1, 0, 2, 2},
-                          {"ger/eng", 0, 1, 0, 1},
-                          {"fre", 1, 0, 4, 0},
-                          {"ita", 0, 0, -1, 0}}) {
+  // clang-format off
+  struct SubRow { const char* lang; int forced_pref, mkv, stream, mode; };  // mode: of the chosen stream
+  for (const SubRow& r : {SubRow{"eng", 0, 0, 3, 1}, {"eng", 1, 0, 2, 2}, {"ger/eng", 0, 1, 0, 1}, {"fre", 1, 0, 4, 0}, {"ita", 0, 0, -1, 0}}) {
+    // clang-format on
     inv.source_is_mkv = r.mkv;
     const int chosen = PreferredSubtitleStream(inv, r.lang, r.forced_pref);
     EXPECT_EQ(chosen, r.stream) << r.lang;
@@ -178,10 +202,8 @@ TEST(TargetPlanner, SubtitleRingAndPreferredStreams) {
     EXPECT_EQ(PreferredSubtitleMode(s, r.lang, true, r.forced_pref), 0) << r.lang;
   }
   std::vector<RingItem> ring;
-  for (const auto& [forced_now, size] : {std::pair{true, 4u}, {true, 4u}, {false, 3u}, {false, 3u}}) {
-    AdjustSubtitleRing(ring, forced_now);
-    EXPECT_EQ(ring.size(), size);
-  }
+  for (const auto& [forced_now, size] : {std::pair{true, 4u}, {true, 4u}, {false, 3u}, {false, 3u}})
+    EXPECT_EQ((AdjustSubtitleRing(ring, forced_now), ring.size()), size);
 
   const char* audio[][3] = {
       {"fre", "AC-3", "640"}, {"eng", "DTS", "1509"}, {"eng", "AC-3", "448"}, {"ger", "AC-3", "640"}};
@@ -192,17 +214,11 @@ TEST(TargetPlanner, SubtitleRingAndPreferredStreams) {
   }
   inv.audio[1].has_core = 1;
   inv.audio_count = 4;
-  struct AudioRow {
-    const char* lang;
-    int target, stream;
-  };
-  for (const AudioRow& r : {AudioRow{"eng", kMediaBd25, 1},
-                            {"eng", kMediaBd5, 1},
-                            {"fre/eng", kMediaBd5, 0},
-                            {"deu/ger", kMediaBd9, 3},
-                            {"spa", kMediaBd9, -1}}) {
+  // clang-format off
+  struct AudioRow { const char* lang; int target, stream; };
+  for (const AudioRow& r : {AudioRow{"eng", kMediaBd25, 1}, {"eng", kMediaBd5, 1}, {"fre/eng", kMediaBd5, 0}, {"deu/ger", kMediaBd9, 3}, {"spa", kMediaBd9, -1}})
     EXPECT_EQ(PreferredAudioStream(inv, r.target, r.lang), r.stream) << r.lang << " " << r.target;
-  }
+  // clang-format on
   inv.audio[1].bitrate_kbps = 1000;  // no 1509 left: the HD core test alone picks it
   EXPECT_EQ(PreferredAudioStream(inv, kMediaBd25, "eng"), 1);
   EXPECT_EQ(PreferredAudioStream(inv, kMediaBd5, "eng"), 2);
