@@ -76,7 +76,10 @@ void TargetPlanner::CalculaBitrate(bool keep) {
     panel_.bitrate_enabled = true;
   }
   if (!keep) {
-    panel_.bitrate = value;
+    // The field stops at the encoder's ceiling (40000, 60000 for 3D); the
+    // verdict and the untouched test still see the whole budget.
+    const int max = source_.panel.bitrate_max;
+    panel_.bitrate = max > 0 && value > max ? max : value;
     panel_.has_value = has_value;
   } else {
     value = panel_.bitrate;

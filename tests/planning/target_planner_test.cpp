@@ -70,6 +70,7 @@ TEST(TargetPlanner, BudgetAndVerdict) {
     {hd(0, 0, "MA"), 22102, recode + "22102 Kbps. The quality is very good :))", kVerdictGreen},
     {hd(0, 0, "DD+"), 24828, recode + "24828 Kbps. The quality is very good :))", kVerdictGreen},
     {[](Plan& p) { p.inv.video[0].duration_ms = 0; }, 0, "", 0},
+    {[](Plan& p) { p.panel.media_index = kMediaBdRemux, p.inv.video[0].bitrate_kbps = 45000; }, 40000, "Info: source bitrate (~45000 Kbps) < target bitrate. Not need to recode video :)", kVerdictBlue},
     {[](Plan& p) { p.inv.video[0].bitrate_kbps = 0; }, 4250, recode + "4250 Kbps. The quality is regular :|", kVerdictOrange},
     {[](Plan& p) { p.panel.media_index = kMediaMkvCrf; p.settings.CRF = 22; }, 22, crf + "22. The quality is regular :|", kVerdictOrange},
     {[](Plan& p) { p.panel.media_index = kMediaMkvCrf; p.settings.CRF = 26; }, 26, crf + "26. The quality is low :((", kVerdictDarkRed},
