@@ -153,6 +153,8 @@ class JobBuilder {
     const std::size_t slash = output.rfind('/');
     name_ = slash == std::string::npos ? "" : output.substr(slash + 1);
     if (t_ == kMediaMkvCrf || t_ == kMediaMkvRemux) CutAtLast(name_, ".mkv");
+    // The name is the job's title and the file or folder it writes.
+    if (name_.empty()) return Refuse(tx::kError, Format(tx::kNoOutputName, output.c_str()));
     CopyText(rec_.chapters, ChapterList(FieldText(inv_.chapters)));
     label_ = MediaLabel(t_);
     return true;

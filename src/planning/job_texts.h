@@ -82,13 +82,15 @@ inline constexpr char kDamagedAvisynth[] =
 inline constexpr char kNoSource[] = "No source is loaded. Open a source before adding a job.";
 inline constexpr char kNoVideo[] = "The source has no video stream, so no job can be made from it.";
 inline constexpr char kNoOutput[] = "The output field is empty. Choose where the job writes its output.";
+inline constexpr char kNoOutputName[] =
+    "The output \"%s\" does not end with a name for the job's output. Add a file or folder name.";
 inline constexpr char kOutputIsFile[] =
     "The output \"%s\" is an existing file, but this target writes a folder. Choose another output name.";
 inline constexpr char kPathTooLong[] =
     "The path \"%s\" is longer than the %d bytes a job can hold. Choose a shorter path.";
 inline constexpr char kNoBitrate[] =
     "The video bitrate has no value: the source's duration is unknown, so the size of the target cannot "
-    "be planned. Choose a CRF or remux target, or another source.";
+    "be planned. Choose a CRF target or MKV Remux, or another source.";
 inline constexpr char kBadBitrate[] = "The video bitrate must be more than 0 kbps.";
 inline constexpr char kBadCrf[] = "The CRF value cannot be negative. CRF recommended values are 17 to 25.";
 

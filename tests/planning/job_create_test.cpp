@@ -87,6 +87,7 @@ TEST(JobCreate, QuestionsAndStops) {
     {"ass to mkv", [&](World& w) { subs("ASS")(w); crf(kMediaMkvCrf, 20)(w); }, "", {kAdd}},
     {"full queue", [](World& w) { w.queue.SetStatus(99, kStatusFinished); }, "JOB CAN NOT BE ADDED", {kStop}},
     {"no output", [](World& w) { w.source.panel.output_path = "  "; }, "ERROR", {kStop}},
+    {"no output name", [](World& w) { w.source.panel.output_path = "/out/"; }, "ERROR", {kStop}},
     {"no bitrate", [](World& w) { w.panel.has_value = false; }, "ERROR", {kStop}},
     {"file for a folder", [&](World& w) { w.source.panel.output_path = file; }, "ERROR", {kStop}},
     {"file for an mkv", [&](World& w) { w.source.panel.output_path = file; crf(kMediaMkvCrf, 20)(w); }, "", {kAdd}},
