@@ -130,8 +130,8 @@ class JobBuilder {
     return why.empty() || Refuse(tx::kError, why);
   }
 
-  // Steps 2-4 and 6-7: the fields as read, the target, and the input that
-  // no job can be made from.
+  // The fields as the panel holds them, the target, and the input no job
+  // can be made from.
   bool ReadFields() {
     const std::string& source_path = source_.panel.source_text;
     std::string output(TrimRight(source_.panel.output_path));
@@ -153,14 +153,13 @@ class JobBuilder {
     const std::size_t slash = output.rfind('/');
     name_ = slash == std::string::npos ? "" : output.substr(slash + 1);
     if (t_ == kMediaMkvCrf || t_ == kMediaMkvRemux) CutAtLast(name_, ".mkv");
-    // The name is the job's title and the file or folder it writes.
-    if (name_.empty()) return Refuse(tx::kError, Format(tx::kNoOutputName, output.c_str()));
     CopyText(rec_.chapters, ChapterList(FieldText(inv_.chapters)));
     label_ = MediaLabel(t_);
     return true;
   }
 
-  // Step 5: the job's 3D mode and the disc root of the source.
+  // The job's 3D mode (the right eye as base view counts one up), the
+  // output name and the disc root of the source.
   bool ThreeD() {
     mode_ = source_.selected_mode_3d;
     m2ts_ = inv_.source_is_m2ts != 0;
@@ -174,11 +173,14 @@ class JobBuilder {
       const std::size_t at = LastIFind(source_path, "/BDMV");
       if (at != npos) CopyText(rec_.source_root, std::string_view(source_path).substr(0, at));
     }
+    // The name is the job's title and the file or folder it writes.
+    if (name_.empty())
+      return Refuse(tx::kError, Format(tx::kNoOutputName, FieldText(rec_.output_path).data()));
     CopyText(rec_.output_name, name_);
     return true;
   }
 
-  // Steps 8-9: targets a 3D mode cannot use.
+  // Targets a 3D mode cannot use.
   bool ModeChecks() {
     if (IsHalf3dMode(mode_)) {
       CheckAvisynth(prompter_, probe_);
@@ -193,7 +195,7 @@ class JobBuilder {
     return true;
   }
 
-  // Step 10.
+  // The video rate or CRF: doubtful values asked about, impossible ones refused.
   bool Quality() { return CrfTarget() ? CrfChecks() : BitrateChecks(); }
 
   bool CrfChecks() {
@@ -237,7 +239,7 @@ class JobBuilder {
     return rec_.video_rate >= threshold || Confirm(tx::kBitrateLow) || Stop();
   }
 
-  // Step 11.
+  // The output picture; a width no disc format has needs the user's word.
   bool Geometry() {
     const JobGeometry g = PlanGeometry(rec_.target_media == kMediaMkvCrf, video_.width, video_.height,
                                        advanced_.crop_height, advanced_.resize_720p != 0);
@@ -248,7 +250,7 @@ class JobBuilder {
     return true;
   }
 
-  // Steps 12-14.
+  // The video stream, the title, the untouched-video choice and the label.
   bool Video() {
     CopyText(rec_.fps_fraction, FieldText(video_.fps_fraction));
     CopyText(rec_.fps_text, FieldText(video_.frame_rate));
@@ -297,7 +299,7 @@ class JobBuilder {
     return true;
   }
 
-  // Step 15.
+  // The chosen audio stream and what becomes of it.
   bool Audio() {
     if (inv_.audio_count <= 0) return true;
     const int a = ClampIndex(panel_.source_audio, inv_.audio_count);
@@ -325,7 +327,7 @@ class JobBuilder {
     return true;
   }
 
-  // Step 16.
+  // The chosen subtitle stream: unsupported formats refused, scans offered.
   bool Subtitles() {
     if (inv_.subtitle_count <= 0) return true;
     const int i = ClampIndex(panel_.source_subtitle, inv_.subtitle_count);
@@ -356,7 +358,7 @@ class JobBuilder {
     return true;
   }
 
-  // Step 17.
+  // Encoder options; a 720p resize rescales kept PGS subtitles too.
   void Encoder() {
     CopyText(rec_.x264_preset, panel_.preset);
     CopyText(rec_.x264_tune, advanced_.tune);
