@@ -332,10 +332,25 @@ class MainWindowTest : public QObject {
     QVERIFY(info->styleSheet().contains(QStringLiteral("800000")));
     QCOMPARE(bitrate->value(), 24);
 
-    f.prompter.answers.assign(8, Answer::kYes);  // any question the add asks
-    QTest::mouseClick(f.Find<QPushButton>("PANEL_ADD"), Qt::LeftButton);
+    QTimer::singleShot(50, [] {  // Advanced Options: another tune, applied
+      QWidget* d = QApplication::activeModalWidget();
+      d->findChild<QComboBox*>(QStringLiteral("P_ADVANCED_TUNE"))->setCurrentIndex(3);
+      QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("P_ADVANCED_APPLY")), Qt::LeftButton);
+    });
+    QTest::mouseClick(f.Find<QPushButton>("PANEL_ADVANCED"), Qt::LeftButton);
+
+    auto* add = f.Find<QPushButton>("PANEL_ADD");
     auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
+    QTest::mouseClick(add, Qt::LeftButton);  // the remux question dismissed: nothing added
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    QCOMPARE(w.focusWidget(), bitrate);
+    f.prompter.choices = {1};  // recode, not remux, the MKV source
+    QTest::mouseClick(add, Qt::LeftButton);
     QCOMPARE(tree->topLevelItemCount(), 1);
+    JobQueue stored;
+    LlegeixCuaRegistre(*f.store, stored);
+    QCOMPARE(stored.Get(0).video_rate, 24);
+    QCOMPARE(std::string(FieldText(stored.Get(0).x264_tune)), std::string("grain"));
     QVERIFY(tree->topLevelItem(0)->text(0).contains(QStringLiteral("Film")));
     QVERIFY(f.Find<QLineEdit>("PANEL_SOURCE")->text().isEmpty());
     QVERIFY(!f.Find<QPushButton>("PANEL_ADD")->isEnabled());
