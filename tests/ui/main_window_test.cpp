@@ -339,6 +339,9 @@ class MainWindowTest : public QObject {
     });
     QTest::mouseClick(f.Find<QPushButton>("PANEL_ADVANCED"), Qt::LeftButton);
 
+    auto* out = f.Find<QLineEdit>("PANEL_OUT");
+    out->selectAll();
+    QTest::keyClicks(out, QString::fromStdString((f.dir / "Typed.mkv").string()));
     auto* add = f.Find<QPushButton>("PANEL_ADD");
     auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
     QTest::mouseClick(add, Qt::LeftButton);  // the remux question dismissed: nothing added
@@ -351,7 +354,7 @@ class MainWindowTest : public QObject {
     LlegeixCuaRegistre(*f.store, stored);
     QCOMPARE(stored.Get(0).video_rate, 24);
     QCOMPARE(std::string(FieldText(stored.Get(0).x264_tune)), std::string("grain"));
-    QVERIFY(tree->topLevelItem(0)->text(0).contains(QStringLiteral("Film")));
+    QCOMPARE(std::string(FieldText(stored.Get(0).output_name)), std::string("Typed"));
     QVERIFY(f.Find<QLineEdit>("PANEL_SOURCE")->text().isEmpty());
     QVERIFY(!f.Find<QPushButton>("PANEL_ADD")->isEnabled());
     QCOMPARE(w.focusWidget(), f.Find<QPushButton>("PANEL_GO"));
