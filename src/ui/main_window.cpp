@@ -41,8 +41,6 @@ namespace dp::ui {
 
 namespace {
 
-constexpr const char* kMediaItems[] = {"AVCHD BD5", "AVCHD BD9", "USB 4 GB", "BD-25",    "custom",
-                                       "AVCHD crf", "BD Remux",  "MKV crf",  "MKV Remux"};
 constexpr const char* kPresetItems[] = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
                                         "medium",    "slow",      "slower",   "veryslow", "placebo"};
 
@@ -146,12 +144,14 @@ void MainWindow::BuildControls() {
   auto* tg = new QGridLayout(target_box);
   tg->addWidget(new QLabel(QStringLiteral("Target Media")), 0, 0);
   media_ = Dimmed(Named(new QComboBox, "PANEL_MEDIA"));
-  for (const char* item : kMediaItems) media_->addItem(QString::fromLatin1(item));
+  for (const MediaItem& item : DefaultMediaItems()) media_->addItem(QString::fromStdString(item.label));
   tg->addWidget(media_, 0, 1);
   tg->addWidget(new QLabel(QStringLiteral("Target Audio")), 0, 2);
-  tg->addWidget(Dimmed(Named(new QComboBox, "PANEL_AUDIO")), 0, 3);
+  target_widgets_.audio = Dimmed(Named(new QComboBox, "PANEL_AUDIO"));
+  tg->addWidget(target_widgets_.audio, 0, 3);
   tg->addWidget(new QLabel(QStringLiteral("Target Subtitle")), 0, 4);
-  tg->addWidget(Dimmed(Named(new QComboBox, "PANEL_SUBT")), 0, 5);
+  target_widgets_.subtitle = Dimmed(Named(new QComboBox, "PANEL_SUBT"));
+  tg->addWidget(target_widgets_.subtitle, 0, 5);
   bitrate_label_ = Named(new QLabel(QStringLiteral("Video Bitrate")), "PANEL_BITRATE_LABEL");
   tg->addWidget(bitrate_label_, 1, 0);
   bitrate_ = Dimmed(Named(new QSpinBox, "PANEL_BITRATE"));
@@ -161,6 +161,8 @@ void MainWindow::BuildControls() {
   presets_ = Dimmed(Named(new QComboBox, "PANEL_PRESETS"));
   for (const char* item : kPresetItems) presets_->addItem(QString::fromLatin1(item));
   tg->addWidget(presets_, 1, 3);
+  target_widgets_.presets = presets_;
+  target_widgets_.bitrate_label = bitrate_label_;
   tg->addWidget(new QLabel(QStringLiteral("Output")), 2, 0);
   // The TMDb button shares the output row; hidden, the path takes it all.
   auto* out_row = new QHBoxLayout;
@@ -245,6 +247,9 @@ void MainWindow::BuildSourceOpening() {
   setAcceptDrops(true);
   source_view_ = std::make_unique<WindowSourceView>(this, source_widgets_, target_hooks_);
   opening_ = std::make_unique<SourceOpening>(settings_, *source_view_, prompter_);
+  target_view_ = new TargetPanelView(this, settings_, opening_->state(), source_inventory, source_widgets_,
+                                     target_widgets_, [this] { return SourceOpeningRuns(); });
+  target_hooks_ = target_view_->Hooks();
   connect(opening_.get(), &SourceOpening::RunningChanged, this, &MainWindow::ShowOpeningRuns);
   const SourceWidgets& sw = source_widgets_;
   connect(sw.open_bdmv, &QPushButton::clicked, this, &MainWindow::OpenBDMVfolder);
@@ -255,7 +260,9 @@ void MainWindow::BuildSourceOpening() {
   // CallSourceVideo: only the first video stream can be converted.
   connect(sw.video, &QComboBox::activated, this, [this](int index) {
     if (index != 0) source_widgets_.video->setCurrentIndex(0);
+    if (!SourceOpeningRuns() && target_hooks_.video_changed) target_hooks_.video_changed();
   });
+  connect(sw.add, &QPushButton::clicked, this, &MainWindow::CallAddJob);
   connect(sw.audio, &QComboBox::activated, this, [this] {
     if (!SourceOpeningRuns() && target_hooks_.audio_changed) target_hooks_.audio_changed();
   });
@@ -303,6 +310,31 @@ void MainWindow::OpenDropped(const std::vector<std::string>& paths) {
 
 void MainWindow::CallButtonMode3D() {
   if (!SourceOpeningRuns()) source_view_->Select3DMode(source_state());
+}
+
+void MainWindow::CallAddJob() {
+  if (SourceOpeningRuns()) return;
+  const AddResult added = target_view_->AddJob(queue_, prompter_);
+  switch (added.outcome) {
+    case AddOutcome::kAdded:
+      EscriuCuaRegistre(store_, queue_);
+      ActualitzaLlista();
+      opening_->ResetSource();
+      go_->setFocus();
+      return;
+    case AddOutcome::kScanRequested:
+      // The scan of the bitrates has no dialog in this window yet.
+      prompter_.Ask(program_name,
+                    "The bitrates must be scanned before this job is added, and this version cannot "
+                    "scan them yet.",
+                    Buttons::kOk);
+      return;
+    case AddOutcome::kStopped:
+      break;
+  }
+  if (added.focus == AddFocus::kTargetMedia) media_->setFocus();
+  if (added.focus == AddFocus::kVideoBitrate) bitrate_->setFocus();
+  if (added.focus == AddFocus::kStartJobs) go_->setFocus();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -382,18 +414,7 @@ void MainWindow::Start() {
 
 void MainWindow::ApplySettingsToWindow() {
   const MainWindowSettings ui = AplicaSettingsUI(settings_);
-  media_->setItemText(kCustomMediaItem, QString::fromStdString(ui.custom_media_label));
-  media_->setItemData(kCustomMediaItem, ui.custom_media_value);
-  if (ui.media_index >= 0 && ui.media_index < media_->count()) media_->setCurrentIndex(ui.media_index);
-  const int preset = presets_->findText(QString::fromStdString(ui.preset));
-  if (preset >= 0) presets_->setCurrentIndex(preset);
-  if (ui.bitrate_field == BitrateField::kCrf) {
-    bitrate_label_->setText(QString::fromLatin1(kCrfFieldLabel));
-    bitrate_->setValue(ui.bitrate_value);
-  } else if (ui.bitrate_field == BitrateField::kDisabled) {
-    bitrate_->setEnabled(false);
-    bitrate_->setValue(ui.bitrate_value);
-  }
+  target_view_->ApplySettings(ui);
   for (int i = 0; i < scrape_actions_.size(); ++i) scrape_actions_[i]->setChecked(i == ui.scrape_checked);
   x264_log_action_->setChecked(ui.save_x264_log);
 }

@@ -17,6 +17,7 @@
 #include "queue/run_progress_source.h"
 #include "ui/progress_view.h"
 #include "ui/source_panel.h"
+#include "ui/target_panel_view.h"
 #include "ui/window_source_view.h"
 
 class QAction;
@@ -96,6 +97,8 @@ class MainWindow : public QMainWindow {
   void ShowOpeningRuns(bool running);
   // PANEL_MODE3D: the 3D popup again for the loaded source.
   void CallButtonMode3D();
+  // PANEL_ADD: the job into the queue, the queue stored, the window cleared.
+  void CallAddJob();
   int Selected() const;
 
   Store& store_;
@@ -132,6 +135,8 @@ class MainWindow : public QMainWindow {
   QAction* open_bdmv_action_ = nullptr;
 
   SourceWidgets source_widgets_;
+  TargetWidgets target_widgets_;
+  TargetPanelView* target_view_ = nullptr;  // a child of the window
   TargetHooks target_hooks_;
   std::unique_ptr<WindowSourceView> source_view_;
   std::unique_ptr<SourceOpening> opening_;  // goes first: its worker may still call the view

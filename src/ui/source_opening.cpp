@@ -24,6 +24,10 @@ bool SourceOpening::Start(std::function<void(SourceOpener&)> job) {
   return true;
 }
 
+void SourceOpening::ResetSource() {
+  if (!running_) opener_.ResetSource();
+}
+
 void SourceOpening::Finished() {
   worker_.join();
   running_ = false;

@@ -28,6 +28,8 @@ class SourceOpening : public QObject {
   SourceState& state() { return state_; }
   bool running() const { return running_; }
 
+  // Back to no source, shown on the view; nothing while an opening runs.
+  void ResetSource();
   // Starts job on the worker; false when an opening already runs.
   bool Start(std::function<void(SourceOpener&)> job);
 

@@ -11,9 +11,6 @@
 
 namespace dp::ui {
 
-inline constexpr int kMvcMode = 10;
-inline constexpr int kBd25MediaIndex = 3;
-
 WindowSourceView::WindowSourceView(QWidget* parent, const SourceWidgets& widgets, const TargetHooks& hooks)
     : parent_(parent), widgets_(widgets), hooks_(hooks) {}
 
@@ -41,16 +38,16 @@ void WindowSourceView::Select3DMode(SourceState& state) {
     const NormalCursor cursor;
     if (dialog.exec() != QDialog::Accepted) return;
   }
-  // CallPanel3Daccept.
-  state.selected_mode_3d = dialog.mode();
-  const bool mvc = state.selected_mode_3d == kMvcMode;
-  if (mvc) widgets_.media->setCurrentIndex(kBd25MediaIndex);
-  ApplyTargetSettings(mvc);
+  if (hooks_.mode3d_accepted)
+    hooks_.mode3d_accepted(dialog.mode());
+  else
+    state.selected_mode_3d = dialog.mode();
   widgets_.scan->setFocus();
 }
 
 void WindowSourceView::ShowSource(const SourceState& state, const SourceInventory& inventory) {
   ShowSourcePanel(widgets_, state, inventory);
+  if (hooks_.shown) hooks_.shown();
 }
 
 void WindowSourceView::ApplyTargetSettings(bool mvc) {

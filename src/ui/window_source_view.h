@@ -20,8 +20,13 @@ class WaitPanel;
 // bitrate budget. Empty until the target settings are drawn on the window.
 struct TargetHooks {
   std::function<void(bool mvc)> apply_settings;
+  std::function<void()> video_changed;
   std::function<void()> audio_changed;
   std::function<void()> subtitle_changed;
+  // The 3D dialog's accept with the mode chosen.
+  std::function<void(int mode)> mode3d_accepted;
+  // After the panel showed the source (its rings refilled).
+  std::function<void()> shown;
 };
 
 class WindowSourceView : public SourceView {

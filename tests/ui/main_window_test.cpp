@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -26,6 +28,7 @@
 #include "support/media_gen.h"
 #include "support/run_doubles.h"
 #include "support/temp_dir.h"
+#include "ui/advanced_dialog.h"
 #include "ui/queue_tree.h"
 #include "ui/session_end_watch.h"
 #include "ui/source_drop.h"
@@ -184,14 +187,14 @@ class MainWindowTest : public QObject {
   }
 
   // The 3D popup shows the source's mode on its buttons; a press and OK set
-  // the mode, and MVC takes the BD-25 target.
+  // the mode, and MVC (either eye as base) takes the BD-25 target.
   void mode3dPopupSetsTheMode() {
     Fixture f;
     MainWindow& w = f.Open();
     // clang-format off
     struct { int mode; const char* shown; const char* pressed; int chosen; int media; } rows[] = {
         {0, "MODE3D_2D", "MODE3D_SBS", 1, 0},  {2, "MODE3D_SBS", "", 2, 0},
-        {4, "MODE3D_TAB", "MODE3D_2D", 0, 0},  {11, "MODE3D_MVC", "", 11, 0},
+        {4, "MODE3D_TAB", "MODE3D_2D", 0, 0},  {11, "MODE3D_MVC", "", 11, 3},
         {7, "", "MODE3D_MVC", 10, 3},
     };
     // clang-format on
@@ -299,10 +302,91 @@ class MainWindowTest : public QObject {
     }
     QCOMPARE(f.prompter.asked, std::vector<std::string>{std::string("DiscPress|") + kDropRefusedText});
     QVERIFY(f.Find<QLineEdit>("PANEL_SOURCE")->text().endsWith(QStringLiteral("/Film.MKV")));
-    QCOMPARE(f.Find<QLineEdit>("PANEL_OUT")->text().section(QLatin1Char('/'), -1), QStringLiteral("Film"));
+    QCOMPARE(f.Find<QLineEdit>("PANEL_OUT")->text().section(QLatin1Char('/'), -1), QStringLiteral("FILM"));
     QVERIFY(f.Find<QComboBox>("PANEL_S_AUDIO")->itemText(0).contains(QStringLiteral("English")));
     QCOMPARE(f.Find<QPlainTextEdit>("PANEL_CAPITOLS")->toPlainText().count(QLatin1Char(':')), 4);
     QVERIFY(f.Find<QPushButton>("PANEL_ADD")->isEnabled());
+  }
+
+  // An opened clip to "MKV crf": the CRF field and its verdict; Add to Queue
+  // puts the job in the tree and clears the source.
+  void crfTargetToTheQueue() {
+    Fixture f;
+    MainWindow& w = f.Open();
+    f.settings.Scrape = 0;
+    QVERIFY(test::MakeMatroska(f.dir / "Film.mkv", 2, "320x240"));
+    w.OpenDropped({(f.dir / "Film.mkv").string()});
+    QTRY_VERIFY_WITH_TIMEOUT(!w.SourceOpeningRuns(), 30000);
+    auto* media = f.Find<QComboBox>("PANEL_MEDIA");
+    QVERIFY(media->isEnabled());
+    media->setCurrentIndex(kMediaMkvCrf);
+    emit media->activated(kMediaMkvCrf);
+    QCOMPARE(f.Find<QLabel>("PANEL_BITRATE_LABEL")->text(), QStringLiteral("     CRF     "));
+    auto* bitrate = f.Find<QSpinBox>("PANEL_BITRATE");
+    QCOMPARE(bitrate->value(), 20);
+    auto* info = f.Find<QLabel>("PANEL_INFO");
+    QCOMPARE(info->text(),
+             QStringLiteral("Info: The video is recoded using a CRF 20. The quality is good :)"));
+    bitrate->setValue(24);  // a typed CRF: a new verdict, the field kept
+    QVERIFY(info->text().endsWith(QStringLiteral("CRF 24. The quality is regular-low :(")));
+    QVERIFY(info->styleSheet().contains(QStringLiteral("800000")));
+    QCOMPARE(bitrate->value(), 24);
+
+    QTimer::singleShot(50, [] {  // Advanced Options: another tune, applied
+      QWidget* d = QApplication::activeModalWidget();
+      d->findChild<QComboBox*>(QStringLiteral("P_ADVANCED_TUNE"))->setCurrentIndex(3);
+      QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("P_ADVANCED_APPLY")), Qt::LeftButton);
+    });
+    QTest::mouseClick(f.Find<QPushButton>("PANEL_ADVANCED"), Qt::LeftButton);
+
+    auto* out = f.Find<QLineEdit>("PANEL_OUT");
+    out->selectAll();
+    QTest::keyClicks(out, QString::fromStdString((f.dir / "Typed.mkv").string()));
+    auto* add = f.Find<QPushButton>("PANEL_ADD");
+    auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
+    QTest::mouseClick(add, Qt::LeftButton);  // the remux question dismissed: nothing added
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    QCOMPARE(w.focusWidget(), bitrate);
+    f.prompter.choices = {1};  // recode, not remux, the MKV source
+    QTest::mouseClick(add, Qt::LeftButton);
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    JobQueue stored;
+    LlegeixCuaRegistre(*f.store, stored);
+    QCOMPARE(stored.Get(0).video_rate, 24);
+    QCOMPARE(std::string(FieldText(stored.Get(0).x264_tune)), std::string("grain"));
+    QCOMPARE(std::string(FieldText(stored.Get(0).output_name)), std::string("Typed"));
+    QVERIFY(f.Find<QLineEdit>("PANEL_SOURCE")->text().isEmpty());
+    QVERIFY(!f.Find<QPushButton>("PANEL_ADD")->isEnabled());
+    QCOMPARE(w.focusWidget(), f.Find<QPushButton>("PANEL_GO"));
+  }
+
+  // Which Advanced Options the dialog lets the user change.
+  void advancedOptionsEnabling() {
+    // clang-format off
+    struct { int media, rate; bool x265, is_2d, hd, untouched; bool nr, crop, resize; } rows[] = {
+        {kMediaMkvCrf, 20, true, true, true, false,      true, true, true},
+        {kMediaMkvCrf, 20, false, true, true, false,     false, true, true},
+        {kMediaMkvCrf, 1, true, true, true, false,       true, false, false},
+        {kMediaBd5, 4000, true, true, true, false,       false, false, true},
+        {kMediaMkvCrf, 20, false, false, true, false,    false, false, false},
+        {kMediaBdRemux, 4000, false, true, true, false,  false, false, false},
+        {kMediaMkvRemux, 1, false, true, true, false,    false, false, false},
+        {kMediaBd9, 4000, false, true, false, false,     false, false, false},
+        {kMediaBd9, 4000, false, true, true, true,       false, false, false},
+    };
+    // clang-format on
+    for (const auto& r : rows) {
+      AdvancedOptions current;
+      current.crop_height = 816;
+      AdvancedDialog d(nullptr, {r.media, r.rate, r.x265, r.is_2d, r.hd, r.untouched}, current);
+      const auto* crop = d.findChild<QComboBox*>(QStringLiteral("P_ADVANCED_CROP"));
+      QCOMPARE(d.findChild<QSpinBox*>(QStringLiteral("P_ADVANCED_NR"))->isEnabled(), r.nr);
+      QCOMPARE(crop->isEnabled(), r.crop);
+      QCOMPARE(crop->currentData().toInt(), r.crop ? 816 : 0);
+      QCOMPARE(d.findChild<QCheckBox*>(QStringLiteral("P_ADVANCED_RESIZE"))->isEnabled(), r.resize);
+      QCOMPARE(d.findChild<QComboBox*>(QStringLiteral("P_ADVANCED_TUNE"))->currentText(),
+               QString::fromLatin1(r.nr ? "none (default)" : "film (default)"));
+    }
   }
 
   // The session manager first asks whether the session may end (a logout
