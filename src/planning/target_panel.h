@@ -9,19 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "queue/job_record.h"
+
 namespace dp {
 
-// Target Media ring indexes (the job record's target_media, except that
-// "MKV Remux" is stored as 7).
-inline constexpr int kMediaBd5 = 0;
-inline constexpr int kMediaBd9 = 1;
-inline constexpr int kMediaUsb4Gb = 2;
-inline constexpr int kMediaBd25 = 3;
-inline constexpr int kMediaCustom = 4;
-inline constexpr int kMediaAvchdCrf = 5;
-inline constexpr int kMediaBdRemux = 6;
-inline constexpr int kMediaMkvCrf = 7;
-inline constexpr int kMediaMkvRemux = 8;
+// Target Media ring indexes: the job record's names (kMediaBd5 ...
+// kMediaMkvRemux), the same numbers; "MKV Remux" is stored as 7.
+inline constexpr int kMediaUsb4Gb = kMediaUsb4;
 inline constexpr int kMediaCount = 9;
 
 struct MediaItem {
