@@ -30,7 +30,6 @@ void PrintPopup(std::string_view title, std::string_view text) {
 }
 
 int AnsweredPopups::Take(std::span<const std::string_view> buttons) {
-  if (unanswered_ || !wrong_answer_.empty()) return -1;
   if (answers_.empty()) {
     unanswered_ = true;
     return -1;
@@ -44,6 +43,8 @@ int AnsweredPopups::Take(std::span<const std::string_view> buttons) {
 }
 
 Answer AnsweredPopups::Ask(std::string_view title, std::string_view text, Buttons buttons) {
+  // After a question left open the command has stopped: what follows is not shown.
+  if (unanswered_ || !wrong_answer_.empty()) return buttons == Buttons::kOk ? Answer::kOk : Answer::kNo;
   PrintPopup(title, text);
   if (buttons == Buttons::kOk) {
     if (!answers_.empty() && IEquals(answers_.front(), "OK")) answers_.pop_front();
@@ -55,6 +56,7 @@ Answer AnsweredPopups::Ask(std::string_view title, std::string_view text, Button
 
 int AnsweredPopups::Choose(std::string_view title, std::string_view text,
                            std::span<const std::string_view> buttons) {
+  if (unanswered_ || !wrong_answer_.empty()) return -1;
   PrintPopup(title, text);
   return Take(buttons);
 }
