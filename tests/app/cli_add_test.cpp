@@ -43,7 +43,7 @@ TEST_F(CliAddTest, PrintsThePanelAndAddsOnlyWhenEveryPopUpIsAnswered) {
   const struct {
     std::vector<std::string> args;
     int code;
-    std::string out, queue;  // queue: `queue list` afterwards, slot and status
+    std::string out, queue;  // queue: how `queue list` starts afterwards, "" for empty
   } cases[] = {
       // 1 MB for 1981 ms of 1920-wide video: 3576 kbps is regular-low, good after a 720p resize.
       {{"--media", "4", "--dry-run"}, 0, "rate\t3576\nrate_label\tVideo Bitrate\nverdict\tInfo: It's necessary to recode the video at 3576 Kbps. The quality is regular-low :(\nverdict_colour\t0x800000\nuntouched\t0\n" + rings, ""},
@@ -65,7 +65,8 @@ TEST_F(CliAddTest, PrintsThePanelAndAddsOnlyWhenEveryPopUpIsAnswered) {
     const test::CliResult r = Run(args);
     EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_TRUE(r.out.ends_with(c.out)) << r.out;
-    EXPECT_EQ(Run({"queue", "list"}).out.substr(0, c.queue.size()), c.queue);
+    const std::string list = Run({"queue", "list"}).out;
+    EXPECT_TRUE(c.queue.empty() ? list.empty() : list.starts_with(c.queue)) << list;
   }
 }
 
