@@ -163,13 +163,14 @@ int CmdAdd(const Args& args) {
   panel.media = DefaultMediaItems();
   AdvancedOptions advanced;
   TargetPlanner planner(settings, state, inventory, panel, advanced);
-  r.open.apply_targets = [&planner](bool mvc) {
+  const auto apply_targets = [&planner](bool mvc) {
     planner.AplicaPreferencies(mvc);
     planner.ActualitzaTarjetAudio();
     planner.ActualitzaTarjetSubt();
     planner.CalculaBitrate(false);
   };
-  if (const int code = OpenHeadless(r.open, settings, state, inventory); code != kOk) return code;
+  if (const int code = OpenHeadless(r.open, settings, state, inventory, apply_targets); code != kOk)
+    return code;
   const ChoiceContext ctx{settings, state, inventory, panel, advanced, planner};
   if (const int code = MakeChoices(r.choices, ctx); code != kOk) return code;
   PrintPanel(panel, state);

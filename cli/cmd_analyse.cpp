@@ -152,7 +152,7 @@ int CmdAnalyse(const Args& in) {
   const bool scrape_given = TakeOption(args, "--scrape", scrape, missing);
   if (missing || args.size() != 1 || args[0].starts_with("--")) return Usage("analyse");
 
-  OpenRequest request{args[0], {}, {}};
+  OpenRequest request{args[0], {}};
   for (const std::string& t : titles) {
     int n = 0;
     if (!NumberIn(t, 1, kTitleTableSize, n)) return Fail(kUsage, "--title takes a list item number");

@@ -57,12 +57,12 @@ Answer StderrPopups::Ask(std::string_view title, std::string_view text, Buttons 
 }
 
 int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceState& state,
-                 SourceInventory& inventory) {
+                 SourceInventory& inventory, HeadlessSourceView::ApplyTargets apply_targets) {
   std::error_code ec;
   const bool folder = fs::is_directory(request.source, ec);
   if (!folder && !fs::is_regular_file(request.source, ec))
     return Fail(kFailed, "no such file or folder: " + request.source);
-  HeadlessSourceView view(request.titles, request.apply_targets);
+  HeadlessSourceView view(request.titles, std::move(apply_targets));
   StderrPopups popups;
   SourceOpener opener(settings, state, inventory, view, popups);
   opener.ResetSource();

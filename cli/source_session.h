@@ -31,7 +31,7 @@ inline constexpr int kNeedsChoice = 3;
 class HeadlessSourceView : public SourceView {
  public:
   using ApplyTargets = std::function<void(bool mvc)>;
-  HeadlessSourceView(std::deque<int> titles, ApplyTargets apply)
+  explicit HeadlessSourceView(std::deque<int> titles, ApplyTargets apply = {})
       : titles_(std::move(titles)), apply_(std::move(apply)) {}
 
   int ChoosePlaylist(const PlaylistDialog& dialog, const SourceState& state) override;
@@ -68,17 +68,16 @@ class StderrPopups : public Prompter {
 struct OpenRequest {
   std::string source;
   std::deque<int> titles;  // --title values
-  // The hand-over to the target settings once the streams are known; a
-  // command that only shows the source has none.
-  HeadlessSourceView::ApplyTargets apply_targets;
 };
 
 // Opens the source as the window's buttons do: a folder as Open BD Folder, a
 // file as Open Video File. Returns 0 when a source was loaded, kNeedsChoice
 // when a dialog was left unanswered (it was printed), 1 on failure (the
 // reason on stderr).
+// `apply_targets` is the hand-over to the target settings once the streams
+// are known; a command that only shows the source has none.
 int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceState& state,
-                 SourceInventory& inventory);
+                 SourceInventory& inventory, HeadlessSourceView::ApplyTargets apply_targets = {});
 
 // The loaded source as the main panel shows it: source, playlist, output,
 // then one line per ring item and per chapter.
