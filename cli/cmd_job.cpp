@@ -2,8 +2,8 @@
 #include <cstdio>
 
 #include "command.h"
+#include "job_json.h"
 #include "json_reader.h"
-#include "json_writer.h"
 #include "queue/job_fields.h"
 #include "queue/queue_store.h"
 #include "store_access.h"
@@ -26,16 +26,7 @@ bool ParseSlot(const std::string& text, int& slot) {
 
 int Show(const JobRecord& job, bool json) {
   if (json) {
-    JsonWriter w;
-    w.BeginObject();
-    for (const auto& f : JobFields()) {
-      if (f.kind == FieldKind::kText)
-        w.Field(f.name, GetTextField(job, f));
-      else
-        w.Field(f.name, GetIntField(job, f));
-    }
-    w.EndObject();
-    std::printf("%s\n", w.str().c_str());
+    std::printf("%s\n", JobJson(job).c_str());
     return kOk;
   }
   for (const auto& f : JobFields()) std::printf("%s\t%s\n", f.name, GetTextField(job, f).c_str());

@@ -51,20 +51,18 @@ int HeadlessSourceView::ChoosePlaylist(const PlaylistDialog& dialog, const Sourc
 }
 
 Answer StderrPopups::Ask(std::string_view title, std::string_view text, Buttons buttons) {
-  std::string line(text);
-  for (std::size_t at; (at = line.find('\n')) != npos;) line.replace(at, 1, "\\n");
-  std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(title.size()), title.data(), line.c_str());
+  PrintPopup(title, text);
   if (title == "ERROR") failed_ = true;
   return buttons == Buttons::kOk ? Answer::kOk : Answer::kNo;
 }
 
 int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceState& state,
-                 SourceInventory& inventory) {
+                 SourceInventory& inventory, HeadlessSourceView::ApplyTargets apply_targets) {
   std::error_code ec;
   const bool folder = fs::is_directory(request.source, ec);
   if (!folder && !fs::is_regular_file(request.source, ec))
     return Fail(kFailed, "no such file or folder: " + request.source);
-  HeadlessSourceView view(request.titles);
+  HeadlessSourceView view(request.titles, std::move(apply_targets));
   StderrPopups popups;
   SourceOpener opener(settings, state, inventory, view, popups);
   opener.ResetSource();

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 
 #include "app/prompter.h"
 #include "app/settings.h"
+#include "popup_answers.h"
 #include "source/inventory.h"
 #include "source/source_open.h"
 #include "source/source_state.h"
@@ -28,13 +30,17 @@ inline constexpr int kNeedsChoice = 3;
 // message, then "N<TAB>item<TAB>clips" per item) and cancelled.
 class HeadlessSourceView : public SourceView {
  public:
-  explicit HeadlessSourceView(std::deque<int> titles) : titles_(std::move(titles)) {}
+  using ApplyTargets = std::function<void(bool mvc)>;
+  explicit HeadlessSourceView(std::deque<int> titles, ApplyTargets apply = {})
+      : titles_(std::move(titles)), apply_(std::move(apply)) {}
 
   int ChoosePlaylist(const PlaylistDialog& dialog, const SourceState& state) override;
   void ShowWait(bool) override {}
   void Select3DMode(SourceState&) override {}
   void ShowSource(const SourceState&, const SourceInventory&) override {}
-  void ApplyTargetSettings(bool) override {}
+  void ApplyTargetSettings(bool mvc) override {
+    if (apply_) apply_(mvc);
+  }
 
   bool listed() const { return listed_; }
   // A --title value that is not an item of the dialog it answered.
@@ -42,11 +48,12 @@ class HeadlessSourceView : public SourceView {
 
  private:
   std::deque<int> titles_;
+  ApplyTargets apply_;
   bool listed_ = false;
   int bad_title_ = 0;
 };
 
-// Pop-ups as "TITLE: text" on stderr, newlines written as "\n". Questions
+// Pop-ups as "TITLE: text" on stderr (PrintPopup). Questions
 // are answered No: a command that changes nothing answers nothing.
 class StderrPopups : public Prompter {
  public:
@@ -67,8 +74,10 @@ struct OpenRequest {
 // file as Open Video File. Returns 0 when a source was loaded, kNeedsChoice
 // when a dialog was left unanswered (it was printed), 1 on failure (the
 // reason on stderr).
+// `apply_targets` is the hand-over to the target settings once the streams
+// are known; a command that only shows the source has none.
 int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceState& state,
-                 SourceInventory& inventory);
+                 SourceInventory& inventory, HeadlessSourceView::ApplyTargets apply_targets = {});
 
 // The loaded source as the main panel shows it: source, playlist, output,
 // then one line per ring item and per chapter.
