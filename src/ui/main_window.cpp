@@ -31,8 +31,10 @@
 #include "queue/queue_buttons.h"
 #include "queue/queue_store.h"
 #include "queue/queue_view.h"
+#include "ui/about_dialog.h"
 #include "ui/mnemonic.h"
 #include "ui/queue_tree.h"
+#include "ui/settings_dialog.h"
 #include "ui/source_drop.h"
 #include "ui/source_opening.h"
 #include "ui/source_pickers.h"
@@ -377,9 +379,10 @@ void MainWindow::BuildMenus() {
     run_.debug_mode = !run_.debug_mode.load();
     debug->setChecked(run_.debug_mode.load());
   });
-  x264_log_action_ = Dimmed(options->addAction(Mnemonic("Save x264 encode __logs in temp folder")));
+  x264_log_action_ = options->addAction(Mnemonic("Save x264 encode __logs in temp folder"));
   x264_log_action_->setObjectName(QStringLiteral("MenuX264Log"));
   x264_log_action_->setCheckable(true);
+  connect(x264_log_action_, &QAction::triggered, this, &MainWindow::MenuX264Log);
   QMenu* scrape = options->addMenu(QStringLiteral("Scrape movie titles in TMDB"));
   scrape->setObjectName(QStringLiteral("MenuScrape"));
   for (const char* item : kScrapeItems) {
@@ -387,14 +390,43 @@ void MainWindow::BuildMenus() {
     a->setCheckable(true);
     scrape_actions_.append(a);
   }
-  Dimmed(options->addAction(Mnemonic("__Settings...")))->setObjectName(QStringLiteral("CallMenuSettings"));
+  QAction* settings = options->addAction(Mnemonic("__Settings..."));
+  settings->setObjectName(QStringLiteral("CallMenuSettings"));
+  connect(settings, &QAction::triggered, this, &MainWindow::CallMenuSettings);
 
   QMenu* help = menuBar()->addMenu(Mnemonic("__Help"));
   help->setObjectName(QStringLiteral("MENUBAR_HELP"));
-  Dimmed(help->addAction(Mnemonic("__DiscPress Website")))->setObjectName(QStringLiteral("CallMenuWeb"));
-  Dimmed(help->addAction(Mnemonic("__Intel Media SDK System Analyzer")))
-      ->setObjectName(QStringLiteral("MenuIntelSDK"));
-  Dimmed(help->addAction(Mnemonic("__About DiscPress...")))->setObjectName(QStringLiteral("CallMenuAbout"));
+  help->setToolTipsVisible(true);
+  QAction* web = help->addAction(Mnemonic("__DiscPress Website"));
+  web->setObjectName(QStringLiteral("CallMenuWeb"));
+  web->setToolTip(WebsiteUrl());
+  connect(web, &QAction::triggered, this, [] { OpenWebsite(); });
+  QAction* analyser = Dimmed(help->addAction(Mnemonic("__Intel Media SDK System Analyzer")));
+  analyser->setObjectName(QStringLiteral("MenuIntelSDK"));
+  analyser->setToolTip(QStringLiteral("The analyser is a Windows program; there is none for Linux."));
+  QAction* about = help->addAction(Mnemonic("__About DiscPress..."));
+  about->setObjectName(QStringLiteral("CallMenuAbout"));
+  connect(about, &QAction::triggered, this, &MainWindow::CallMenuAbout);
+}
+
+void MainWindow::MenuX264Log() {
+  settings_.SaveX264Log = settings_.SaveX264Log ? 0 : 1;
+  x264_log_action_->setChecked(settings_.SaveX264Log != 0);
+  EscriuRegistre(store_, settings_);
+}
+
+void MainWindow::CallMenuSettings() {
+  SettingsDialog dialog(this, store_, settings_, prompter_, [this] { target_view_->ReapplyPreferences(); });
+  dialog.exec();
+  // Defaults resets the menu's stored toggles too.
+  const MainWindowSettings ui = AplicaSettingsUI(settings_);
+  for (int i = 0; i < scrape_actions_.size(); ++i) scrape_actions_[i]->setChecked(i == ui.scrape_checked);
+  x264_log_action_->setChecked(ui.save_x264_log);
+}
+
+void MainWindow::CallMenuAbout() {
+  AboutDialog dialog(this);
+  dialog.exec();
 }
 
 void MainWindow::Start() {

@@ -57,6 +57,10 @@ class MainWindow : public QMainWindow {
 
   void MenuShutdown();
   void MenuSound();
+  void MenuX264Log();
+  // The Settings dialog and the About box, modal.
+  void CallMenuSettings();
+  void CallMenuAbout();
 
   // The queue's news, on this thread.
   void ShowRunState(bool running);

@@ -104,6 +104,15 @@ void TargetPanelView::ApplySettings(const MainWindowSettings& ui) {
   Draw();
 }
 
+void TargetPanelView::ReapplyPreferences() {
+  if (busy_() || !source_.panel.add_enabled) return;
+  planner_.AplicaPreferencies(false);
+  planner_.ActualitzaTarjetAudio();
+  planner_.ActualitzaTarjetSubt();
+  planner_.CalculaBitrate(false);
+  Draw();
+}
+
 void TargetPanelView::Connect() {
   connect(sw_.media, &QComboBox::activated, this, [this](int index) {
     Edit([this, index] {

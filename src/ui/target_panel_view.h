@@ -37,6 +37,9 @@ class TargetPanelView : public QObject {
   TargetHooks Hooks();
   // The stored settings' mark on the target half before any source.
   void ApplySettings(const MainWindowSettings& ui);
+  // Changed preferences carried to a loaded source: the preferred streams
+  // again and a new bitrate. Nothing without a source or during an opening.
+  void ReapplyPreferences();
   // Add to Queue with the panel as shown; the caller handles the outcome.
   AddResult AddJob(JobQueue& queue, Prompter& prompter);
   // PANEL_ADVANCED: the dialog, modal; Apply recomputes the verdict.
