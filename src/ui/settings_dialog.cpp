@@ -140,10 +140,12 @@ void SettingsDialog::Build() {
     label(text);
     field = Named(new QLineEdit, name);
     field->setMaxLength(static_cast<int>(sizeof settings_.TempPath) - 1);
-    grid->addWidget(field, row, 1, 1, 3);
+    auto* line = new QHBoxLayout;
+    line->addWidget(field, 1);
     auto* pick = Named(new QPushButton(QStringLiteral("...")), button_name);
     connect(pick, &QPushButton::clicked, this, [this, &field, title] { CallSelectFolder(field, title); });
-    grid->addWidget(pick, row++, 4);
+    line->addWidget(pick);
+    grid->addLayout(line, row++, 1, 1, 4);
   };
   folder_row("Temp Folder", temp_, "PANEL_PREF_TEMP_FOLDER", "PANEL_PREF_OPEN_TEMP",
              "Select a temporary folder:");
@@ -204,15 +206,15 @@ void SettingsDialog::Build() {
   label("Sound to play when finish a job");
   sound_ = Named(new QLineEdit, "PANEL_PREF_SOUND");
   sound_->setMaxLength(static_cast<int>(sizeof settings_.SoundPath) - 1);
-  grid->addWidget(sound_, row, 1, 1, 3);
   auto* sound_buttons = new QHBoxLayout;
+  sound_buttons->addWidget(sound_, 1);
   auto* pick_sound = Named(new QPushButton(QStringLiteral("...")), "PANEL_PREF_OPEN_SOUND");
   connect(pick_sound, &QPushButton::clicked, this, &SettingsDialog::CallSelectSoundFile);
   auto* play = Named(new QPushButton(QStringLiteral("Play")), "PANEL_PREF_PLAY_SOUND");
   connect(play, &QPushButton::clicked, this, &SettingsDialog::CallPlaySound);
   sound_buttons->addWidget(pick_sound);
   sound_buttons->addWidget(play);
-  grid->addLayout(sound_buttons, row++, 4);
+  grid->addLayout(sound_buttons, row++, 1, 1, 4);
   root->addLayout(grid);
 
   auto* subs_box =
