@@ -127,6 +127,12 @@ class MainWindowTest : public QObject {
         QStringLiteral("DiscPress v3.3.0   (32-bit mode)  *** SHUTDOWN COMPUTER WHEN FINISH ALL JOBS ***"));
     f.Find<QAction>("MenuShutdown")->trigger();
     QCOMPARE(w.windowTitle(), QStringLiteral("DiscPress v3.3.0   (32-bit mode)"));
+    f.Find<QAction>("MenuX264Log")->trigger();  // stored at once
+    Settings stored;
+    ReadSettingsOnly(*f.store, stored);
+    QVERIFY(f.Find<QAction>("MenuX264Log")->isChecked() && stored.SaveX264Log == 1);
+    QVERIFY(!f.Find<QAction>("MenuIntelSDK")->isEnabled() &&
+            !f.Find<QAction>("MenuIntelSDK")->toolTip().isEmpty());
 
     int stops = 0;
     w.set_stop_job([&] { ++stops; });
