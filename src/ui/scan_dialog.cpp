@@ -35,12 +35,18 @@ ScanDialog::ScanDialog(QWidget* parent) : QDialog(parent) {
   table_->setHorizontalHeaderLabels(headings);
   table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  // A read-only figure sheet: no selection, no focus frame, rows as tight as
+  // the list box lines they stand for.
+  table_->setSelectionMode(QAbstractItemView::NoSelection);
+  table_->setFocusPolicy(Qt::NoFocus);
   table_->setShowGrid(false);
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-  for (int c = kFirstRightColumn; c < kColumns; ++c)
-    table_->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  for (int c = 0; c < kColumns; ++c)
+    table_->horizontalHeaderItem(c)->setTextAlignment(
+        (c >= kFirstRightColumn ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
   layout->addWidget(table_);
   line_ = new QLabel(this);
   line_->setObjectName(QStringLiteral("PAN_SCAN_CAD"));
@@ -58,7 +64,9 @@ ScanDialog::ScanDialog(QWidget* parent) : QDialog(parent) {
   buttons->addWidget(cancel_);
   buttons->addWidget(close_);
   layout->addLayout(buttons);
-  resize(QSize(640, 300));
+  // Room for a dozen streams before the table scrolls.
+  const int row = table_->verticalHeader()->defaultSectionSize();
+  resize(QSize(row * 34, row * 20));
 }
 
 void ScanDialog::SetTotal(std::uint64_t total_packets) {
