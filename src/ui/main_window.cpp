@@ -270,6 +270,7 @@ void MainWindow::BuildSourceOpening() {
     target_view_->SourceScanned();
   };
   hooks.closed = [this] { source_widgets_.add->setFocus(); };
+  hooks.busy = [this] { return SourceOpeningRuns(); };
   scan_ = std::make_unique<ScanBitratesRun>(this, opening_->state(), source_inventory, prompter_,
                                             std::move(hooks));
   connect(sw.scan, &QPushButton::clicked, this, &MainWindow::ScanBitrates);

@@ -132,6 +132,10 @@ bool ScanBitratesRun::ScanBitrates() {
 }
 
 void ScanBitratesRun::Tick() {
+  if (hooks_.busy && hooks_.busy()) {
+    timer_->stop();
+    return;
+  }
   const int state = scanner_.scan_state();
   const ScanResult now = scanner_.Progress();
   const QString line = QString::fromUtf8(ScanProgressLine(scanner_.scan_file_name(), now.scanned_packets,
@@ -170,7 +174,7 @@ void ScanBitratesRun::ScanEnded(const ScanResult& result) {
 }
 
 void ScanBitratesRun::Finished(const ScanResult& result) {
-  if (result.scan_id != scan_id_ || !result.finished) return;
+  if (result.scan_id != scan_id_ || !result.finished || (hooks_.busy && hooks_.busy())) return;
   ApplyScanResult(result, inventory_);
   if (hooks_.scanned) hooks_.scanned(result.elapsed_ms);
 }

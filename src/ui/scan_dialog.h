@@ -57,6 +57,9 @@ class ScanBitratesRun : public QObject, public ScanObserver {
     std::function<void(double elapsed_ms)> scanned;
     // Close: the focus goes to Add to Queue.
     std::function<void()> closed;
+    // A source opening owns the inventory: a scan left running after Close
+    // then stops touching it.
+    std::function<bool()> busy;
   };
   ScanBitratesRun(QWidget* window, const SourceState& state, SourceInventory& inventory, Prompter& prompter,
                   Hooks hooks);

@@ -37,7 +37,7 @@ class ScanDialogTest : public QObject {
       inv->audio[0].pid = 0x1100;
       run = std::make_unique<ScanBitratesRun>(
           nullptr, state, *inv, prompter,
-          ScanBitratesRun::Hooks{[this](double) { ++scanned; }, [this] { ++closed; }});
+          ScanBitratesRun::Hooks{[this](double) { ++scanned; }, [this] { ++closed; }, {}});
     }
   };
 
