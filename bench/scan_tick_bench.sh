@@ -41,16 +41,23 @@ cat "$file" >/dev/null
 
 source "$(dirname "$0")/best_of_3.sh"
 
+# The difference sought is a few per cent of half a second: three rounds of
+# best-of-3 per command, the commands taking turns so that a busy moment of
+# the machine falls on all of them; the best of each is kept.
 "$cli" scan "$file" >"$work/tick.txt"
 plain=("$cli" scan --duration-ms "$duration_ms" --video 4113 --audio 4352 "$file")
-t_open=$(best_of_3 "$cli" analyse "$file")
-t_tick=$(best_of_3 "$cli" scan "$file")
-t_plain=$(best_of_3 "${plain[@]}")
+min() { if [[ -z "$1" ]] || (($(echo "$2 < $1" | bc -l))); then echo "$2"; else echo "$1"; fi; }
+t_open="" t_tick="" t_plain=""
+for _ in 1 2 3; do
+  t_open=$(min "$t_open" "$(best_of_3 "$cli" analyse "$file")")
+  t_tick=$(min "$t_tick" "$(best_of_3 "$cli" scan "$file")")
+  t_plain=$(min "$t_plain" "$(best_of_3 "${plain[@]}")")
+done
 t_scan=$(echo "$t_tick - $t_open" | bc -l)
 
 printf 'file: %d bytes; scan SOURCE printed %d progress lines, the last:\n' "$(stat -c %s "$file")" \
   "$(grep -c '^Scanning ' "$work/tick.txt")"
 grep '^Scanning ' "$work/tick.txt" | tail -n 1 | sed 's/^/  /'
-printf 'times (best of 3): opening %.3f s, scan SOURCE %.3f s (scan %.3f s), low-level scan %.3f s\n' \
+printf 'times (best of 9): opening %.3f s, scan SOURCE %.3f s (scan %.3f s), low-level scan %.3f s\n' \
   "$t_open" "$t_tick" "$t_scan" "$t_plain"
 printf 'ticking / plain = %.3f  (goal <= 1.05)\n' "$(echo "$t_scan / $t_plain" | bc -l)"
