@@ -77,11 +77,11 @@ int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceSta
   return kOk;
 }
 
-void PrintSourceLines(const SourceState& state, const SourceInventory& inventory) {
+void PrintSourceLines(const SourceState& state, const SourceInventory& inventory, double elapsed_ms) {
   PrintLine("source", state.panel.source_text);
   PrintLine("playlist", state.panel.playlist_text);
   PrintLine("output", state.panel.output_path);
-  const SourceRings rings = SourceRingTexts(inventory);
+  const SourceRings rings = SourceRingTexts(inventory, elapsed_ms);
   for (const std::string& item : rings.video) PrintLine("video", item);
   for (const std::string& item : rings.audio) PrintLine("audio", item);
   for (const std::string& item : rings.subtitle) PrintLine("subtitle", item);

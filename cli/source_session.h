@@ -80,7 +80,8 @@ int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceSta
                  SourceInventory& inventory, HeadlessSourceView::ApplyTargets apply_targets = {});
 
 // The loaded source as the main panel shows it: source, playlist, output,
-// then one line per ring item and per chapter.
-void PrintSourceLines(const SourceState& state, const SourceInventory& inventory);
+// then one line per ring item and per chapter; elapsed_ms is a bitrate
+// scan's, for the subtitle rates after it.
+void PrintSourceLines(const SourceState& state, const SourceInventory& inventory, double elapsed_ms = 0);
 
 }  // namespace dp::cli

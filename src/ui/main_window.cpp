@@ -34,6 +34,7 @@
 #include "ui/about_dialog.h"
 #include "ui/mnemonic.h"
 #include "ui/queue_tree.h"
+#include "ui/scan_dialog.h"
 #include "ui/settings_dialog.h"
 #include "ui/source_drop.h"
 #include "ui/source_opening.h"
@@ -265,6 +266,16 @@ void MainWindow::BuildSourceOpening() {
     if (!SourceOpeningRuns() && target_hooks_.video_changed) target_hooks_.video_changed();
   });
   connect(sw.add, &QPushButton::clicked, this, &MainWindow::CallAddJob);
+  ScanBitratesRun::Hooks hooks;
+  hooks.scanned = [this](double elapsed_ms) {
+    RedrawSourceRings(source_widgets_, source_inventory, elapsed_ms);
+    target_view_->SourceScanned();
+  };
+  hooks.closed = [this] { source_widgets_.add->setFocus(); };
+  hooks.busy = [this] { return SourceOpeningRuns(); };
+  scan_ = std::make_unique<ScanBitratesRun>(this, opening_->state(), source_inventory, prompter_,
+                                            std::move(hooks));
+  connect(sw.scan, &QPushButton::clicked, this, &MainWindow::ScanBitrates);
   connect(sw.audio, &QComboBox::activated, this, [this] {
     if (!SourceOpeningRuns() && target_hooks_.audio_changed) target_hooks_.audio_changed();
   });
@@ -314,6 +325,10 @@ void MainWindow::CallButtonMode3D() {
   if (!SourceOpeningRuns()) source_view_->Select3DMode(source_state());
 }
 
+void MainWindow::ScanBitrates() {
+  if (!SourceOpeningRuns()) scan_->ScanBitrates();
+}
+
 void MainWindow::CallAddJob() {
   if (SourceOpeningRuns()) return;
   const AddResult added = target_view_->AddJob(queue_, prompter_);
@@ -325,11 +340,7 @@ void MainWindow::CallAddJob() {
       go_->setFocus();
       return;
     case AddOutcome::kScanRequested:
-      // The scan of the bitrates has no dialog in this window yet.
-      prompter_.Ask(program_name,
-                    "The bitrates must be scanned before this job is added, and this version cannot "
-                    "scan them yet.",
-                    Buttons::kOk);
+      ScanBitrates();
       return;
     case AddOutcome::kStopped:
       break;

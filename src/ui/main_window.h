@@ -33,6 +33,7 @@ class QTreeWidget;
 
 namespace dp::ui {
 
+class ScanBitratesRun;
 class SourceOpening;
 
 class MainWindow : public QMainWindow {
@@ -103,6 +104,8 @@ class MainWindow : public QMainWindow {
   void CallButtonMode3D();
   // PANEL_ADD: the job into the queue, the queue stored, the window cleared.
   void CallAddJob();
+  // PANEL_SCAN, and Add to Queue's request to scan first.
+  void ScanBitrates();
   int Selected() const;
 
   Store& store_;
@@ -143,6 +146,7 @@ class MainWindow : public QMainWindow {
   TargetPanelView* target_view_ = nullptr;  // a child of the window
   TargetHooks target_hooks_;
   std::unique_ptr<WindowSourceView> source_view_;
+  std::unique_ptr<ScanBitratesRun> scan_;   // reads the opening's state
   std::unique_ptr<SourceOpening> opening_;  // goes first: its worker may still call the view
 };
 

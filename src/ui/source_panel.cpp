@@ -23,7 +23,20 @@ void FillRing(QComboBox* ring, const std::vector<std::string>& texts) {
   ring->setEnabled(!texts.empty());
 }
 
+void ReplaceRing(QComboBox* ring, const std::vector<std::string>& texts) {
+  const QSignalBlocker quiet(ring);
+  for (int i = 0; i < ring->count() && i < static_cast<int>(texts.size()); ++i)
+    ring->setItemText(i, QString::fromUtf8(texts[static_cast<std::size_t>(i)].c_str()));
+}
+
 }  // namespace
+
+void RedrawSourceRings(const SourceWidgets& w, const SourceInventory& inventory, double elapsed_ms) {
+  const SourceRings rings = SourceRingTexts(inventory, elapsed_ms);
+  ReplaceRing(w.video, rings.video);
+  ReplaceRing(w.audio, rings.audio);
+  ReplaceRing(w.subtitle, rings.subtitle);
+}
 
 void ShowSourcePanel(const SourceWidgets& w, const SourceState& state, const SourceInventory& inventory) {
   const SourcePanel& panel = state.panel;

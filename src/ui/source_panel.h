@@ -37,4 +37,8 @@ struct SourceWidgets {
 // enabled and visible controls, the focus.
 void ShowSourcePanel(const SourceWidgets& w, const SourceState& state, const SourceInventory& inventory);
 
+// The three rings' texts replaced in place (the choices stay), the subtitle
+// rates for a scan of elapsed_ms.
+void RedrawSourceRings(const SourceWidgets& w, const SourceInventory& inventory, double elapsed_ms);
+
 }  // namespace dp::ui

@@ -147,6 +147,15 @@ void TargetPanelView::Connect() {
   connect(sw_.advanced, &QPushButton::clicked, this, &TargetPanelView::CallAdvanced);
 }
 
+void TargetPanelView::SourceScanned() {
+  Edit([this] {
+    planner_.AplicaPreferencies(true);
+    planner_.ActualitzaTarjetAudio();
+    planner_.ActualitzaTarjetSubt();
+    planner_.CalculaBitrate(false);
+  });
+}
+
 void TargetPanelView::Edit(const std::function<void()>& fn) {
   if (busy_()) return;
   fn();

@@ -44,6 +44,9 @@ class TargetPanelView : public QObject {
   AddResult AddJob(JobQueue& queue, Prompter& prompter);
   // PANEL_ADVANCED: the dialog, modal; Apply recomputes the verdict.
   void CallAdvanced();
+  // A bitrate scan left its figures in the inventory: the target rings and
+  // the bitrate budget follow them.
+  void SourceScanned();
   void Draw();
 
   const TargetPanel& panel() const { return panel_; }
