@@ -23,7 +23,7 @@ dp_subsystem(app DEPS dp_platform dp_lang ${CMAKE_DL_LIBS})
 dp_subsystem(queue DEPS dp_app)
 dp_subsystem(source DEPS dp_util dp_platform dp_app dp_lang dp_scraper ${CMAKE_DL_LIBS})
 dp_subsystem(scanner DEPS dp_source)
-dp_subsystem(scraper DEPS dp_util)
+dp_subsystem(scraper DEPS dp_util CURL::libcurl)
 dp_subsystem(planning DEPS dp_platform dp_queue dp_source dp_scraper ${CMAKE_DL_LIBS})
 dp_subsystem(pipeline DEPS dp_queue dp_source dp_planning)
 
