@@ -54,6 +54,7 @@ std::string BaseAddress() {
 
 // https anywhere; plain http only to the loop-back address (tests).
 bool AllowedBase(const std::string& base) {
+  if (base.find('@') != std::string::npos) return false;  // no "http://127.0.0.1:1@elsewhere"
   if (IStartsWith(base, "https://")) return true;
   constexpr std::string_view local = "http://127.0.0.1";
   return IStartsWith(base, local) &&
