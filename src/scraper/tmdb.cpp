@@ -47,14 +47,16 @@ bool EpisodeMarker(std::string_view s, int& season, int& episode) {
 std::string PercentEncode(std::string_view text) {
   constexpr std::size_t kLimit = 3068;
   std::string out;
-  for (unsigned char c : text) {
-    if (out.size() >= kLimit) break;
-    if (std::isalnum(c) && c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c == '-' || c == '.' || c == '_' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += Format("%%%02X", c);
+  // Whole characters only, so a long query never ends in half a sequence.
+  for (std::size_t pos = 0; pos < text.size() && out.size() < kLimit;) {
+    const std::size_t start = pos;
+    DecodeUtf8(text, pos);
+    for (const unsigned char c : text.substr(start, pos - start)) {
+      if ((std::isalnum(c) && c < 0x80) || c == '-' || c == '.' || c == '_' || c == '~') {
+        out += static_cast<char>(c);
+      } else {
+        out += Format("%%%02X", c);
+      }
     }
   }
   return out;
