@@ -9,8 +9,7 @@
 
 namespace dp {
 
-bool MvcMode(int mode_3d) { return mode_3d == kModeMvcLeft || mode_3d == kModeMvcRight; }
-bool FullPictureMode(int mode_3d) { return mode_3d == kMode2d || MvcMode(mode_3d); }
+bool FullPictureMode(int mode_3d) { return mode_3d == kMode2d || IsMvcMode(mode_3d); }
 
 namespace {
 
@@ -105,7 +104,7 @@ int CalculaBitrateSource(const SourceInventory& inventory, int mode_3d) {
       s -= HdProfileRate(FieldText(a.format_profile));
   }
   s -= 20 * inventory.subtitle_count;
-  if (MvcMode(mode_3d)) s = static_cast<int>(std::lround(s * 1.5));
+  if (IsMvcMode(mode_3d)) s = static_cast<int>(std::lround(s * 1.5));
   return s;
 }
 

@@ -23,6 +23,5 @@ int SubtitleAllowance(const SourceInventory& inventory, int subtitle_index, int 
 
 // 2D and the MVC (2D+3D) modes keep the full picture; the half modes do not.
 bool FullPictureMode(int mode_3d);
-bool MvcMode(int mode_3d);
 
 }  // namespace dp

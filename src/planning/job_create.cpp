@@ -20,20 +20,10 @@ namespace {
 
 namespace tx = job_text;
 
-// Position of the last case-insensitive occurrence of `needle`, or npos.
-std::size_t LastIFind(std::string_view s, std::string_view needle) {
-  std::size_t found = npos;
-  for (std::size_t at = IFind(s, needle); at != npos; at = IFind(s, needle, at + 1)) found = at;
-  return found;
-}
-
 void CutAtLast(std::string& s, std::string_view needle) {
   const std::size_t at = LastIFind(s, needle);
   if (at != npos) s.resize(at);
 }
-
-bool IsHalf3dMode(int mode) { return mode >= kModeHalfSbsLeft && mode <= kModeHalfTabRight; }
-bool IsMvcMode(int mode) { return mode == kModeMvcLeft || mode == kModeMvcRight; }
 
 // One chapter start per line become one ";"-separated text; a list longer
 // than the record holds keeps its whole entries only.

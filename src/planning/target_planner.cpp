@@ -27,7 +27,7 @@ int SourceVideoKbps(const SourceInventory& inventory, int index, int mode_3d) {
   const VideoStream& v = inventory.video[index];
   const bool scanned = v.scanned_bitrate_kbps != 0;
   int s = scanned ? v.scanned_bitrate_kbps : v.bitrate_kbps;
-  if (MvcMode(mode_3d) && InRange(index + 1, inventory.video_count, kMaxVideoStreams)) {
+  if (IsMvcMode(mode_3d) && InRange(index + 1, inventory.video_count, kMaxVideoStreams)) {
     const VideoStream& dependent = inventory.video[index + 1];
     s = scanned ? v.scanned_bitrate_kbps + dependent.scanned_bitrate_kbps
                 : v.bitrate_kbps + dependent.bitrate_kbps;
@@ -107,7 +107,7 @@ void TargetPlanner::CalculaBitrate(bool keep) {
       verdict = CrfVerdict(value, FullPictureMode(mode));
     } else {
       const bool wide = inventory_.video[video].width >= 1440 && advanced_.resize_720p == 0;
-      verdict = BitrateVerdict(value, wide, MvcMode(mode));
+      verdict = BitrateVerdict(value, wide, IsMvcMode(mode));
     }
   }
   panel_.verdict = verdict.text;
@@ -144,7 +144,7 @@ void TargetPlanner::AplicaPreferencies(bool keep_media) {
 
 void TargetPlanner::ActualitzaTarjetAudio() {
   const AudioRing ring = TargetAudioRing(ChosenAudio(inventory_, panel_.source_audio), panel_.media_index,
-                                         MvcMode(source_.selected_mode_3d), settings_.UseFlac != 0);
+                                         IsMvcMode(source_.selected_mode_3d), settings_.UseFlac != 0);
   panel_.audio = ring.items;
   panel_.audio_index = RingIndexOf(panel_.audio, ring.default_value);
 }
@@ -207,7 +207,7 @@ void TargetPlanner::CallSourceSubt() {
 
 void TargetPlanner::CallPanel3Daccept(int mode_3d) {
   source_.selected_mode_3d = mode_3d;
-  const bool mvc = MvcMode(mode_3d);
+  const bool mvc = IsMvcMode(mode_3d);
   if (mvc) panel_.media_index = kMediaBd25;
   AplicaPreferencies(mvc);
   ActualitzaTarjetAudio();

@@ -19,6 +19,10 @@ enum Mode3d : std::uint8_t {
   kModeMvcRight = 11,
 };
 
+// The questions every user of a 3D mode number asks.
+inline bool IsMvcMode(int mode) { return mode == kModeMvcLeft || mode == kModeMvcRight; }
+inline bool IsHalf3dMode(int mode) { return mode >= kModeHalfSbsLeft && mode <= kModeHalfTabRight; }
+
 // `subtitle_mode`
 enum SubtitleMode : std::int32_t {
   kSubtitleNone = 0,

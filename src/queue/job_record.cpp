@@ -46,11 +46,9 @@ bool IsCrfTarget(const JobRecord& job) {
   return job.target_media == kMediaAvchdCrf || job.target_media == kMediaMkvCrf;
 }
 
-bool IsMvc(const JobRecord& job) { return job.mode_3d == kModeMvcLeft || job.mode_3d == kModeMvcRight; }
+bool IsMvc(const JobRecord& job) { return IsMvcMode(job.mode_3d); }
 
-bool IsHalf3d(const JobRecord& job) {
-  return job.mode_3d >= kModeHalfSbsLeft && job.mode_3d <= kModeHalfTabRight;
-}
+bool IsHalf3d(const JobRecord& job) { return IsHalf3dMode(job.mode_3d); }
 
 bool IsHalfSbs(const JobRecord& job) {
   return job.mode_3d == kModeHalfSbsLeft || job.mode_3d == kModeHalfSbsRight;

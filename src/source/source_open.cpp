@@ -92,18 +92,18 @@ void SourceOpener::ResetSource() {
 
 void SourceOpener::FailOpening(const std::string& text, SourceFocus focus) {
   prompter_.Ask("ERROR", text, Buttons::kOk);
+  ResetWithFocus(focus);
+}
+
+void SourceOpener::ResetWithFocus(SourceFocus focus) {
   ResetSource();
   state_.panel.focus = focus;
   view_.ShowSource(state_, inventory_);
 }
 
 void SourceOpener::OpenVideoFile(const std::string& path) {
+  if (path.empty()) return ResetWithFocus(SourceFocus::kOpenVideo);
   ResetSource();
-  if (path.empty()) {
-    state_.panel.focus = SourceFocus::kOpenVideo;
-    view_.ShowSource(state_, inventory_);
-    return;
-  }
   if (IFind(path, ".mpls") != npos) {
     state_.source_is_playlist = 1;
     Read_BD_Source(path);
@@ -118,12 +118,8 @@ void SourceOpener::OpenVideoFile(const std::string& path) {
 }
 
 void SourceOpener::OpenBDMVfolder(const std::string& path) {
+  if (path.empty()) return ResetWithFocus(SourceFocus::kOpenBdmv);
   ResetSource();
-  if (path.empty()) {
-    state_.panel.focus = SourceFocus::kOpenBdmv;
-    view_.ShowSource(state_, inventory_);
-    return;
-  }
   Read_BD_Source(path);
 }
 
@@ -218,12 +214,7 @@ void SourceOpener::RunTitleDialog(const PlaylistDialog& dialog) {
   const bool listed =
       std::any_of(dialog.items.begin(), dialog.items.end(),
                   [chosen](const PlaylistDialog::Item& item) { return item.value == chosen; });
-  if (chosen == 0 || !listed) {
-    ResetSource();
-    state_.panel.focus = SourceFocus::kOpenBdmv;
-    view_.ShowSource(state_, inventory_);
-    return;
-  }
+  if (chosen == 0 || !listed) return ResetWithFocus(SourceFocus::kOpenBdmv);
   PlaylistGo(dialog.path, chosen);
 }
 

@@ -103,6 +103,8 @@ class SourceOpener {
  private:
   // "ERROR" with `text`, then no source and the focus on `focus`.
   void FailOpening(const std::string& text, SourceFocus focus = SourceFocus::kOpenBdmv);
+  // Back to no source, the focus on the button the user starts again from.
+  void ResetWithFocus(SourceFocus focus);
   // Read_BD_Source once title 1 is taken (or there is none): the chapters
   // and the stream file of `clip` in the disc's STREAM folder.
   void AnalyseFirstTitle(const std::string& path, const std::string& clip);

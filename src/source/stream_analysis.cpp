@@ -188,11 +188,7 @@ std::string NameOf(const std::string& path) {
 // The selected title's playlist beside the disc's STREAM folder; empty when
 // the stream file is not in one.
 std::string PlaylistPathFor(const std::string& stream_path, const SourceState& state) {
-  std::size_t last = npos;
-  for (std::size_t at = IFind(stream_path, "/STREAM"); at != npos;
-       at = IFind(stream_path, "/STREAM", at + 1)) {
-    last = at;
-  }
+  const std::size_t last = LastIFind(stream_path, "/STREAM");
   if (last == npos) return {};
   return stream_path.substr(0, last) + "/PLAYLIST/" + std::string(FieldText(SelectedTitle(state).playlist));
 }

@@ -188,9 +188,6 @@ void TargetPanelView::Draw() {
   tw_.bitrate_label->setText(QString::fromStdString(panel_.bitrate_label));
   const int shown = panel_.has_value ? panel_.bitrate : kNoValue;
   if (sw_.bitrate->value() != shown) sw_.bitrate->setValue(shown);
-  // The field holds at most its maximum, and what it holds is what a job
-  // takes.
-  if (panel_.has_value) panel_.bitrate = std::min(panel_.bitrate, sw_.bitrate->maximum());
   sw_.bitrate->setEnabled(loaded && panel_.bitrate_enabled);
   const int preset = tw_.presets->findText(QString::fromStdString(panel_.preset));
   if (preset >= 0) tw_.presets->setCurrentIndex(preset);

@@ -39,6 +39,12 @@ std::size_t IFind(std::string_view haystack, std::string_view needle, std::size_
   return npos;
 }
 
+std::size_t LastIFind(std::string_view haystack, std::string_view needle) {
+  std::size_t found = npos;
+  for (std::size_t at = IFind(haystack, needle); at != npos; at = IFind(haystack, needle, at + 1)) found = at;
+  return found;
+}
+
 bool IStartsWith(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && IEquals(s.substr(0, prefix.size()), prefix);
 }

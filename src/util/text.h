@@ -20,6 +20,8 @@ std::string AsciiLowerCopy(std::string_view s);
 // Equality and search ignoring ASCII case (other bytes compare as they are).
 bool IEquals(std::string_view a, std::string_view b);
 std::size_t IFind(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+// The last case-insensitive occurrence of needle; npos when there is none.
+std::size_t LastIFind(std::string_view haystack, std::string_view needle);
 bool IStartsWith(std::string_view s, std::string_view prefix);
 bool IEndsWith(std::string_view s, std::string_view suffix);
 
