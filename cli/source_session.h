@@ -41,6 +41,9 @@ class HeadlessSourceView : public SourceView {
   void ApplyTargetSettings(bool mvc) override {
     if (apply_) apply_(mvc);
   }
+  int ChooseScrapeHit(const std::string&, const std::string&, const std::vector<std::string>&) override {
+    return -1;
+  }
 
   bool listed() const { return listed_; }
   // A --title value that is not an item of the dialog it answered.

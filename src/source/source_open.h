@@ -72,6 +72,12 @@ class SourceView {
   // CalculaBitrate(0)). The view does it; until job planning lands it has
   // nothing to apply.
   virtual void ApplyTargetSettings(bool mvc) = 0;
+  // The "TMDB Results" dialog (PanelScrape), modal: one list item per hit
+  // label, in order. Returns the chosen hit's index (Select Title or a double
+  // click) or -1 (Cancel). source_path and cleaned_title are what the dialog
+  // carries through (SCRAPE_PATH, SCRAPE_OUT).
+  virtual int ChooseScrapeHit(const std::string& source_path, const std::string& cleaned_title,
+                              const std::vector<std::string>& hit_labels) = 0;
 };
 
 class SourceOpener {

@@ -49,6 +49,9 @@ struct SourceState {
   std::int32_t video_untouched_choice = 0;
   // The title was chosen through the TMDb search: MKV names keep its case.
   std::int32_t title_scraped = 0;
+  // The TMDb page of the chosen title ("movie/603", "tv/1399/season/1/episode/2");
+  // empty when no title was chosen.
+  std::string tmdb_path;
   SourcePanel panel;
 };
 

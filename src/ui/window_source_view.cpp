@@ -54,6 +54,18 @@ void WindowSourceView::ApplyTargetSettings(bool mvc) {
   if (hooks_.apply_settings) hooks_.apply_settings(mvc);
 }
 
+int WindowSourceView::ChooseScrapeHit(const std::string&, const std::string&,
+                                      const std::vector<std::string>&) {
+  return -1;
+}
+
+int BridgedSourceView::ChooseScrapeHit(const std::string& source_path, const std::string& cleaned_title,
+                                       const std::vector<std::string>& hit_labels) {
+  int chosen = -1;
+  bridge_.Call([&] { chosen = inner_.ChooseScrapeHit(source_path, cleaned_title, hit_labels); });
+  return chosen;
+}
+
 int BridgedSourceView::ChoosePlaylist(const PlaylistDialog& dialog, const SourceState& state) {
   int chosen = 0;
   bridge_.Call([&] { chosen = inner_.ChoosePlaylist(dialog, state); });

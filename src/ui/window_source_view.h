@@ -39,6 +39,8 @@ class WindowSourceView : public SourceView {
   void Select3DMode(SourceState& state) override;
   void ShowSource(const SourceState& state, const SourceInventory& inventory) override;
   void ApplyTargetSettings(bool mvc) override;
+  int ChooseScrapeHit(const std::string& source_path, const std::string& cleaned_title,
+                      const std::vector<std::string>& hit_labels) override;
 
  private:
   QWidget* parent_;
@@ -59,6 +61,8 @@ class BridgedSourceView : public SourceView {
   void Select3DMode(SourceState& state) override;
   void ShowSource(const SourceState& state, const SourceInventory& inventory) override;
   void ApplyTargetSettings(bool mvc) override;
+  int ChooseScrapeHit(const std::string& source_path, const std::string& cleaned_title,
+                      const std::vector<std::string>& hit_labels) override;
 
  private:
   UiBridge& bridge_;

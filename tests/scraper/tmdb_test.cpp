@@ -1,18 +1,12 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <fstream>
-#include <map>
-#include <mutex>
 #include <sstream>
-#include <thread>
 
 #include "scraper/json_scan.h"
 #include "scraper/tmdb.h"
 #include "scraper/tmdb_http.h"
+#include "support/local_http_server.h"
 
 namespace dp {
 namespace {
@@ -24,61 +18,14 @@ std::string Real(const std::string& name) {
   return s.str();
 }
 
-// Answers GETs on 127.0.0.1 from a table keyed by path (without the query).
-class LocalServer {
- public:
-  std::map<std::string, std::pair<int, std::string>> replies;
-  std::vector<std::string> targets;
-
-  LocalServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), len);
-    listen(fd_, 4);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~LocalServer() {
-    shutdown(fd_, SHUT_RDWR);
-    close(fd_);
-    thread_.join();
-  }
-  int port = 0;
-
- private:
-  void Serve() {
-    for (int c; (c = accept(fd_, nullptr, nullptr)) >= 0; close(c)) {
-      std::string req;
-      char buf[4096];
-      for (ssize_t n; req.find("\r\n\r\n") == std::string::npos && (n = read(c, buf, sizeof buf)) > 0;)
-        req.append(buf, static_cast<std::size_t>(n));
-      const std::string target = req.substr(4, req.find(' ', 4) - 4);
-      targets.push_back(target);
-      auto it = replies.find(target.substr(0, target.find('?')));
-      const auto [status, body] = it == replies.end() ? std::pair{404, std::string()} : it->second;
-      const std::string head = "HTTP/1.1 " + std::to_string(status) +
-                               " X\r\nContent-Length: " + std::to_string(body.size()) +
-                               "\r\nConnection: close\r\n\r\n";
-      (void)!write(c, head.data(), head.size());
-      (void)!write(c, body.data(), body.size());
-    }
-  }
-  int fd_;
-  std::thread thread_;
-};
-
 class TmdbTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("DISCPRESS_TMDB_URL", ("http://127.0.0.1:" + std::to_string(server.port)).c_str(), 1);
+    setenv("DISCPRESS_TMDB_URL", server.base().c_str(), 1);
     setenv("DISCPRESS_TMDB_KEY", "k", 1);
     setenv("LANGUAGE", "es_ES.UTF-8", 1);
   }
-  LocalServer server;
+  test::LocalHttpServer server;
 };
 
 TEST(JsonScan, Strings) {
@@ -121,8 +68,8 @@ TEST(TmdbLanguage, FromLocaleName) {
 }
 
 TEST_F(TmdbTest, SearchRequestsAndHits) {
-  server.replies["/3/search/multi"] = {200, Real("search-multi.json")};
-  server.replies["/3/search/tv"] = {200, Real("search-tv.json")};
+  server.Reply("/3/search/multi", 200, Real("search-multi.json"));
+  server.Reply("/3/search/tv", 200, Real("search-tv.json"));
   const std::string q = "?api_key=k&language=es-ES&include_adult=false&query=";
   // clang-format off
   struct { std::string query, left, target; int count, hit; std::string ref, label; int year_match; } rows[] = {
@@ -144,11 +91,11 @@ TEST_F(TmdbTest, SearchRequestsAndHits) {
   };
   // clang-format on
   for (auto& r : rows) {
-    server.targets.clear();
+    server.ClearTargets();
     std::string query = r.query;
     EXPECT_EQ(ScrapeSearch(query), r.count > 0) << r.query;
     EXPECT_EQ(query, r.left);
-    EXPECT_EQ(server.targets,
+    EXPECT_EQ(server.targets(),
               r.target.empty() ? std::vector<std::string>{} : std::vector<std::string>{r.target});
     ASSERT_EQ(scrape_count, r.count) << r.query;
     if (r.count == 0) continue;
@@ -175,7 +122,7 @@ TEST_F(TmdbTest, FailedAndDamagedAnswers) {
   };
   // clang-format on
   for (const auto& r : rows) {
-    server.replies["/3/search/multi"] = {r.status, r.body};
+    server.Reply("/3/search/multi", r.status, r.body);
     std::string query = "x";
     EXPECT_EQ(ScrapeSearch(query), r.count > 0);
     EXPECT_EQ(scrape_count, r.count) << r.status << r.body.substr(0, 40);
@@ -186,12 +133,12 @@ TEST_F(TmdbTest, FailedAndDamagedAnswers) {
 }
 
 TEST_F(TmdbTest, Details) {
-  server.replies["/3/movie/550"] = {200, Real("movie-details.json")};
-  server.replies["/3/tv/1399"] = {200, Real("tv-details.json")};
-  server.replies["/3/tv/1399/season/1/episode/1"] = {200, Real("tv-episode-details.json")};
-  server.replies["/3/movie/7"] = {200, R"({"title":"\u041c\u0438\u0440","original_title":"Mir"})"};
-  server.replies["/3/movie/8"] = {
-      200, R"({"title":"Le: Film","original_title":"Der Film","release_date":"2001"})"};
+  server.Reply("/3/movie/550", 200, Real("movie-details.json"));
+  server.Reply("/3/tv/1399", 200, Real("tv-details.json"));
+  server.Reply("/3/tv/1399/season/1/episode/1", 200, Real("tv-episode-details.json"));
+  server.Reply("/3/movie/7", 200, R"({"title":"\u041c\u0438\u0440","original_title":"Mir"})");
+  server.Reply("/3/movie/8", 200,
+               R"({"title":"Le: Film","original_title":"Der Film","release_date":"2001"})");
   // clang-format off
   struct { std::string ref; int ok; std::vector<std::string> out; int requests; } rows[] = {
     {"movie/550", 1, {"Fight Club", "", "1999", "movie/550", "", ""}, 1},
@@ -206,13 +153,13 @@ TEST_F(TmdbTest, Details) {
   };
   // clang-format on
   for (const auto& r : rows) {
-    server.targets.clear();
+    server.ClearTargets();
     std::vector<std::string> out(6, "old");
     EXPECT_EQ(ScrapeGetData(r.ref, out[0], out[1], out[2], out[3], out[4], out[5]), r.ok) << r.ref;
     EXPECT_EQ(out, r.out) << r.ref;
-    EXPECT_EQ(server.targets.size(), static_cast<std::size_t>(r.requests)) << r.ref;
+    EXPECT_EQ(server.targets().size(), static_cast<std::size_t>(r.requests)) << r.ref;
   }
-  EXPECT_EQ(server.targets.back(), "/3/tv/1399/season/1/episode/9?api_key=k&language=es-ES");
+  EXPECT_EQ(server.targets().back(), "/3/tv/1399/season/1/episode/9?api_key=k&language=es-ES");
 }
 
 }  // namespace

@@ -48,6 +48,9 @@ struct View : SourceView {
   void Select3DMode(SourceState& state) override { state.selected_mode_3d = 10; }
   void ShowSource(const SourceState& state, const SourceInventory&) override { panel = state.panel; }
   void ApplyTargetSettings(bool) override {}
+  int ChooseScrapeHit(const std::string&, const std::string&, const std::vector<std::string>&) override {
+    return -1;
+  }
 };
 
 struct Prompts : Prompter {
