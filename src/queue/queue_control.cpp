@@ -37,11 +37,20 @@ void QueueControl::Persist() { EscriuCuaRegistre(store_, queue_); }
 
 void QueueControl::ActivaJob(StartAll start_all, const RunControl* finished) {
   std::shared_ptr<RunControl> started;
+  int ended_finished = 0;
+  int ended_failed = 0;
   {
     std::lock_guard lock(mutex_);
     // A run that was stopped or cancelled hands nothing on.
     if (finished && (run_.get() != finished || finished->cancel_request() != kCancelNone)) return;
     run_state_.cancel_request = kCancelNone;
+    if (!finished) {
+      run_finished_ = run_failed_ = 0;
+    } else if (const std::int32_t outcome = queue_.Status(finished->slot()); outcome == kStatusFailed) {
+      ++run_failed_;
+    } else if (outcome == kStatusFinished) {
+      ++run_finished_;
+    }
     const int slot = NextRunnableSlot(queue_.Snapshot(), start_all);
     if (slot >= 0 && runner_) {
       started = std::make_shared<RunControl>(slot);
@@ -51,6 +60,10 @@ void QueueControl::ActivaJob(StartAll start_all, const RunControl* finished) {
     } else {
       run_.reset();
       run_state_.current_job = -1;
+      if (finished) {
+        ended_finished = run_finished_;
+        ended_failed = run_failed_;
+      }
     }
   }
   if (started) {
@@ -62,6 +75,7 @@ void QueueControl::ActivaJob(StartAll start_all, const RunControl* finished) {
   }
   wake_.notify_all();
   EndRun();
+  if (finished) frontend_.QueueEnded(ended_finished, ended_failed);
 }
 
 void QueueControl::EndRun() {

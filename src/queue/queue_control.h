@@ -36,6 +36,9 @@ class QueueFrontend {
   virtual void JobDone() {}  // bar 1000, "Done!"
   virtual void OpenPath(const std::string& /*path*/) {}
   virtual void PlaySound(const std::string& /*path*/) {}
+  // A run went through the queue to its end (not stopped by the user):
+  // how many of its jobs finished and how many failed.
+  virtual void QueueEnded(int /*finished*/, int /*failed*/) {}
 };
 
 // Runs one job (the pipeline worker) and removes or moves a job's
@@ -129,6 +132,8 @@ class QueueControl {
   std::shared_ptr<RunControl> pending_;  // started, not yet taken by the worker
   bool working_ = false;
   int working_slot_ = -1;  // the slot the worker is in, while working_
+  int run_finished_ = 0;   // outcomes of the jobs of the run in progress
+  int run_failed_ = 0;
   bool quit_ = false;
   std::thread worker_;
 };

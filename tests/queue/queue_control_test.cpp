@@ -18,6 +18,8 @@ struct Frontend : QueueFrontend {
   void RunStateChanged(bool) override {}
   void ResetProgress() override {}
   void OpenPath(const std::string&) override {}
+  void QueueEnded(int finished, int failed) override { ended.emplace_back(finished, failed); }
+  std::vector<std::pair<int, int>> ended;
 };
 
 class QueueControlTest : public ::testing::Test {
@@ -63,6 +65,8 @@ TEST_F(QueueControlTest, RunGoesThroughTheQueueInSlotOrderAndSkipsFailures) {
   EXPECT_EQ(runner.ran, (std::vector<int>{2, 6}));
   EXPECT_EQ(queue.Status(2), kStatusFailed);
   EXPECT_EQ(queue.Status(6), kStatusFinished);
+  // The run's end is reported once, with its outcomes.
+  EXPECT_EQ(frontend.ended, (std::vector<std::pair<int, int>>{{1, 1}}));
   // Failed jobs are stored, done ones are not.
   EXPECT_TRUE(store->Get("Job_2"));
   EXPECT_FALSE(store->Get("Job_6"));
@@ -83,6 +87,8 @@ TEST_F(QueueControlTest, RunGoesThroughTheQueueInSlotOrderAndSkipsFailures) {
   control->WaitIdle();
   EXPECT_EQ(power.power_offs, 1);
   EXPECT_EQ(runner.ran, (std::vector<int>{2, 4}));
+  // A start with nothing to run is no run ending.
+  EXPECT_EQ(frontend.ended, (std::vector<std::pair<int, int>>{{1, 1}, {1, 0}, {1, 0}}));
 }
 
 TEST_F(QueueControlTest, TheRunningJobStaysUntilStoppedThenStartsNothingElse) {
@@ -119,6 +125,7 @@ TEST_F(QueueControlTest, TheRunningJobStaysUntilStoppedThenStartsNothingElse) {
   EXPECT_EQ(queue.Status(1), kStatusCanceled);
   EXPECT_FALSE(store->Get("Job_1"));
   EXPECT_EQ(prompts.asked.back(), std::string("CONFIRM|Are you sure?"));
+  EXPECT_TRUE(frontend.ended.empty());  // stopped by the user: no report
 }
 
 TEST_F(QueueControlTest, RemoveAsksOnlyFromTheButtonKeepsDoneJobsFilesAndClearKeepsFailures) {
