@@ -68,10 +68,10 @@ int Parse(const Args& in, Request& r) {
       return Fail(kUsage, "--title takes a list item number");
     r.open.titles.push_back(static_cast<int>(n));
   }
-  // No search runs without a window yet, so a hit is only checked.
   for (const std::string& h : TakeAll(args, "--hit", missing)) {
     long long n = 0;
-    if (!ParseInt(h, n) || n < 1) return Fail(kUsage, "--hit takes a hit number from 1");
+    if (!ParseInt(h, n) || n < 1 || n > 1000000) return Fail(kUsage, "--hit takes a hit number from 1");
+    r.open.hits.push_back(static_cast<int>(n));
   }
   const bool numbers_ok = IntOption(args, "--scrape", 0, 5, r.scrape, missing) &&
                           IntOption(args, "--mode3d", 0, 10, c.mode_3d, missing) &&

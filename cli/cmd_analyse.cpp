@@ -152,17 +152,16 @@ int CmdAnalyse(const Args& in) {
   const bool scrape_given = TakeOption(args, "--scrape", scrape, missing);
   if (missing || args.size() != 1 || args[0].starts_with("--")) return Usage("analyse");
 
-  OpenRequest request{args[0], {}};
+  OpenRequest request{args[0], {}, {}};
   for (const std::string& t : titles) {
     int n = 0;
     if (!NumberIn(t, 1, kTitleTableSize, n)) return Fail(kUsage, "--title takes a list item number");
     request.titles.push_back(n);
   }
-  // The title dialog of the search answers from --hit; without a search
-  // there is nothing to ask, but the value must still be a hit number.
   for (const std::string& h : hits) {
     int n = 0;
     if (!NumberIn(h, 1, 1000000, n)) return Fail(kUsage, "--hit takes a hit number from 1");
+    request.hits.push_back(n);
   }
   Settings& settings = CurrentSettings();
   ReadSettingsQuietly(settings);

@@ -79,7 +79,7 @@ int CmdScanSource(const Args& in) {
   const std::vector<std::string> titles = TakeAll(args, "--title", missing);
   const std::vector<std::string> hits = TakeAll(args, "--hit", missing);
   if (missing || args.size() != 1 || args[0].starts_with("--")) return Usage("scan");
-  OpenRequest request{args[0], {}};
+  OpenRequest request{args[0], {}, {}};
   for (const std::string& t : titles) {
     long long n = 0;
     if (!ParseInt(t, n) || n < 1 || n > kTitleTableSize)
@@ -88,7 +88,8 @@ int CmdScanSource(const Args& in) {
   }
   for (const std::string& h : hits) {
     long long n = 0;
-    if (!ParseInt(h, n) || n < 1) return Fail(kUsage, "--hit takes a hit number from 1");
+    if (!ParseInt(h, n) || n < 1 || n > 1000000) return Fail(kUsage, "--hit takes a hit number from 1");
+    request.hits.push_back(static_cast<int>(n));
   }
   Settings& settings = CurrentSettings();
   ReadSettingsQuietly(settings);

@@ -50,6 +50,20 @@ int HeadlessSourceView::ChoosePlaylist(const PlaylistDialog& dialog, const Sourc
   return 0;
 }
 
+int HeadlessSourceView::ChooseScrapeHit(const std::string&, const std::string&,
+                                        const std::vector<std::string>& hit_labels) {
+  if (!hits_.empty()) {
+    const int hit = hits_.front();
+    hits_.pop_front();
+    if (hit >= 1 && static_cast<std::size_t>(hit) <= hit_labels.size()) return hit - 1;
+    bad_hit_ = hit;
+    return -1;
+  }
+  for (std::size_t i = 0; i < hit_labels.size(); ++i) std::printf("%zu\t%s\n", i + 1, hit_labels[i].c_str());
+  listed_ = true;
+  return -1;
+}
+
 Answer StderrPopups::Ask(std::string_view title, std::string_view text, Buttons buttons) {
   PrintPopup(title, text);
   if (title == "ERROR") failed_ = true;
@@ -62,7 +76,7 @@ int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceSta
   const bool folder = fs::is_directory(request.source, ec);
   if (!folder && !fs::is_regular_file(request.source, ec))
     return Fail(kFailed, "no such file or folder: " + request.source);
-  HeadlessSourceView view(request.titles, std::move(apply_targets));
+  HeadlessSourceView view(request.titles, request.hits, std::move(apply_targets));
   StderrPopups popups;
   SourceOpener opener(settings, state, inventory, view, popups);
   opener.ResetSource();
@@ -71,6 +85,7 @@ int OpenHeadless(const OpenRequest& request, const Settings& settings, SourceSta
   else
     opener.OpenVideoFile(request.source);
   if (view.bad_title()) return Fail(kUsage, Format("the dialog has no item %d", view.bad_title()));
+  if (view.bad_hit()) return Fail(kUsage, Format("the TMDb title dialog has no hit %d", view.bad_hit()));
   if (popups.failed()) return kFailed;
   if (view.listed()) return kNeedsChoice;
   if (!state.panel.add_enabled) return Fail(kFailed, "no source was loaded");

@@ -27,12 +27,14 @@ inline constexpr int kNeedsChoice = 3;
 
 // Answers the Playlist Selection dialog with the given title numbers, one per
 // dialog in the order they open. With none left the dialog is printed (its
-// message, then "N<TAB>item<TAB>clips" per item) and cancelled.
+// message, then "N<TAB>item<TAB>clips" per item) and cancelled. The TMDb
+// title dialog is answered the same way from 1-based hit numbers; unanswered
+// it prints "N<TAB>hit_label" per hit.
 class HeadlessSourceView : public SourceView {
  public:
   using ApplyTargets = std::function<void(bool mvc)>;
-  explicit HeadlessSourceView(std::deque<int> titles, ApplyTargets apply = {})
-      : titles_(std::move(titles)), apply_(std::move(apply)) {}
+  explicit HeadlessSourceView(std::deque<int> titles, std::deque<int> hits = {}, ApplyTargets apply = {})
+      : titles_(std::move(titles)), hits_(std::move(hits)), apply_(std::move(apply)) {}
 
   int ChoosePlaylist(const PlaylistDialog& dialog, const SourceState& state) override;
   void ShowWait(bool) override {}
@@ -41,19 +43,22 @@ class HeadlessSourceView : public SourceView {
   void ApplyTargetSettings(bool mvc) override {
     if (apply_) apply_(mvc);
   }
-  int ChooseScrapeHit(const std::string&, const std::string&, const std::vector<std::string>&) override {
-    return -1;
-  }
+  int ChooseScrapeHit(const std::string& source_path, const std::string& cleaned_title,
+                      const std::vector<std::string>& hit_labels) override;
 
   bool listed() const { return listed_; }
   // A --title value that is not an item of the dialog it answered.
   int bad_title() const { return bad_title_; }
+  // A --hit value that is not a hit of the dialog it answered.
+  int bad_hit() const { return bad_hit_; }
 
  private:
   std::deque<int> titles_;
+  std::deque<int> hits_;
   ApplyTargets apply_;
   bool listed_ = false;
   int bad_title_ = 0;
+  int bad_hit_ = 0;
 };
 
 // Pop-ups as "TITLE: text" on stderr (PrintPopup). Questions
@@ -71,6 +76,7 @@ class StderrPopups : public Prompter {
 struct OpenRequest {
   std::string source;
   std::deque<int> titles;  // --title values
+  std::deque<int> hits;    // --hit values, 1-based
 };
 
 // Opens the source as the window's buttons do: a folder as Open BD Folder, a

@@ -1,7 +1,5 @@
 #include "planning/output_naming.h"
 
-#include <cwctype>
-
 #include "planning/target_panel.h"
 #include "queue/job_codes.h"
 #include "scraper/title_text.h"
@@ -10,19 +8,6 @@
 namespace dp {
 
 namespace {
-
-template <typename Map>
-std::string MapCase(std::string_view text, Map map) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t pos = 0; pos < text.size();) {
-    const char32_t c = DecodeUtf8(text, pos);
-    // Stand-ins of stray bytes (U+DC80..U+DCFF) must come back unchanged.
-    const bool raw = c >= 0xDC00 && c <= 0xDFFF;
-    AppendUtf8(out, raw ? c : static_cast<char32_t>(map(static_cast<std::wint_t>(c))));
-  }
-  return out;
-}
 
 bool CutSuffix(std::string& name, std::string_view tag, bool any_case) {
   if (name.size() < tag.size()) return false;
@@ -49,13 +34,6 @@ void CutSuffixes(std::string& name) {
 }
 
 }  // namespace
-
-std::string Utf8Upper(std::string_view text) {
-  return MapCase(text, [](std::wint_t c) { return std::towupper(c); });
-}
-std::string Utf8Lower(std::string_view text) {
-  return MapCase(text, [](std::wint_t c) { return std::towlower(c); });
-}
 
 std::string RenamedOutput(std::string_view path, int target, int mode_3d, bool keep_case) {
   const std::size_t slash = path.rfind('/');

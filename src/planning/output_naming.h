@@ -13,9 +13,4 @@ namespace dp {
 // without a folder is returned as it is.
 std::string RenamedOutput(std::string_view path, int target, int mode_3d, bool keep_case);
 
-// Upper or lower case of UTF-8 text by the LC_CTYPE locale, character by
-// character; bytes that are no character stay as they are.
-std::string Utf8Upper(std::string_view text);
-std::string Utf8Lower(std::string_view text);
-
 }  // namespace dp

@@ -251,4 +251,28 @@ char32_t Toupper(char32_t c) {
   return upper > 0x10FFFF ? c : static_cast<char32_t>(upper);
 }
 
+namespace {
+
+template <typename Map>
+std::string MapCase(std::string_view text, Map map) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const char32_t c = DecodeUtf8(text, pos);
+    // Stand-ins of stray bytes (U+DC80..U+DCFF) must come back unchanged.
+    const bool raw = c >= 0xDC00 && c <= 0xDFFF;
+    AppendUtf8(out, raw ? c : static_cast<char32_t>(map(static_cast<std::wint_t>(c))));
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string Utf8Upper(std::string_view text) {
+  return MapCase(text, [](std::wint_t c) { return std::towupper(c); });
+}
+std::string Utf8Lower(std::string_view text) {
+  return MapCase(text, [](std::wint_t c) { return std::towlower(c); });
+}
+
 }  // namespace dp

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace dp {
 
@@ -28,5 +29,10 @@ void UrlEncode(std::string& text);
 
 // The LC_CTYPE locale's upper case of one character (itself when it has none).
 char32_t Toupper(char32_t c);
+
+// Upper or lower case of UTF-8 text by the LC_CTYPE locale, character by
+// character; bytes that are no character stay as they are.
+std::string Utf8Upper(std::string_view text);
+std::string Utf8Lower(std::string_view text);
 
 }  // namespace dp

@@ -8,7 +8,9 @@
 #include "app/prompter.h"
 #include "app/settings.h"
 #include "lang/iso639.h"
+#include "scraper/scrape_select.h"
 #include "scraper/title_text.h"
+#include "scraper/tmdb.h"
 #include "source/eac3to_runs.h"
 #include "source/mpls.h"
 #include "source/source_title.h"
@@ -24,6 +26,7 @@ namespace {
 
 constexpr char kUnableToRead[] = "Unable to read BD structure.";
 constexpr int kFullOutputWidth = 566;
+constexpr int kNarrowOutputWidth = 456;  // beside "View on TMDB"
 constexpr int kBitrateMax2D = 40000;
 constexpr int kBitrateMax3D = 60000;
 
@@ -291,11 +294,40 @@ void SourceOpener::ReadSource(const std::string& stream_path) {
   state_.panel.source_text = stream_path;
   std::string title = SourceTitleFromPath(stream_path);
   ParseTitle(title, settings_.Scrape != 0 ? 0 : 1);
-  // The TMDb search plugs in here: with Scrape not 0, the lower-cased title
-  // is searched and a result (chosen automatically or in the title dialog)
-  // goes on to ReadSource_2 with raw 0. Until that search exists every
-  // title goes on as a search without result.
-  ReadSource_2(stream_path, title, true);
+  if (settings_.Scrape == 0) return ReadSource_2(stream_path, title, true);
+  // The search cuts the year and an episode marker from its query; the
+  // name to fall back on stays the cleaned title as it was.
+  std::string query = Utf8Lower(title);
+  if (!ScrapeSearch(query)) return ReadSource_2(stream_path, title, true);
+  int index = scrape_count == 1 ? 0 : ScrapeAutoSelect();
+  if (index < 0) {
+    std::vector<std::string> labels;
+    for (int i = 0; i < scrape_count; ++i)
+      labels.push_back(scrape_hits[static_cast<std::size_t>(i)].hit_label);
+    // The dialog shows above no wait panel; the caller's panel comes back
+    // for the analysis that follows.
+    if (waiting_) view_.ShowWait(false);
+    index = view_.ChooseScrapeHit(stream_path, title, labels);
+    if (waiting_) view_.ShowWait(true);
+  }
+  ScrapeSelectItem(index, stream_path, title);
+}
+
+void SourceOpener::ScrapeSelectItem(int index, const std::string& stream_path, std::string name) {
+  if (index < 0 || index >= scrape_count) return ReadSource_2(stream_path, name, true);
+  ScrapeDetails details;
+  std::string tmdb_path;
+  const bool scraped = ScrapeGetData(scrape_hits[static_cast<std::size_t>(index)].tmdb_ref,
+                                     details.local_title, details.original_title, details.year_text,
+                                     tmdb_path, details.show_name, details.episode_text) == 1;
+  if (scraped) {
+    name = ScrapedName(details, settings_.Scrape, name);
+    state_.panel.imdb_visible = true;
+    state_.panel.output_width = kNarrowOutputWidth;
+    state_.title_scraped = 1;
+    state_.tmdb_path = tmdb_path;
+  }
+  ReadSource_2(stream_path, name, !scraped);
 }
 
 void SourceOpener::ReadSource_2(const std::string& stream_path, std::string title, bool raw) {

@@ -118,6 +118,9 @@ class SourceOpener {
   void RunTitleDialog(const PlaylistDialog& dialog);
   void PlaylistGo(const std::string& dialog_path, int title_number);
   void PanelSelect3DMode();
+  // The hit `index` of the TMDb search (-1: none) names the output when its
+  // details can be fetched; otherwise `name`, the cleaned title, does.
+  void ScrapeSelectItem(int index, const std::string& stream_path, std::string name);
   // The core bitrates of DTS-HD tracks from eac3to's listing of the file.
   void Eac3toInfo(const std::string& stream_path);
   std::string TempPath() const;

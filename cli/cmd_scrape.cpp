@@ -1,0 +1,47 @@
+// discpress-cli scrape: the TMDb search and detail lookup as source opening
+// calls them, for checking the client against a server from the outside.
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "command.h"
+#include "scraper/tmdb.h"
+
+namespace dp::cli {
+namespace {
+
+int Search(std::string query) {
+  const bool found = ScrapeSearch(query);
+  std::printf("%s\n", query.c_str());
+  for (int i = 0; i < scrape_count && i < kMaxScrapeHits; ++i) {
+    const ScrapeHit& hit = scrape_hits[static_cast<std::size_t>(i)];
+    std::printf("%s\t%s\t%d\n", hit.tmdb_ref.c_str(), hit.hit_label.c_str(), hit.year_match);
+  }
+  return found ? kOk : kFailed;
+}
+
+int Get(const std::string& ref) {
+  std::string local_title, original_title, year_text, tmdb_path, show_name, episode_text;
+  const int found =
+      ScrapeGetData(ref, local_title, original_title, year_text, tmdb_path, show_name, episode_text);
+  const std::pair<const char*, const std::string*> lines[] = {
+      {"local_title", &local_title}, {"original_title", &original_title}, {"year_text", &year_text},
+      {"tmdb_path", &tmdb_path},     {"show_name", &show_name},           {"episode_text", &episode_text}};
+  for (const auto& [name, value] : lines) std::printf("%s\t%s\n", name, value->c_str());
+  return found == 1 ? kOk : kFailed;
+}
+
+int CmdScrape(const Args& args) {
+  if (args.size() != 2 || args[1].starts_with("--")) return Usage("scrape");
+  if (args[0] == "search") return Search(args[1]);
+  if (args[0] == "get") return Get(args[1]);
+  return Usage("scrape");
+}
+
+const RegisterCommand reg("scrape",
+                          "  discpress-cli scrape search QUERY\n"
+                          "  discpress-cli scrape get REF\n",
+                          CmdScrape);
+
+}  // namespace
+}  // namespace dp::cli
