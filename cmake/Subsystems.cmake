@@ -23,11 +23,13 @@ dp_subsystem(app DEPS dp_platform dp_lang ${CMAKE_DL_LIBS})
 dp_subsystem(queue DEPS dp_app)
 dp_subsystem(source DEPS dp_util dp_platform dp_app dp_lang dp_scraper ${CMAKE_DL_LIBS})
 dp_subsystem(scanner DEPS dp_source)
-dp_subsystem(scraper DEPS dp_util CURL::libcurl)
+dp_subsystem(net DEPS dp_util CURL::libcurl)
+dp_subsystem(scraper DEPS dp_util dp_net)
 dp_subsystem(planning DEPS dp_platform dp_queue dp_source dp_scraper ${CMAKE_DL_LIBS})
 dp_subsystem(pipeline DEPS dp_queue dp_source dp_planning)
+dp_subsystem(update DEPS dp_net dp_app)
 
 add_library(libdiscpress INTERFACE)
 target_link_libraries(libdiscpress INTERFACE
   dp_util dp_platform dp_lang dp_app dp_queue dp_source dp_scanner
-  dp_scraper dp_planning dp_pipeline)
+  dp_net dp_scraper dp_planning dp_pipeline dp_update)

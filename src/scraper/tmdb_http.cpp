@@ -1,20 +1,12 @@
 #include "scraper/tmdb_http.h"
 
-#include <curl/curl.h>
-
 #include <array>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
-#include <memory>
 
-#include "util/text.h"
+#include "net/http_get.h"
 
 #ifndef DP_TMDB_API_KEY
 #define DP_TMDB_API_KEY ""
-#endif
-#ifndef DP_VERSION_TEXT
-#define DP_VERSION_TEXT "3.3.0"
 #endif
 
 namespace dp {
@@ -36,53 +28,12 @@ consteval std::array<char, kKeyLen> MaskKey(const char* key) {
 }
 constexpr std::array<char, kKeyLen> kMaskedKey = MaskKey(DP_TMDB_API_KEY);
 
-void Debug(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void Debug(const char* fmt, ...) {
-  if (!std::getenv("DISCPRESS_DEBUG")) return;
-  va_list args;
-  va_start(args, fmt);
-  std::vfprintf(stderr, fmt, args);
-  va_end(args);
-}
-
 std::string BaseAddress() {
   const char* env = std::getenv("DISCPRESS_TMDB_URL");
   std::string base = env && *env ? env : "https://api.themoviedb.org";
   while (!base.empty() && base.back() == '/') base.pop_back();
   return base;
 }
-
-// https anywhere; plain http only to the loop-back address (tests).
-bool AllowedBase(const std::string& base) {
-  if (base.find('@') != std::string::npos) return false;  // no "http://127.0.0.1:1@elsewhere"
-  if (IStartsWith(base, "https://")) return true;
-  constexpr std::string_view local = "http://127.0.0.1";
-  return IStartsWith(base, local) &&
-         (base.size() == local.size() || base[local.size()] == ':' || base[local.size()] == '/');
-}
-
-struct Body {
-  std::string text;
-  bool cut = false;
-};
-
-std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
-  auto* body = static_cast<Body*>(user);
-  const std::size_t n = size * count;
-  if (body->text.size() + n + 1 > kTmdbBodyCap) {
-    body->cut = true;
-    return 0;  // ends the transfer; what came so far is kept
-  }
-  body->text.append(data, n);
-  return n;
-}
-
-struct CurlDeleter {
-  void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
-struct SlistDeleter {
-  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
 
 }  // namespace
 
@@ -99,57 +50,26 @@ const std::string& TmdbApiKey() {
 
 std::optional<std::string> TmdbGet(const std::string& path) {
   const std::string base = BaseAddress();
-  if (!AllowedBase(base)) {
-    Debug("TMDb: refused base address %s\n", base.c_str());
+  if (base.find('@') != std::string::npos || !AllowedAddress(base)) {
+    NetDebug("TMDb: refused base address %s\n", base.c_str());
     return std::nullopt;
   }
-  static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-  std::unique_ptr<CURL, CurlDeleter> curl(ready ? curl_easy_init() : nullptr);
-  if (!curl) {
-    Debug("TMDb: curl_easy_init failed\n");
+  HttpGetOptions options;
+  options.accept = "application/json";
+  options.body_cap = kTmdbBodyCap;
+  options.log_name = "TMDb";
+  std::optional<HttpReply> reply = HttpGet(base + path, options);
+  if (!reply) return std::nullopt;
+  if (reply->status == 401) {
+    NetDebug("TMDb: HTTP status 401, check DP_TMDB_API_KEY\n");
     return std::nullopt;
   }
-  std::unique_ptr<curl_slist, SlistDeleter> headers(curl_slist_append(nullptr, "Accept: application/json"));
-  const std::string url = base + path;
-  Body body;
-  CURL* c = curl.get();
-  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "https,http");
-  curl_easy_setopt(c, CURLOPT_USERAGENT, "DiscPress/" DP_VERSION_TEXT);
-  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
-  curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  // Name resolution 3 s plus connect 8 s; a stalled send or receive ends
-  // after 5 s without a byte.
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, 11000L);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 5L);
-  curl_easy_setopt(c, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-  curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
-  curl_easy_setopt(c, CURLOPT_WRITEDATA, &body);
-
-  const CURLcode rc = curl_easy_perform(c);
-  if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && body.cut)) {
-    Debug("TMDb: curl_easy_perform failed (error %d: %s)\n", static_cast<int>(rc), curl_easy_strerror(rc));
+  if (reply->status != 200) {
+    NetDebug("TMDb: HTTP status %ld\n", reply->status);
     return std::nullopt;
   }
-  long status = 0;
-  if (curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
-    Debug("TMDb: reading the status failed\n");
-    return std::nullopt;
-  }
-  if (status == 401) {
-    Debug("TMDb: HTTP status 401, check DP_TMDB_API_KEY\n");
-    return std::nullopt;
-  }
-  if (status != 200) {
-    Debug("TMDb: HTTP status %ld\n", status);
-    return std::nullopt;
-  }
-  if (body.text.empty()) return std::nullopt;
-  return std::move(body.text);
+  if (reply->body.empty()) return std::nullopt;
+  return std::move(reply->body);
 }
 
 std::string TmdbLanguageOf(const std::string& locale_name) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "app/run_state.h"
 #include "app/settings.h"
@@ -28,6 +29,8 @@
 #include "ui/qt_prompter.h"
 #include "ui/session_end_watch.h"
 #include "ui/single_instance.h"
+#include "ui/update_notice.h"
+#include "ui/update_query_mode.h"
 #include "ui/window_frontend.h"
 
 namespace {
@@ -59,6 +62,7 @@ int main(int argc, char** argv) {
   }
   dp::RunState& run = dp::Run();
   run.is_64bit = dp::DetectSystem64Bit();
+  if (const std::optional<int> code = dp::ui::RunUpdateQueryMode(argc, argv, run.is_64bit)) return *code;
 
   const auto store_file = dp::Store::DefaultFile();
   dp::ui::SingleInstance instance(QString::fromStdString(store_file.parent_path().string()),
@@ -88,6 +92,8 @@ int main(int argc, char** argv) {
 
   window.show();
   window.Start();
+  dp::ui::UpdateNotice update(run, [&control] { control.StopJob(); });
+  update.Start(run.is_64bit, dp::CurrentSettings().machine_id);
 
   // For the start-up benchmark: report the time to a shown, filled window.
   if (std::getenv("DISCPRESS_STARTUP_PROBE")) {
@@ -98,6 +104,7 @@ int main(int argc, char** argv) {
     });
   }
   const int rc = app.exec();
+  update.Finish();
   control.Shutdown();  // before the runner and the window go
   return rc == 0 ? 0 : -1;
 }
