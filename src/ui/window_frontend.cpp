@@ -4,6 +4,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include "app/version.h"
 #include "platform/run_program.h"
 #include "ui/main_window.h"
 
@@ -57,6 +58,26 @@ void WindowFrontend::PlaySound(const std::string& path) {
   if (path.empty()) return;
   // Played by a child so the worker never waits; absent players stay silent.
   if (!StartDetached({"paplay", path})) StartDetached({"aplay", "-q", path});
+}
+
+QString QueueEndedText(int finished, int failed) {
+  const int total = finished + failed;
+  if (failed == 0) {
+    return total == 1 ? QStringLiteral("The job is finished.")
+                      : QStringLiteral("All %1 jobs are finished.").arg(total);
+  }
+  return total == 1 ? QStringLiteral("The job failed.")
+                    : QStringLiteral("%1 of %2 jobs failed.").arg(failed).arg(total);
+}
+
+void WindowFrontend::QueueEnded(int finished, int failed) {
+  // Sent from the notice's own thread, whether or not a window is up.
+  QMetaObject::invokeMethod(
+      &notice_,
+      [this, text = QueueEndedText(finished, failed)] {
+        notice_.Notify(QString::fromLatin1(program_name), text, false);
+      },
+      Qt::AutoConnection);
 }
 
 }  // namespace dp::ui

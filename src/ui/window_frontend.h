@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "queue/queue_control.h"
+#include "ui/desktop_notification.h"
 
 namespace dp::ui {
 
@@ -24,12 +25,19 @@ class WindowFrontend : public QObject, public QueueFrontend {
   void JobDone() override;
   void OpenPath(const std::string& path) override;
   void PlaySound(const std::string& path) override;
+  // A desktop notification saying how the run ended (nothing without a
+  // session bus).
+  void QueueEnded(int finished, int failed) override;
 
  private:
   // Runs fn on the window's thread: now when called there, else queued.
   template <typename F>
   void OnWindow(F&& fn);
   QPointer<MainWindow> window_;
+  DesktopNotification notice_;
 };
+
+// "All 3 jobs are finished.", "1 of 3 jobs failed."
+QString QueueEndedText(int finished, int failed);
 
 }  // namespace dp::ui

@@ -1,6 +1,7 @@
-// The update notice where there is no system tray: a notification through a
-// private session bus to a stand-in notification service, and a click on it
-// that stops the running job and asks for the installer at exit.
+// Desktop notifications through a private session bus to a stand-in
+// notification service: the queue's end, and the update notice where there
+// is no system tray, whose click stops the running job and asks for the
+// installer at exit.
 #include "ui/update_notice.h"
 
 #include <QDBusConnection>
@@ -11,6 +12,8 @@
 
 #include "support/temp_dir.h"
 #include "ui/desktop_notification.h"
+#include "ui/main_window.h"
+#include "ui/window_frontend.h"
 
 namespace dp::ui {
 
@@ -35,7 +38,7 @@ class FakeNotifications : public QObject {
   }
 };
 
-class UpdateNoticeTest : public QObject {
+class DesktopNoticesTest : public QObject {
   Q_OBJECT
 
   test::TempDir dir;
@@ -107,9 +110,27 @@ class UpdateNoticeTest : public QObject {
     QTRY_COMPARE(stops, 1);
     QVERIFY(notice.state().launch_update_on_exit);
   }
+
+  void QueueEndNotice() {
+    const std::tuple<int, int, QString> rows[] = {
+        {1, 0, QStringLiteral("The job is finished.")},
+        {3, 0, QStringLiteral("All 3 jobs are finished.")},
+        {0, 1, QStringLiteral("The job failed.")},
+        {2, 1, QStringLiteral("1 of 3 jobs failed.")},
+    };
+    WindowFrontend frontend;
+    for (const auto& [finished, failed, text] : rows) {
+      const int before = fake.calls;
+      frontend.QueueEnded(finished, failed);
+      QTRY_COMPARE(fake.calls, before + 1);
+      QCOMPARE(fake.summary, QStringLiteral("DiscPress"));
+      QCOMPARE(fake.body, text);
+      QVERIFY(fake.actions.isEmpty());
+    }
+  }
 };
 
 }  // namespace dp::ui
 
-QTEST_MAIN(dp::ui::UpdateNoticeTest)
-#include "update_notice_test.moc"
+QTEST_MAIN(dp::ui::DesktopNoticesTest)
+#include "desktop_notices_test.moc"
