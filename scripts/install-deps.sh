@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package DiscPress needs to build, run and test
-# (a font too: the muxer stand-in draws text subtitles with libass).
+# (a font too: the muxer stand-in draws text subtitles with libass), and
+# the validators and packaging tools the package checks use.
 # Idempotent: packages already present are left alone.
 set -euo pipefail
 pkgs=(
@@ -11,6 +12,7 @@ pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev clang xvfb xauth dbus-daemon
   python3 locales mediainfo bc
   fonts-dejavu-core
+  desktop-file-utils appstream dpkg-dev fakeroot
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

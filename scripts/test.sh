@@ -5,7 +5,8 @@
 #      UndefinedBehaviorSanitizer (unit, Qt and end-to-end tests), then once
 #      more under a decimal-comma locale;
 #   2. the threaded parts (worker, tool processes, scanner) under ThreadSanitizer;
-#   3. every fuzz target for a bounded time under AddressSanitizer.
+#   3. every fuzz target for a bounded time under AddressSanitizer;
+#   4. a release build's install tree and Debian package (scripts/check_package.sh).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -91,6 +92,16 @@ for fuzzer in build-ci/fuzz/fuzz/*_fuzz; do
   fi
   rm -rf "$corpus" "$scratch"
 done
+
+bash scripts/check_package.sh 2>&1 | tee build-ci/package.log
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+line=$(grep -E '^package checks: [0-9]+ passed, [0-9]+ failed$' build-ci/package.log | tail -n 1)
+if [ -n "$line" ]; then
+  passed=$((passed + $(sed -E 's/.* ([0-9]+) passed.*/\1/' <<<"$line")))
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed$/\1/' <<<"$line")))
+else
+  failed=$((failed + 1))
+fi
 
 echo
 echo "$passed passed, $failed failed"
