@@ -84,7 +84,7 @@ cli_analyses() {
 }
 
 release_build() {
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DDP_WERROR=ON \
     -DDP_BUILD_TESTS=OFF -DDP_SANITIZE= &&
     cmake --build "$build" -j"$(nproc)"
 }
