@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/run_state.h"
 #include "app/settings.h"
@@ -88,6 +89,10 @@ int main(int argc, char** argv) {
 
   window.show();
   window.Start();
+  // A file or folder named on the command line opens once the loop runs.
+  if (argc > 1 && std::strncmp(argv[1], "/che", 4) != 0)
+    QTimer::singleShot(0, &window,
+                       [&window, path = std::string(argv[1])] { window.OpenFromCommandLine(path); });
 
   // For the start-up benchmark: report the time to a shown, filled window.
   if (std::getenv("DISCPRESS_STARTUP_PROBE")) {
