@@ -271,10 +271,13 @@ class MainWindowTest : public QObject {
     w.set_stop_job([&] { ++stops; });
     f.run.current_job = 0;
     f.prompter.answers = {Answer::kNo, Answer::kYes};
+    // The last window closing would post a quit that ends a later test's dialogs.
+    QApplication::setQuitOnLastWindowClosed(false);
     QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(w.isVisible());
     QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!w.isVisible());
+    QApplication::setQuitOnLastWindowClosed(true);
     QCOMPARE(stops, 1);
     QCOMPARE(f.prompter.asked.back(), std::string("DiscPress|") + kExitQuestion);
   }
