@@ -229,59 +229,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl(QStringLiteral("https://www.themoviedb.org/tv/1399"))});
   }
 
-  // Ctrl+O and Ctrl+Shift+O bring the two pickers; Delete on the list is the
-  // Remove button with its question; Ctrl+Q is the exit path, asking while a
-  // job runs.
-  void keyboardReachesTheControls() {
-    Fixture f;
-    f.Plant(0, kStatusPending, "/out/zero");
-    f.Plant(1, kStatusPending, "/out/one");
-    MainWindow& w = f.Open();
-    QStringList pickers;
-    for (const QKeyCombination key : {Qt::CTRL | Qt::Key_O, Qt::CTRL | Qt::SHIFT | Qt::Key_O}) {
-      QTimer::singleShot(50, [&] {
-        if (auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-          pickers << picker->windowTitle();
-          picker->reject();
-        }
-      });
-      w.activateWindow();  // again after the picker
-      QVERIFY(QTest::qWaitForWindowActive(&w));
-      QTest::keyClick(&w, key.key(), key.keyboardModifiers());
-      QTRY_VERIFY(!w.SourceOpeningRuns());
-    }
-    QCOMPARE(pickers, (QStringList{QString::fromLatin1(kVideoFilePickerTitle),
-                                   QString::fromLatin1(kBdFolderPickerTitle)}));
-
-    auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
-    SelectSlot(tree, 1);
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    tree->setFocus();
-    f.prompter.answers = {Answer::kNo, Answer::kYes};
-    QTest::keyClick(tree, Qt::Key_Delete);
-    QCOMPARE(f.queue.Status(1), kStatusPending);
-    QTest::keyClick(tree, Qt::Key_Delete);
-    QCOMPARE(f.queue.Status(1), kStatusEmpty);
-    QCOMPARE(f.queue.Status(0), kStatusPending);
-    QCOMPARE(f.prompter.asked,
-             std::vector<std::string>(2, std::string(kConfirmTitle) + "|" + kRemoveQuestion));
-
-    int stops = 0;
-    w.set_stop_job([&] { ++stops; });
-    f.run.current_job = 0;
-    f.prompter.answers = {Answer::kNo, Answer::kYes};
-    // The last window closing would post a quit that ends a later test's dialogs.
-    QApplication::setQuitOnLastWindowClosed(false);
-    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
-    QVERIFY(w.isVisible());
-    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
-    QVERIFY(!w.isVisible());
-    QApplication::setQuitOnLastWindowClosed(true);
-    QCOMPARE(stops, 1);
-    QCOMPARE(f.prompter.asked.back(), std::string("DiscPress|") + kExitQuestion);
-  }
-
   // The 3D popup shows the source's mode on its buttons; a press and OK set
   // the mode, and MVC (either eye as base) takes the BD-25 target.
   void mode3dPopupSetsTheMode() {
@@ -474,6 +421,59 @@ class MainWindowTest : public QObject {
     QVERIFY(f.Find<QLineEdit>("PANEL_SOURCE")->text().isEmpty());
     QVERIFY(!f.Find<QPushButton>("PANEL_ADD")->isEnabled());
     QCOMPARE(w.focusWidget(), f.Find<QPushButton>("PANEL_GO"));
+  }
+
+  // Ctrl+O and Ctrl+Shift+O bring the two pickers; Delete on the list is the
+  // Remove button with its question; Ctrl+Q is the exit path, asking while a
+  // job runs.
+  void keyboardReachesTheControls() {
+    Fixture f;
+    f.Plant(0, kStatusPending, "/out/zero");
+    f.Plant(1, kStatusPending, "/out/one");
+    MainWindow& w = f.Open();
+    QStringList pickers;
+    for (const QKeyCombination key : {Qt::CTRL | Qt::Key_O, Qt::CTRL | Qt::SHIFT | Qt::Key_O}) {
+      QTimer::singleShot(50, [&] {
+        if (auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+          pickers << picker->windowTitle();
+          picker->reject();
+        }
+      });
+      w.activateWindow();  // again after the picker
+      QVERIFY(QTest::qWaitForWindowActive(&w));
+      QTest::keyClick(&w, key.key(), key.keyboardModifiers());
+      QTRY_VERIFY(!w.SourceOpeningRuns());
+    }
+    QCOMPARE(pickers, (QStringList{QString::fromLatin1(kVideoFilePickerTitle),
+                                   QString::fromLatin1(kBdFolderPickerTitle)}));
+
+    auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
+    SelectSlot(tree, 1);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    tree->setFocus();
+    f.prompter.answers = {Answer::kNo, Answer::kYes};
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QCOMPARE(f.queue.Status(1), kStatusPending);
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QCOMPARE(f.queue.Status(1), kStatusEmpty);
+    QCOMPARE(f.queue.Status(0), kStatusPending);
+    QCOMPARE(f.prompter.asked,
+             std::vector<std::string>(2, std::string(kConfirmTitle) + "|" + kRemoveQuestion));
+
+    int stops = 0;
+    w.set_stop_job([&] { ++stops; });
+    f.run.current_job = 0;
+    f.prompter.answers = {Answer::kNo, Answer::kYes};
+    // The last window closing would post a quit that ends a later test's dialogs.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(w.isVisible());
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!w.isVisible());
+    QApplication::setQuitOnLastWindowClosed(true);
+    QCOMPARE(stops, 1);
+    QCOMPARE(f.prompter.asked.back(), std::string("DiscPress|") + kExitQuestion);
   }
 
   // Which Advanced Options the dialog lets the user change.
