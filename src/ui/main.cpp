@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "app/run_state.h"
 #include "app/settings.h"
@@ -94,6 +95,10 @@ int main(int argc, char** argv) {
   window.Start();
   dp::ui::UpdateNotice update(run, [&control] { control.StopJob(); });
   update.Start(run.is_64bit, dp::CurrentSettings().machine_id);
+  // A file or folder named on the command line opens once the loop runs.
+  if (argc > 1 && std::strncmp(argv[1], "/che", 4) != 0)
+    QTimer::singleShot(0, &window,
+                       [&window, path = std::string(argv[1])] { window.OpenFromCommandLine(path); });
 
   // For the start-up benchmark: report the time to a shown, filled window.
   if (std::getenv("DISCPRESS_STARTUP_PROBE")) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontDatabase>
@@ -19,10 +20,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "app/settings_ui.h"
 #include "app/startup.h"
@@ -39,6 +43,7 @@
 #include "ui/source_drop.h"
 #include "ui/source_opening.h"
 #include "ui/source_pickers.h"
+#include "ui/tmdb_page.h"
 
 namespace dp::ui {
 
@@ -218,6 +223,10 @@ void MainWindow::BuildControls() {
   connect(up_, &QPushButton::clicked, this, [this] { control_.UpJob(Selected()); });
   connect(down_, &QPushButton::clicked, this, [this] { control_.DownJob(Selected()); });
   connect(delete_, &QPushButton::clicked, this, [this] { control_.DeleteJob(Selected(), true); });
+  // Delete on the list is the Remove button, question and all.
+  auto* remove_key = new QShortcut(QKeySequence(Qt::Key_Delete), queue_tree_, nullptr, nullptr,
+                                   Qt::WidgetWithChildrenShortcut);
+  connect(remove_key, &QShortcut::activated, delete_, &QPushButton::click);
 
   // Progress and exit.
   auto* bottom = new QHBoxLayout;
@@ -260,6 +269,7 @@ void MainWindow::BuildSourceOpening() {
   connect(open_bdmv_action_, &QAction::triggered, this, &MainWindow::OpenBDMVfolder);
   connect(open_video_action_, &QAction::triggered, this, &MainWindow::OpenVideoFile);
   connect(sw.mode3d, &QPushButton::clicked, this, &MainWindow::CallButtonMode3D);
+  connect(sw.imdb, &QPushButton::clicked, this, &MainWindow::CallGoImdb);
   // CallSourceVideo: only the first video stream can be converted.
   connect(sw.video, &QComboBox::activated, this, [this](int index) {
     if (index != 0) source_widgets_.video->setCurrentIndex(0);
@@ -321,6 +331,23 @@ void MainWindow::OpenDropped(const std::vector<std::string>& paths) {
   opening_->Start([path = paths.front()](SourceOpener& opener) { opener.OpenDropped(path); });
 }
 
+void MainWindow::OpenFromCommandLine(const std::string& path) {
+  if (path.empty()) return;
+  // Drops always name a whole path; a command line may be relative to here.
+  std::error_code error;
+  std::filesystem::path full = std::filesystem::absolute(path, error);
+  if (error) full = path;
+  std::string text = full.lexically_normal().string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  OpenDropped({text});
+}
+
+void MainWindow::CallGoImdb() {
+  if (SourceOpeningRuns()) return;
+  const std::string url = TmdbPageUrl(source_state().tmdb_path);
+  if (!url.empty()) QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
 void MainWindow::CallButtonMode3D() {
   if (!SourceOpeningRuns()) source_view_->Select3DMode(source_state());
 }
@@ -367,10 +394,13 @@ void MainWindow::BuildMenus() {
   file->setObjectName(QStringLiteral("MENUBAR_FILE"));
   open_video_action_ = file->addAction(Mnemonic("Open __Video file..."));
   open_video_action_->setObjectName(QStringLiteral("CallMenuOpenVideoFile"));
+  open_video_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   open_bdmv_action_ = file->addAction(Mnemonic("Open __Blu-Ray folder..."));
   open_bdmv_action_->setObjectName(QStringLiteral("CallMenuOpenBDfolder"));
+  open_bdmv_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
   QAction* exit = file->addAction(Mnemonic("__Exit"));
   exit->setObjectName(QStringLiteral("CallMenuExit"));
+  exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(exit, &QAction::triggered, this, &QWidget::close);
 
   QMenu* options = menuBar()->addMenu(Mnemonic("__Options"));
@@ -397,8 +427,10 @@ void MainWindow::BuildMenus() {
   QMenu* scrape = options->addMenu(QStringLiteral("Scrape movie titles in TMDB"));
   scrape->setObjectName(QStringLiteral("MenuScrape"));
   for (const char* item : kScrapeItems) {
-    QAction* a = Dimmed(scrape->addAction(QString::fromUtf8(item)));
+    QAction* a = scrape->addAction(QString::fromUtf8(item));
     a->setCheckable(true);
+    const int value = static_cast<int>(scrape_actions_.size());
+    connect(a, &QAction::triggered, this, [this, value] { MenuScrape(value); });
     scrape_actions_.append(a);
   }
   QAction* settings = options->addAction(Mnemonic("__Settings..."));
@@ -423,6 +455,12 @@ void MainWindow::BuildMenus() {
 void MainWindow::MenuX264Log() {
   settings_.SaveX264Log = settings_.SaveX264Log ? 0 : 1;
   x264_log_action_->setChecked(settings_.SaveX264Log != 0);
+  EscriuRegistre(store_, settings_);
+}
+
+void MainWindow::MenuScrape(int item) {
+  for (int i = 0; i < scrape_actions_.size(); ++i) scrape_actions_[i]->setChecked(i == item);
+  settings_.Scrape = item;
   EscriuRegistre(store_, settings_);
 }
 

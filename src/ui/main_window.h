@@ -59,6 +59,8 @@ class MainWindow : public QMainWindow {
   void MenuShutdown();
   void MenuSound();
   void MenuX264Log();
+  // One of the six naming styles (item = Scrape value), stored at once.
+  void MenuScrape(int item);
   // The Settings dialog and the About box, modal.
   void CallMenuSettings();
   void CallMenuAbout();
@@ -79,6 +81,8 @@ class MainWindow : public QMainWindow {
   void OpenVideoFile();
   // Opens a dropped file or folder as its button would.
   void OpenDropped(const std::vector<std::string>& paths);
+  // A file or folder named on the command line, opened as a drop.
+  void OpenFromCommandLine(const std::string& path);
   bool SourceOpeningRuns() const;
   // The opened source's state; the opening's worker owns it while it runs.
   SourceState& source_state();
@@ -102,6 +106,8 @@ class MainWindow : public QMainWindow {
   void ShowOpeningRuns(bool running);
   // PANEL_MODE3D: the 3D popup again for the loaded source.
   void CallButtonMode3D();
+  // PANEL_IMDB: the chosen title's TMDb page in the desktop's browser.
+  void CallGoImdb();
   // PANEL_ADD: the job into the queue, the queue stored, the window cleared.
   void CallAddJob();
   // PANEL_SCAN, and Add to Queue's request to scan first.

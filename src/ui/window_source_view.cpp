@@ -6,6 +6,7 @@
 #include "app/prompter.h"
 #include "ui/mode3d_dialog.h"
 #include "ui/playlist_dialog.h"
+#include "ui/scrape_dialog.h"
 #include "ui/ui_bridge.h"
 #include "ui/wait_panel.h"
 
@@ -54,9 +55,11 @@ void WindowSourceView::ApplyTargetSettings(bool mvc) {
   if (hooks_.apply_settings) hooks_.apply_settings(mvc);
 }
 
+// The path and the cleaned title stay with the opening that asks.
 int WindowSourceView::ChooseScrapeHit(const std::string&, const std::string&,
-                                      const std::vector<std::string>&) {
-  return -1;
+                                      const std::vector<std::string>& hit_labels) {
+  ScrapeDialog dialog(parent_, hit_labels);
+  return dialog.Choose();
 }
 
 int BridgedSourceView::ChooseScrapeHit(const std::string& source_path, const std::string& cleaned_title,

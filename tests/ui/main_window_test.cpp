@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +34,7 @@
 #include "ui/queue_tree.h"
 #include "ui/session_end_watch.h"
 #include "ui/source_drop.h"
+#include "ui/source_pickers.h"
 #include "ui/window_frontend.h"
 #include "util/text.h"
 
@@ -52,6 +55,15 @@ else
   printf 'M2TS, 1 video track\n1) 00800.mpls, 00055.m2ts, 2:00:00\n2) 00801.mpls, 00056.m2ts, 1:50:00\n' >"$log"
 fi
 )";
+
+// Takes the addresses the window gives the desktop's browser.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> urls;
+ public slots:
+  void Open(const QUrl& url) { urls << url; }
+};
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -192,6 +204,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(tree->topLevelItemCount(), 0);
   }
 
+  // A naming style is stored at once and is the only one checked, also when
+  // its checked item is clicked again. View on TMDB opens the chosen title's
+  // page, nothing before a title was chosen.
+  void scrapeMenuAndTmdbPage() {
+    Fixture f;
+    MainWindow& w = f.Open();
+    const QList<QAction*> items = f.Find<QMenu>("MenuScrape")->actions();
+    for (const int item : {3, 3, 0, 5}) {
+      QVERIFY(items[item]->isEnabled());
+      items[item]->trigger();
+      Settings stored;
+      ReadSettingsOnly(*f.store, stored);
+      QCOMPARE(stored.Scrape, item);
+      for (int i = 0; i < items.size(); ++i) QCOMPARE(items[i]->isChecked(), i == item);
+    }
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
+    auto* imdb = f.Find<QPushButton>("PANEL_IMDB");
+    imdb->click();
+    w.source_state().tmdb_path = "tv/1399";
+    imdb->click();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl(QStringLiteral("https://www.themoviedb.org/tv/1399"))});
+  }
+
   // The 3D popup shows the source's mode on its buttons; a press and OK set
   // the mode, and MVC (either eye as base) takes the BD-25 target.
   void mode3dPopupSetsTheMode() {
@@ -314,6 +351,26 @@ class MainWindowTest : public QObject {
     QVERIFY(f.Find<QPushButton>("PANEL_ADD")->isEnabled());
   }
 
+  // A name on the command line, relative to the working folder, opens as a
+  // drop would; what no button opens is refused the same way.
+  void commandLineOpensAsADrop() {
+    Fixture f;
+    MainWindow& w = f.Open();
+    f.settings.Scrape = 0;
+    QVERIFY(test::MakeMatroska(f.dir / "Film.mkv", 2, "320x240"));
+    std::ofstream(f.dir / "notes.txt") << "not a film";
+    const QString here = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QString::fromStdString(f.dir.path().string())));
+    const std::string film = (std::filesystem::current_path() / "Film.mkv").string();
+    w.OpenFromCommandLine("notes.txt");
+    w.OpenFromCommandLine("./Film.mkv");
+    QDir::setCurrent(here);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.SourceOpeningRuns(), 30000);
+    QCOMPARE(f.prompter.asked, std::vector<std::string>{std::string("DiscPress|") + kDropRefusedText});
+    QCOMPARE(f.Find<QLineEdit>("PANEL_SOURCE")->text().toStdString(), film);
+    QVERIFY(f.Find<QPushButton>("PANEL_ADD")->isEnabled());
+  }
+
   // An opened clip to "MKV crf": the CRF field and its verdict; Add to Queue
   // puts the job in the tree and clears the source.
   void crfTargetToTheQueue() {
@@ -364,6 +421,59 @@ class MainWindowTest : public QObject {
     QVERIFY(f.Find<QLineEdit>("PANEL_SOURCE")->text().isEmpty());
     QVERIFY(!f.Find<QPushButton>("PANEL_ADD")->isEnabled());
     QCOMPARE(w.focusWidget(), f.Find<QPushButton>("PANEL_GO"));
+  }
+
+  // Ctrl+O and Ctrl+Shift+O bring the two pickers; Delete on the list is the
+  // Remove button with its question; Ctrl+Q is the exit path, asking while a
+  // job runs.
+  void keyboardReachesTheControls() {
+    Fixture f;
+    f.Plant(0, kStatusPending, "/out/zero");
+    f.Plant(1, kStatusPending, "/out/one");
+    MainWindow& w = f.Open();
+    QStringList pickers;
+    for (const QKeyCombination key : {Qt::CTRL | Qt::Key_O, Qt::CTRL | Qt::SHIFT | Qt::Key_O}) {
+      QTimer::singleShot(50, [&] {
+        if (auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+          pickers << picker->windowTitle();
+          picker->reject();
+        }
+      });
+      w.activateWindow();  // again after the picker
+      QVERIFY(QTest::qWaitForWindowActive(&w));
+      QTest::keyClick(&w, key.key(), key.keyboardModifiers());
+      QTRY_VERIFY(!w.SourceOpeningRuns());
+    }
+    QCOMPARE(pickers, (QStringList{QString::fromLatin1(kVideoFilePickerTitle),
+                                   QString::fromLatin1(kBdFolderPickerTitle)}));
+
+    auto* tree = f.Find<QTreeWidget>("PANEL_COLA2");
+    SelectSlot(tree, 1);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    tree->setFocus();
+    f.prompter.answers = {Answer::kNo, Answer::kYes};
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QCOMPARE(f.queue.Status(1), kStatusPending);
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QCOMPARE(f.queue.Status(1), kStatusEmpty);
+    QCOMPARE(f.queue.Status(0), kStatusPending);
+    QCOMPARE(f.prompter.asked,
+             std::vector<std::string>(2, std::string(kConfirmTitle) + "|" + kRemoveQuestion));
+
+    int stops = 0;
+    w.set_stop_job([&] { ++stops; });
+    f.run.current_job = 0;
+    f.prompter.answers = {Answer::kNo, Answer::kYes};
+    // The last window closing would post a quit that ends a later test's dialogs.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(w.isVisible());
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!w.isVisible());
+    QApplication::setQuitOnLastWindowClosed(true);
+    QCOMPARE(stops, 1);
+    QCOMPARE(f.prompter.asked.back(), std::string("DiscPress|") + kExitQuestion);
   }
 
   // Which Advanced Options the dialog lets the user change.
