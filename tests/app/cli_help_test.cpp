@@ -115,7 +115,8 @@ TEST_F(CliHelpTest, JsonKeepsBytesAndDigits) {
   const std::string text = test::Cli({"mpls", "info", mpls}).out;
   const std::string json = test::Cli({"mpls", "info", "--json", mpls}).out;
   const std::size_t at = text.find("duration=") + 9;
-  const double duration = std::strtod(text.c_str() + at, nullptr);
+  double duration = 0;
+  ASSERT_GT(ReadDouble(std::string_view(text).substr(at), duration), 0u) << text;
   EXPECT_NE(json.find("\"duration\":" + Format("%.17g", duration) + ","), std::string::npos) << json;
 
   // A record whose path is not UTF-8 (made by swapping bytes into an image,
