@@ -1,9 +1,12 @@
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
 
+#include "args.h"
 #include "command.h"
 #include "job_json.h"
-#include "json_reader.h"
 #include "queue/job_fields.h"
 #include "queue/queue_store.h"
 #include "store_access.h"
@@ -11,18 +14,6 @@
 
 namespace dp::cli {
 namespace {
-
-constexpr const char* kHelp =
-    "  discpress-cli job show SLOT [--json]\n"
-    "  discpress-cli job get SLOT --out FILE\n"
-    "  discpress-cli job put SLOT (--raw FILE | --json FILE)\n";
-
-bool ParseSlot(const std::string& text, int& slot) {
-  long long v = 0;
-  if (!ParseInt(text, v) || v < 0 || v >= kQueueSlots) return false;
-  slot = static_cast<int>(v);
-  return true;
-}
 
 int Show(const JobRecord& job, bool json) {
   if (json) {
@@ -33,34 +24,53 @@ int Show(const JobRecord& job, bool json) {
   return kOk;
 }
 
+// A whole number that fits a record field: JSON has one kind of number, so
+// 4500.0 is 4500.
+bool WholeValue(const nlohmann::json& value, std::int64_t& out) {
+  const double d = value.get<double>();
+  if (!std::isfinite(d) || d != std::trunc(d) || std::fabs(d) >= 4294967296.0) return false;
+  out = static_cast<std::int64_t>(d);
+  return true;
+}
+
 // A record from a JSON object of field names; fields not given stay zero.
 bool RecordFromJson(const std::string& text, JobRecord& job, std::string& error) {
-  const auto obj = ParseFlatJsonObject(text, error);
-  if (!obj) return false;
+  nlohmann::json obj;
+  try {
+    obj = nlohmann::json::parse(text);
+  } catch (const nlohmann::json::parse_error& e) {
+    error = e.what();
+    return false;
+  }
+  if (!obj.is_object()) {
+    error = "expected an object";
+    return false;
+  }
   job = EmptyJob();
-  for (const auto& [name, value] : *obj) {
+  for (const auto& [name, value] : obj.items()) {
     const JobField* f = FindJobField(name);
     if (!f) {
       error = "no job field named \"" + name + "\"";
       return false;
     }
-    if (f->kind == FieldKind::kText) {
-      if (const auto* s = std::get_if<std::string>(&value)) {
-        SetTextField(job, *f, *s);
-        continue;
-      }
-    } else if (const auto* d = std::get_if<double>(&value)) {
-      if (f->kind == FieldKind::kBool && *d != 0 && *d != 1) {
+    if (f->kind == FieldKind::kText && value.is_string()) {
+      SetTextField(job, *f, value.get_ref<const std::string&>());
+      continue;
+    }
+    if (f->kind != FieldKind::kText && value.is_boolean()) {
+      SetIntField(job, *f, value.get<bool>() ? 1 : 0);
+      continue;
+    }
+    if (f->kind != FieldKind::kText && value.is_number()) {
+      if (f->kind == FieldKind::kBool && value != 0 && value != 1) {
         error = "field \"" + name + "\" is a flag: 0, 1, true or false";
         return false;
       }
-      if (std::isfinite(*d) && *d == std::trunc(*d) && std::fabs(*d) < 4294967296.0) {
-        SetIntField(job, *f, static_cast<std::int64_t>(*d));
+      std::int64_t number = 0;
+      if (WholeValue(value, number)) {
+        SetIntField(job, *f, number);
         continue;
       }
-    } else if (const auto* b = std::get_if<bool>(&value)) {
-      SetIntField(job, *f, *b ? 1 : 0);
-      continue;
     }
     error = "field \"" + name + "\" has a value of the wrong kind";
     return false;
@@ -68,14 +78,19 @@ bool RecordFromJson(const std::string& text, JobRecord& job, std::string& error)
   return true;
 }
 
-int Put(int slot, Args args) {
+struct Input {
+  int slot = 0;
+  bool json = false;
+  std::string out_file;
   std::string raw_file, json_file;
-  bool missing = false;
-  const bool raw = TakeOption(args, "--raw", raw_file, missing);
-  const bool json = TakeOption(args, "--json", json_file, missing);
-  if (missing || !args.empty() || raw == json) return Usage("job");
-  const auto bytes = ReadWholeFile(raw ? raw_file : json_file);
-  if (!bytes) return Fail(kFailed, "cannot read " + (raw ? raw_file : json_file));
+  CLI::Option* raw = nullptr;
+};
+
+int Put(const Input& in) {
+  const bool raw = in.raw->count() > 0;
+  const std::string& file = raw ? in.raw_file : in.json_file;
+  const auto bytes = ReadWholeFile(file);
+  if (!bytes) return Fail(kFailed, "cannot read " + file);
   JobRecord job;
   if (raw) {
     if (bytes->size() != kJobRecordSize)
@@ -84,7 +99,7 @@ int Put(int slot, Args args) {
     job = JobFromImage(bytes->data());
   } else {
     std::string error;
-    if (!RecordFromJson(*bytes, job, error)) return Fail(kFailed, json_file + ": " + error);
+    if (!RecordFromJson(*bytes, job, error)) return Fail(kFailed, file + ": " + error);
   }
   const auto lock = LockStoreForChanges();
   if (!lock) return kFailed;
@@ -92,39 +107,50 @@ int Put(int slot, Args args) {
   if (!store) return kFailed;
   JobQueue& queue = Jobs();
   LlegeixCuaRegistre(*store, queue);
-  queue.Put(slot, job);
+  queue.Put(in.slot, job);
   return EscriuCuaRegistre(*store, queue) ? kOk : kFailed;  // the store has said why
 }
 
-int CmdJob(const Args& all) {
-  if (all.size() < 2) return Usage("job");
-  int slot = 0;
-  if (!ParseSlot(all[1], slot)) return Fail(kUsage, "SLOT is a number from 0 to 99");
-  Args rest(all.begin() + 2, all.end());
-  const std::string& verb = all[0];
-  if (verb == "put") return Put(slot, rest);
+// The record in the slot after the start-up load.
+bool LoadJob(int slot, JobRecord& job) {
   auto store = OpenUserStore();
-  if (!store) return kFailed;
+  if (!store) return false;
   JobQueue& queue = Jobs();
   LlegeixCuaRegistre(*store, queue);
-  const JobRecord job = queue.Get(slot);
-  if (verb == "show") {
-    const bool json = TakeFlag(rest, "--json");
-    if (!rest.empty()) return Usage("job");
-    return Show(job, json);
-  }
-  if (verb == "get") {
-    std::string out;
-    bool missing = false;
-    if (!TakeOption(rest, "--out", out, missing) || !rest.empty()) return Usage("job");
-    return WriteWholeFile(out, std::string_view(reinterpret_cast<const char*>(&job), sizeof job))
-               ? kOk
-               : Fail(kFailed, "cannot write " + out);
-  }
-  return Usage("job");
+  job = queue.Get(slot);
+  return true;
 }
 
-const RegisterCommand reg("job", kHelp, CmdJob);
+int Get(const Input& in) {
+  JobRecord job;
+  if (!LoadJob(in.slot, job)) return kFailed;
+  return WriteWholeFile(in.out_file, std::string_view(reinterpret_cast<const char*>(&job), sizeof job))
+             ? kOk
+             : Fail(kFailed, "cannot write " + in.out_file);
+}
+
+void Setup(CLI::App& group) {
+  auto in = std::make_shared<Input>();
+  CLI::App* show = group.add_subcommand("show", "every field of the record");
+  CLI::App* get = group.add_subcommand("get", "the 7496-byte record image");
+  CLI::App* put = group.add_subcommand("put", "put a record into the slot and store the queue");
+  for (CLI::App* command : {show, get, put}) AddSlot(*command, in->slot);
+  show->add_flag("--json", in->json, "one JSON object");
+  get->add_option("--out", in->out_file, "the file to write")->type_name("FILE")->required();
+  CLI::Option_group* source = put->add_option_group("record, one of");
+  in->raw = source->add_option("--raw", in->raw_file, "a record image")->type_name("FILE");
+  source->add_option("--json", in->json_file, "a JSON object of field names; fields not given are zero")
+      ->type_name("FILE");
+  source->require_option(1);
+  OnRun(*show, [in] {
+    JobRecord job;
+    return LoadJob(in->slot, job) ? Show(job, in->json) : int{kFailed};
+  });
+  OnRun(*get, [in] { return Get(*in); });
+  OnRun(*put, [in] { return Put(*in); });
+}
+
+const RegisterCommand reg("job", "one record of the queue", Setup);
 
 }  // namespace
 }  // namespace dp::cli

@@ -1,10 +1,12 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "args.h"
 #include "command.h"
-#include "json_writer.h"
+#include "json_text.h"
 #include "source/file_prefix.h"
 #include "source/mpls.h"
 #include "source/start_mux_time.h"
@@ -35,27 +37,22 @@ int Unreadable(const std::string& path) {
   return Fail(kFailed, "cannot read " + (why.empty() ? path : why));
 }
 
-int Info(Args& args) {
-  const bool json = TakeFlag(args, "--json");
-  if (args.size() != 1) return Usage("mpls");
+struct Input {
+  std::string file;
+  bool json = false;
+};
+
+int Info(const Input& in) {
   double duration = 0;
   std::uint8_t video = 0, audio = 0, pg = 0;
   std::int32_t chapters = 0;
   std::string clip;
-  const int result = GetMplsInfo(args[0], &duration, &video, &audio, &pg, &chapters, &clip);
-  if (result == kMplsUnreadable) return Unreadable(args[0]);
-  if (json) {
-    JsonWriter w;
-    w.BeginObject()
-        .Field("result", result)
-        .Field("duration", duration)
-        .Field("video", int{video})
-        .Field("audio", int{audio})
-        .Field("pg", int{pg})
-        .Field("chapters", int{chapters})
-        .Field("clip", clip)
-        .EndObject();
-    std::printf("%s\n", w.str().c_str());
+  const int result = GetMplsInfo(in.file, &duration, &video, &audio, &pg, &chapters, &clip);
+  if (result == kMplsUnreadable) return Unreadable(in.file);
+  if (in.json) {
+    const Json info = {{"result", result}, {"duration", duration}, {"video", video}, {"audio", audio},
+                       {"pg", pg},         {"chapters", chapters}, {"clip", clip}};
+    std::printf("%s\n", JsonText(info).c_str());
   } else {
     std::printf("result=%d duration=%s video=%d audio=%d pg=%d chapters=%d clip=%s\n", result,
                 ShortestDouble(duration).c_str(), video, audio, pg, chapters, Printable(clip).c_str());
@@ -63,41 +60,38 @@ int Info(Args& args) {
   return kOk;
 }
 
-int Similar(const Args& args) {
-  if (args.size() != 1) return Usage("mpls");
-  if (GetMplsInfo(args[0]) == kMplsUnreadable) return Unreadable(args[0]);
+int Similar(const std::string& file) {
+  if (GetMplsInfo(file) == kMplsUnreadable) return Unreadable(file);
   std::string text;
-  if (!FindSimilarPlayLists(args[0], &text))
-    return Fail(kFailed, "fewer than two distinct similar playlists");
+  if (!FindSimilarPlayLists(file, &text)) return Fail(kFailed, "fewer than two distinct similar playlists");
   std::fputs(text.c_str(), stdout);
   return kOk;
 }
 
-int StartTime(const Args& args) {
-  if (args.size() != 1) return Usage("mpls");
+int StartTime(const std::string& file) {
   // GetStartMuxTime answers 0 for a missing file too; tell that case apart.
   FilePrefix probe;
-  if (!probe.Read(args[0], 1)) return Unreadable(args[0]);
+  if (!probe.Read(file, 1)) return Unreadable(file);
   std::int8_t planes = 0;
-  const std::int32_t start = GetStartMuxTime(args[0], &planes);
+  const std::int32_t start = GetStartMuxTime(file, &planes);
   std::printf("start_time=%d plane_count=%d\n", start, planes);
   return kOk;
 }
 
-int CmdMpls(const Args& all) {
-  if (all.empty()) return Usage("mpls");
-  const std::string verb = all[0];
-  Args args(all.begin() + 1, all.end());
-  if (verb == "info") return Info(args);
-  if (verb == "similar") return Similar(args);
-  if (verb == "start-time") return StartTime(args);
-  return Usage("mpls");
+void Setup(CLI::App& group) {
+  auto in = std::make_shared<Input>();
+  CLI::App* info = group.add_subcommand("info", "what the playlist holds: duration, streams, chapters, clip");
+  info->add_flag("--json", in->json, "one JSON object");
+  CLI::App* similar = group.add_subcommand("similar", "the playlists of the disc that look like this one");
+  CLI::App* start = group.add_subcommand("start-time", "the start time and the plane count");
+  for (CLI::App* command : {info, similar, start})
+    command->add_option("FILE", in->file, "a .mpls playlist")->required();
+  OnRun(*info, [in] { return Info(*in); });
+  OnRun(*similar, [in] { return Similar(in->file); });
+  OnRun(*start, [in] { return StartTime(in->file); });
 }
 
-const RegisterCommand reg("mpls",
-                          "  discpress-cli mpls info FILE [--json]\n"
-                          "  discpress-cli mpls similar FILE\n"
-                          "  discpress-cli mpls start-time FILE\n",
-                          CmdMpls);
+const RegisterCommand reg("mpls", "Blu-ray playlist files", Setup);
+
 }  // namespace
 }  // namespace dp::cli

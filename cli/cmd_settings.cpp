@@ -1,13 +1,15 @@
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
 
 #include "app/prompter.h"
 #include "app/settings.h"
+#include "args.h"
 #include "command.h"
-#include "json_writer.h"
+#include "json_text.h"
 #include "platform/store.h"
 #include "store_access.h"
 #include "util/text.h"
@@ -29,17 +31,14 @@ int Show(Store& store, Settings& s, bool json) {
   StderrPrompter prompter;
   LlegeixRegistre(store, s, &prompter);
   if (json) {
-    JsonWriter w;
-    w.BeginObject();
+    Json all = Json::object();
     for (const SettingInfo& info : SettingsTable()) {
-      if (info.type == kRegDword) {
-        w.Field(info.name, static_cast<std::int64_t>(static_cast<std::int32_t>(SettingDword(s, info))));
-      } else {
-        w.Field(info.name, SettingText(s, info));
-      }
+      if (info.type == kRegDword)
+        all[info.name] = static_cast<std::int32_t>(SettingDword(s, info));
+      else
+        all[info.name] = std::string(SettingText(s, info));
     }
-    w.EndObject();
-    std::printf("%s\n", w.str().c_str());
+    std::printf("%s\n", JsonText(all).c_str());
     return kOk;
   }
   for (const SettingInfo& info : SettingsTable()) {
@@ -76,30 +75,35 @@ int Set(Store& store, Settings& s, const std::string& name, const std::string& v
   return StoreWriteFailed() ? kFailed : kOk;
 }
 
-int CmdSettings(const Args& in) {
-  Args args = in;
-  if (args.empty()) return Usage("settings");
-  const std::string verb = args[0];
-  args.erase(args.begin());
+struct Input {
   bool json = false;
-  if (verb == "show") {
-    json = TakeFlag(args, "--json");
-    if (!args.empty()) return Usage("settings");
-  } else if (verb != "set" || args.size() != 2) {
-    return Usage("settings");
-  }
-  const bool changes = verb == "set";
-  std::unique_ptr<InstanceLock> lock;
-  if (changes && !(lock = LockStoreForChanges())) return kFailed;
-  std::unique_ptr<Store> store = OpenUserStore(changes);
-  if (!store) return kFailed;
-  Settings& s = CurrentSettings();
-  return verb == "show" ? Show(*store, s, json) : Set(*store, s, args[0], args[1]);
+  std::string name, value;
+};
+
+// Opens the store (under the lock for a change) and runs verb on it with the
+// program's settings.
+void OnSettings(CLI::App& command, bool changes, std::function<int(Store&, Settings&)> verb) {
+  OnRun(command, [changes, verb = std::move(verb)] {
+    std::unique_ptr<InstanceLock> lock;
+    if (changes && !(lock = LockStoreForChanges())) return int{kFailed};
+    std::unique_ptr<Store> store = OpenUserStore(changes);
+    if (!store) return int{kFailed};
+    return verb(*store, CurrentSettings());
+  });
 }
 
-const RegisterCommand reg("settings",
-                          "  discpress-cli settings show [--json]\n"
-                          "  discpress-cli settings set NAME VALUE\n",
-                          CmdSettings);
+void Setup(CLI::App& group) {
+  auto in = std::make_shared<Input>();
+  CLI::App* show = group.add_subcommand("show", "every setting, as the program reads them at start-up");
+  show->add_flag("--json", in->json, "one JSON object");
+  CLI::App* set = group.add_subcommand("set", "change one setting and save the settings");
+  set->add_option("NAME", in->name)->required();
+  set->add_option("VALUE", in->value)->required();
+  OnSettings(*show, false, [in](Store& store, Settings& s) { return Show(store, s, in->json); });
+  OnSettings(*set, true, [in](Store& store, Settings& s) { return Set(store, s, in->name, in->value); });
+}
+
+const RegisterCommand reg("settings", "the program's settings", Setup);
+
 }  // namespace
 }  // namespace dp::cli

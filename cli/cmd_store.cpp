@@ -1,6 +1,9 @@
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
+#include "args.h"
 #include "command.h"
 #include "store_access.h"
 #include "util/file_io.h"
@@ -8,11 +11,15 @@
 namespace dp::cli {
 namespace {
 
-constexpr const char* kHelp =
-    "  discpress-cli store list\n"
-    "  discpress-cli store get NAME [--out FILE]\n"
-    "  discpress-cli store set NAME (--sz TEXT | --dword N | --binary FILE)\n"
-    "  discpress-cli store delete NAME\n";
+struct Input {
+  std::string name;
+  std::string out_file;
+  std::string text, file;
+  std::uint32_t number = 0;
+  CLI::Option* out = nullptr;
+  CLI::Option* sz = nullptr;
+  CLI::Option* dword = nullptr;
+};
 
 int List(Store& store) {
   for (const auto& e : store.List())
@@ -20,18 +27,14 @@ int List(Store& store) {
   return kOk;
 }
 
-int Get(Store& store, Args args) {
-  std::string out_file;
-  bool missing = false;
-  const bool to_file = TakeOption(args, "--out", out_file, missing);
-  if (missing || args.size() != 1) return Usage("store");
-  const auto value = store.Get(args[0]);
-  if (!value) return Fail(kFailed, "no value named " + args[0]);
+int Get(Store& store, const Input& in) {
+  const auto value = store.Get(in.name);
+  if (!value) return Fail(kFailed, "no value named " + in.name);
   const auto& d = value->data;
-  if (to_file) {
-    return WriteWholeFile(out_file, std::string_view(reinterpret_cast<const char*>(d.data()), d.size()))
+  if (in.out->count()) {
+    return WriteWholeFile(in.out_file, std::string_view(reinterpret_cast<const char*>(d.data()), d.size()))
                ? kOk
-               : Fail(kFailed, "cannot write " + out_file);
+               : Fail(kFailed, "cannot write " + in.out_file);
   }
   if (value->type == kRegSz) {
     const void* nul = std::memchr(d.data(), 0, d.size());
@@ -48,46 +51,48 @@ int Get(Store& store, Args args) {
   return kOk;
 }
 
-int Set(Store& store, Args args) {
-  std::string text, number, file;
-  bool missing = false;
-  const bool sz = TakeOption(args, "--sz", text, missing);
-  const bool dword = TakeOption(args, "--dword", number, missing);
-  const bool binary = TakeOption(args, "--binary", file, missing);
-  if (missing || args.size() != 1 || sz + dword + binary != 1) return Usage("store");
-  bool ok = false;
-  if (sz) {
-    ok = store.SetSz(args[0], text).ok();
-  } else if (dword) {
-    long long v = 0;
-    if (!ParseInt(number, v) || v < 0 || v > 0xFFFFFFFFLL)
-      return Fail(kUsage, "--dword takes 0 to 4294967295");
-    ok = store.SetDword(args[0], static_cast<std::uint32_t>(v)).ok();
-  } else {
-    const auto bytes = ReadWholeFile(file);
-    if (!bytes) return Fail(kFailed, "cannot read " + file);
-    ok = store.SetBinary(args[0], bytes->data(), bytes->size()).ok();
-  }
-  return ok ? kOk : kFailed;  // the store has said why
+int Set(Store& store, const Input& in) {
+  if (in.sz->count()) return store.SetSz(in.name, in.text).ok() ? kOk : kFailed;  // the store has said why
+  if (in.dword->count()) return store.SetDword(in.name, in.number).ok() ? kOk : kFailed;
+  const auto bytes = ReadWholeFile(in.file);
+  if (!bytes) return Fail(kFailed, "cannot read " + in.file);
+  return store.SetBinary(in.name, bytes->data(), bytes->size()).ok() ? kOk : kFailed;
 }
 
-int CmdStore(const Args& all) {
-  if (all.empty()) return Usage("store");
-  const std::string verb = all[0];
-  Args rest(all.begin() + 1, all.end());
-  const bool changes = verb == "set" || verb == "delete";
-  std::unique_ptr<InstanceLock> lock;
-  if (changes && !(lock = LockStoreForChanges())) return kFailed;
-  auto store = OpenUserStore(changes);
-  if (!store) return kFailed;
-  if (verb == "list" && rest.empty()) return List(*store);
-  if (verb == "get") return Get(*store, rest);
-  if (verb == "set") return Set(*store, rest);
-  if (verb == "delete" && rest.size() == 1) return store->Delete(rest[0]) ? kOk : kFailed;
-  return Usage("store");
+// Opens the store (under the lock for a change) and runs verb on it.
+void OnStore(CLI::App& command, bool changes, std::function<int(Store&)> verb) {
+  OnRun(command, [changes, verb = std::move(verb)] {
+    std::unique_ptr<InstanceLock> lock;
+    if (changes && !(lock = LockStoreForChanges())) return int{kFailed};
+    auto store = OpenUserStore(changes);
+    if (!store) return int{kFailed};
+    return verb(*store);
+  });
 }
 
-const RegisterCommand reg("store", kHelp, CmdStore);
+void Setup(CLI::App& group) {
+  auto in = std::make_shared<Input>();
+  CLI::App* list = group.add_subcommand("list", "NAME<TAB>TYPE<TAB>SIZE per value");
+  CLI::App* get = group.add_subcommand("get", "one value: a text, a number, or bytes in hex");
+  CLI::App* set = group.add_subcommand("set", "store one value, of the type its option names");
+  CLI::App* remove = group.add_subcommand("delete", "delete one value");
+  for (CLI::App* command : {get, set, remove}) command->add_option("NAME", in->name)->required();
+  in->out = get->add_option("--out", in->out_file, "write the raw bytes to FILE")->type_name("FILE");
+  // Exactly one of the three says the type and the value.
+  CLI::Option_group* value = set->add_option_group("value, one of");
+  in->sz = value->add_option("--sz", in->text, "a text (REG_SZ)")->type_name("TEXT");
+  in->dword = value->add_option("--dword", in->number, "a number (REG_DWORD)")
+                  ->type_name("N")
+                  ->transform(WholeNumber(0, 4294967295LL));
+  value->add_option("--binary", in->file, "the bytes of FILE (REG_BINARY)")->type_name("FILE");
+  value->require_option(1);
+  OnStore(*list, false, List);
+  OnStore(*get, false, [in](Store& store) { return Get(store, *in); });
+  OnStore(*set, true, [in](Store& store) { return Set(store, *in); });
+  OnStore(*remove, true, [in](Store& store) { return store.Delete(in->name) ? int{kOk} : int{kFailed}; });
+}
+
+const RegisterCommand reg("store", "raw values of the per-user store", Setup);
 
 }  // namespace
 }  // namespace dp::cli

@@ -1,35 +1,42 @@
-// Command groups of discpress-cli register themselves here; main() finds the
-// group by its first word and hands it the remaining words.
+// Command groups of discpress-cli register themselves here; main() adds each
+// group to the program's CLI11 parser, and the chosen subcommand's callback
+// leaves the exit status.
 #pragma once
 
-#include <string>
+#include <functional>
 #include <string_view>
-#include <vector>
+
+#include "legacy_args.h"
+
+namespace CLI {
+class App;
+}
 
 namespace dp::cli {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
-using Args = std::vector<std::string>;
-using CommandFn = int (*)(const Args& args);  // args after the group word
+// Adds the group's options and subcommands to group (named and described
+// already), each with an OnRun callback.
+using SetupFn = void (*)(CLI::App& group);
 
 struct RegisterCommand {
+  RegisterCommand(const char* group, const char* description, SetupFn setup);
+  // A group that still reads its own words (legacy_args.h); usage is its help.
   RegisterCommand(const char* group, const char* usage, CommandFn fn);
 };
 
+// Every registered group as a subcommand of app.
+void AddCommands(CLI::App& app);
+
+// run is called when command is the one chosen; what it returns becomes the
+// exit status (ExitStatus()).
+void OnRun(CLI::App& command, std::function<int()> run);
+int ExitStatus();
+
 // Prints "discpress-cli: <text>" to stderr; returns code.
 int Fail(int code, std::string_view text);
+// The usage of a group that reads its own words, on stderr; returns kUsage.
 int Usage(std::string_view group);
-
-// Removes "--name" from args; true when it was there.
-bool TakeFlag(Args& args, std::string_view name);
-// Removes "--name VALUE" from args and returns VALUE; false when absent.
-// A "--name" without a value sets missing_value.
-bool TakeOption(Args& args, std::string_view name, std::string& value, bool& missing_value);
-// Every "--name VALUE" in order (for repeated options).
-std::vector<std::string> TakeAll(Args& args, std::string_view name, bool& missing_value);
-
-// A whole-number argument; false on anything else.
-bool ParseInt(std::string_view text, long long& value);
 
 }  // namespace dp::cli

@@ -1,21 +1,19 @@
 #include "job_json.h"
 
-#include "json_writer.h"
+#include "json_text.h"
 #include "queue/job_fields.h"
 
 namespace dp::cli {
 
 std::string JobJson(const JobRecord& job) {
-  JsonWriter w;
-  w.BeginObject();
+  Json fields = Json::object();
   for (const auto& f : JobFields()) {
     if (f.kind == FieldKind::kText)
-      w.Field(f.name, GetTextField(job, f));
+      fields[f.name] = GetTextField(job, f);
     else
-      w.Field(f.name, GetIntField(job, f));
+      fields[f.name] = GetIntField(job, f);
   }
-  w.EndObject();
-  return w.str();
+  return JsonText(fields);
 }
 
 }  // namespace dp::cli

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/settings.h"
+#include "command.h"
 #include "pipeline/worker.h"
 #include "platform/power.h"
 #include "platform/process_groups.h"
@@ -80,23 +81,10 @@ class CliFrontend : public QueueFrontend, public ProgressDisplay {
   std::string last_progress_;
 };
 
-bool ParseSlotArg(const Args& args, int& slot) {
-  long long v = 0;
-  if (args.size() != 1 || !ParseInt(args[0], v) || v < 0 || v >= kQueueSlots) return false;
-  slot = static_cast<int>(v);
-  return true;
-}
-
 }  // namespace
 
-int QueueControlCommand(const std::string& verb, Args args) {
-  const StartAll all = verb == "run" && TakeFlag(args, "--all") ? StartAll::kYes : StartAll::kNo;
-  int slot = -1;
-  if (verb == "run" || verb == "clear") {
-    if (!args.empty()) return Usage("queue");
-  } else if (!ParseSlotArg(args, slot)) {
-    return Fail(kUsage, "SLOT is a number from 0 to 99");
-  }
+int QueueControlCommand(const std::string& verb, int slot, bool run_all) {
+  const StartAll all = run_all ? StartAll::kYes : StartAll::kNo;
   auto store = OpenUserStore();
   if (!store) return Fail(kFailed, "cannot open the store");
   CliPrompter prompter;

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "command.h"
-
 namespace dp::cli {
 
-int QueueControlCommand(const std::string& verb, Args args);
+// verb is one of run, remove, up, down and clear; slot is the job of remove,
+// up and down; run_all is run's --all.
+int QueueControlCommand(const std::string& verb, int slot, bool run_all);
 
 }  // namespace dp::cli

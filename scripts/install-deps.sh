@@ -7,7 +7,7 @@ set -euo pipefail
 pkgs=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-  libsqlite3-dev libmediainfo0v5 libcurl4-gnutls-dev
+  libsqlite3-dev libmediainfo0v5 libcurl4-gnutls-dev libcli11-dev nlohmann-json3-dev
   x264 x265 mkvtoolnix ffmpeg default-jre-headless genisoimage libbluray-bin
   libgtest-dev libgmock-dev libbenchmark-dev clang xvfb xauth dbus-daemon
   python3 locales mediainfo bc

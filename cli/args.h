@@ -1,0 +1,19 @@
+// What the groups share when they describe their arguments to CLI11.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "whole_number.h"
+
+namespace dp::cli {
+
+// A transform for whole-number arguments from low to high: refuses anything
+// else, naming the value ("SLOT: '100' is not from 0 to 99"), and hands on
+// the number in plain decimal, since CLI11's own conversion reads "010" as
+// octal.
+CLI::Validator WholeNumber(long long low, long long high);
+
+// The queue slot argument, 0 to 99.
+CLI::Option* AddSlot(CLI::App& command, int& slot);
+
+}  // namespace dp::cli
