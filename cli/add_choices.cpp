@@ -13,7 +13,6 @@ namespace {
 constexpr std::array<std::string_view, 10> kPresets = {"ultrafast", "superfast", "veryfast", "faster",
                                                        "fast",      "medium",    "slow",     "slower",
                                                        "veryslow",  "placebo"};
-constexpr std::array<int, 7> kCropHeights = {0, 1040, 868, 816, 808, 804, 800};
 constexpr std::array<std::string_view, 8> kX264Tunes = {"none",       "film", "animation", "grain",
                                                         "stillimage", "psnr", "ssim",      "fastdecode"};
 constexpr std::array<std::string_view, 6> kX265Tunes = {"none", "grain", "animation",
@@ -76,10 +75,6 @@ int AdvancedDialog(const AddChoices& c, const ChoiceContext& ctx) {
 }  // namespace
 
 bool IsPreset(std::string_view name) { return Holds(kPresets, name); }
-
-bool IsCropHeight(int height) {
-  return std::find(kCropHeights.begin(), kCropHeights.end(), height) != kCropHeights.end();
-}
 
 int MakeChoices(const AddChoices& c, const ChoiceContext& ctx) {
   TargetPanel& panel = ctx.panel;

@@ -4,6 +4,7 @@
 // item a ring does not hold, a disabled control) is refused.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -32,8 +33,10 @@ struct AddChoices {
 
 // The x264 speed presets of the preset ring.
 bool IsPreset(std::string_view name);
-// A crop ring value: 0 or one of the kept heights.
-bool IsCropHeight(int height);
+// The crop ring's values: 0 or one of the kept heights.
+inline constexpr std::array<int, 7> kCropHeights = {0, 1040, 868, 816, 808, 804, 800};
+// The 3D dialog's buttons.
+inline constexpr std::array<int, 4> k3DModes = {0, 1, 3, 10};
 
 struct ChoiceContext {
   const Settings& settings;

@@ -3,26 +3,23 @@
 // unless --dry-run, presses Add to Queue with the pop-ups answered from
 // --answer, and stores the queue.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "add_choices.h"
+#include "args.h"
 #include "command.h"
 #include "job_json.h"
 #include "planning/job_create.h"
 #include "popup_answers.h"
 #include "queue/queue_store.h"
+#include "source_options.h"
 #include "source_session.h"
 #include "store_access.h"
 #include "util/text.h"
 
 namespace dp::cli {
 namespace {
-
-constexpr const char* kHelp =
-    "  discpress-cli add SOURCE [--title N] [--hit N] [--scrape FORMAT] [--mode3d M] [--media I]\n"
-    "                    [--audio I] [--subtitle I] [--target-audio V] [--target-subtitle V]\n"
-    "                    [--rate N] [--preset NAME] [--output PATH] [--tune T] [--params TEXT]\n"
-    "                    [--crop HEIGHT] [--resize-720p] [--nr N] [--answer TEXT]... [--dry-run] [--json]\n";
 
 struct Request {
   OpenRequest open;
@@ -33,70 +30,53 @@ struct Request {
   bool json = false;
 };
 
-// "--name N" with N within [low, high] into `out`; false on a bad value.
-bool IntOption(Args& args, std::string_view name, long long low, long long high, std::optional<int>& out,
-               bool& missing) {
-  std::string text;
-  if (!TakeOption(args, name, text, missing)) return true;
-  long long v = 0;
-  if (!ParseInt(text, v) || v < low || v > high) {
-    Fail(kUsage, Format("%.*s takes a number from %lld to %lld", static_cast<int>(name.size()), name.data(),
-                        low, high));
-    return false;
-  }
-  out = static_cast<int>(v);
-  return true;
+// A whole-number option from low to high into out.
+void Number(CLI::App& command, const char* name, const char* type, long long low, long long high,
+            std::optional<int>& out, const char* description) {
+  command.add_option(name, out, description)->type_name(type)->transform(WholeNumber(low, high));
 }
 
-void TextOption(Args& args, std::string_view name, std::optional<std::string>& out, bool& missing) {
-  std::string text;
-  if (TakeOption(args, name, text, missing)) out = text;
+void Text(CLI::App& command, const char* name, const char* type, std::optional<std::string>& out,
+          const char* description) {
+  command.add_option(name, out, description)->type_name(type);
 }
 
-// kOk, or the exit code of a wrong command line (the reason printed).
-int Parse(const Args& in, Request& r) {
-  Args args = in;
-  bool missing = false;
-  r.dry_run = TakeFlag(args, "--dry-run");
-  r.json = TakeFlag(args, "--json");
+// The options in the order the window's controls are used.
+void AddOptions(CLI::App& command, Request& r) {
+  command.add_option("SOURCE", r.open.source, "a Blu-ray folder, .mpls, .m2ts or .mkv")->required();
+  AddDialogAnswers(command, r.open);
+  AddScrapeFormat(command, r.scrape);
   AddChoices& c = r.choices;
-  c.resize_720p = TakeFlag(args, "--resize-720p");
-  for (const std::string& a : TakeAll(args, "--answer", missing)) r.answers.push_back(a);
-  for (const std::string& t : TakeAll(args, "--title", missing)) {
-    long long n = 0;
-    if (!ParseInt(t, n) || n < 1 || n > kTitleTableSize)
-      return Fail(kUsage, "--title takes a list item number");
-    r.open.titles.push_back(static_cast<int>(n));
-  }
-  for (const std::string& h : TakeAll(args, "--hit", missing)) {
-    long long n = 0;
-    if (!ParseInt(h, n) || n < 1 || n > 1000000) return Fail(kUsage, "--hit takes a hit number from 1");
-    r.open.hits.push_back(static_cast<int>(n));
-  }
-  const bool numbers_ok = IntOption(args, "--scrape", 0, 5, r.scrape, missing) &&
-                          IntOption(args, "--mode3d", 0, 10, c.mode_3d, missing) &&
-                          IntOption(args, "--media", 0, kMediaCount - 1, c.media, missing) &&
-                          IntOption(args, "--audio", 0, 1000, c.audio, missing) &&
-                          IntOption(args, "--subtitle", 0, 1000, c.subtitle, missing) &&
-                          IntOption(args, "--target-audio", 0, 100000, c.target_audio, missing) &&
-                          IntOption(args, "--target-subtitle", 0, 100000, c.target_subtitle, missing) &&
-                          IntOption(args, "--rate", 0, 100000, c.rate, missing) &&
-                          IntOption(args, "--crop", 0, 1080, c.crop, missing) &&
-                          IntOption(args, "--nr", 0, 2000, c.noise_reduction, missing);
-  if (!numbers_ok) return kUsage;
-  TextOption(args, "--preset", c.preset, missing);
-  TextOption(args, "--output", c.output, missing);
-  TextOption(args, "--tune", c.tune, missing);
-  TextOption(args, "--params", c.params, missing);
-  if (missing || args.size() != 1 || args[0].starts_with("--")) return Usage("add");
-  r.open.source = args[0];
-  if (c.mode_3d && *c.mode_3d != 0 && *c.mode_3d != 1 && *c.mode_3d != 3 && *c.mode_3d != 10)
-    return Fail(kUsage, "--mode3d takes 0, 1, 3 or 10");
-  if (c.preset && !IsPreset(*c.preset))
-    return Fail(kUsage, "the preset ring has no item \"" + *c.preset + "\"");
-  if (c.crop && !IsCropHeight(*c.crop))
-    return Fail(kUsage, "--crop takes 0, 1040, 868, 816, 808, 804 or 800");
-  return kOk;
+  command.add_option("--mode3d", c.mode_3d, "the 3D dialog's button: 0, 1, 3 or 10")
+      ->type_name("M")
+      ->transform(OneOf(k3DModes));
+  Number(command, "--media", "I", 0, kMediaCount - 1, c.media, "the Target Media ring index");
+  Number(command, "--audio", "I", 0, 1000, c.audio, "the source audio ring index");
+  Number(command, "--subtitle", "I", 0, 1000, c.subtitle, "the source subtitle ring index");
+  Number(command, "--target-audio", "V", 0, 100000, c.target_audio, "the Target Audio ring value");
+  Number(command, "--target-subtitle", "V", 0, 100000, c.target_subtitle, "the Target Subtitle ring value");
+  Number(command, "--rate", "N", 0, 100000, c.rate, "the Video Bitrate field");
+  command.add_option("--preset", c.preset, "an x264 speed preset of the preset ring")
+      ->type_name("NAME")
+      ->check(CLI::Validator(
+          [](std::string& name) -> std::string {
+            return IsPreset(name) ? "" : "the preset ring has no item \"" + name + "\"";
+          },
+          ""));
+  Text(command, "--output", "PATH", c.output, "the output field");
+  Text(command, "--tune", "T", c.tune, "Advanced: the tune ring");
+  Text(command, "--params", "TEXT", c.params, "Advanced: the extra encoder parameters");
+  command.add_option("--crop", c.crop, "Advanced: the crop height")
+      ->type_name("HEIGHT")
+      ->transform(OneOf(kCropHeights));
+  command.add_flag("--resize-720p", c.resize_720p, "Advanced: Resize to 720p");
+  Number(command, "--nr", "N", 0, 2000, c.noise_reduction, "Advanced: the x265 noise reduction");
+  // One answer per --answer: a label may be any word.
+  command.add_option("--answer", r.answers, "the button that answers the next pop-up")
+      ->type_name("TEXT")
+      ->allow_extra_args(false);
+  command.add_flag("--dry-run", r.dry_run, "print the panel and stop before Add to Queue");
+  command.add_flag("--json", r.json, "the added record as one JSON object");
 }
 
 // "label=value" per ring item, the chosen one ending in "*".
@@ -146,9 +126,7 @@ int AddToQueue(const Request& r, const Settings& settings, SourceState& state,
   return StoreWriteFailed() ? kFailed : kOk;
 }
 
-int CmdAdd(const Args& args) {
-  Request r;
-  if (const int code = Parse(args, r); code != kOk) return code;
+int Add(const Request& r) {
   // The lock is taken before anything is shown, so a refused add says so
   // alone; a dry run changes nothing and needs none.
   std::unique_ptr<InstanceLock> lock;
@@ -178,7 +156,13 @@ int CmdAdd(const Args& args) {
   return AddToQueue(r, settings, state, inventory, panel, advanced);
 }
 
-const RegisterCommand reg("add", kHelp, CmdAdd);
+void Setup(CLI::App& command) {
+  auto r = std::make_shared<Request>();
+  AddOptions(command, *r);
+  OnRun(command, [r] { return Add(*r); });
+}
+
+const RegisterCommand reg("add", "open a source, make choices on the target panel and add a job", Setup);
 
 }  // namespace
 }  // namespace dp::cli

@@ -6,9 +6,12 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "args.h"
 #include "command.h"
 #include "popup_answers.h"
 #include "scanner/scan_files.h"
@@ -16,40 +19,52 @@
 #include "scanner/scan_result.h"
 #include "scanner/scan_texts.h"
 #include "scanner/ts_scanner.h"
+#include "source_options.h"
 #include "source_session.h"
 #include "util/text.h"
 
 namespace dp::cli {
 namespace {
 
+// A transform for a PID, decimal or hexadecimal with "0x", within 13 bits;
+// hands it on in decimal.
+CLI::Validator Pid() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        long long v = -1;
+        if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+          errno = 0;
+          char* end = nullptr;
+          v = std::strtoll(text.c_str() + 2, &end, 16);
+          if (errno != 0 || end != text.c_str() + text.size()) v = -1;
+        } else if (!ParseInt(text, v)) {
+          v = -1;
+        }
+        if (v < 0 || v > 0x1FFF) return "'" + text + "' is not a PID from 0 to 8191 (0x1FFF)";
+        text = std::to_string(v);
+        return {};
+      },
+      "");
+}
+
 bool ParseDuration(const std::string& text, double& ms) {
   return !text.empty() && ReadDouble(text, ms) == text.size() && std::isfinite(ms) && ms >= 0;
 }
 
-// Decimal, or hexadecimal with "0x", within 13 bits.
-bool ParsePid(const std::string& text, std::int32_t& pid) {
-  long long v = 0;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    errno = 0;
-    char* end = nullptr;
-    v = std::strtoll(text.c_str() + 2, &end, 16);
-    if (errno != 0 || end != text.c_str() + text.size()) return false;
-  } else if (!ParseInt(text, v)) {
-    return false;
-  }
-  if (v < 0 || v > 0x1FFF) return false;
-  pid = static_cast<std::int32_t>(v);
+bool FillPids(const std::vector<std::int32_t>& given, int max, std::int32_t* pids, int& count) {
+  if (static_cast<int>(given.size()) > max) return false;
+  count = static_cast<int>(given.size());
+  std::copy(given.begin(), given.end(), pids);
   return true;
 }
 
-bool FillPids(const std::vector<std::string>& texts, int max, std::int32_t* pids, int& count) {
-  if (static_cast<int>(texts.size()) > max) return false;
-  count = static_cast<int>(texts.size());
-  for (int i = 0; i < count; ++i) {
-    if (!ParsePid(texts[static_cast<std::size_t>(i)], pids[i])) return false;
-  }
-  return true;
-}
+struct Input {
+  std::vector<std::string> files;  // the SOURCE, or the files of a scan by PIDs
+  OpenRequest request;
+  std::string duration_text;
+  CLI::Option* duration = nullptr;
+  std::vector<std::int32_t> video, audio, subtitle;
+};
 
 // Told by the worker when it ends; the ticks wait on it.
 class EndWatch : public ScanObserver {
@@ -73,24 +88,11 @@ class EndWatch : public ScanObserver {
 
 // The Scan Bitrates button without a window: the pop-up's progress line
 // each second and once more when the worker ends, then the source lines.
-int CmdScanSource(const Args& in) {
-  Args args = in;
-  bool missing = false;
-  const std::vector<std::string> titles = TakeAll(args, "--title", missing);
-  const std::vector<std::string> hits = TakeAll(args, "--hit", missing);
-  if (missing || args.size() != 1 || args[0].starts_with("--")) return Usage("scan");
-  OpenRequest request{args[0], {}, {}};
-  for (const std::string& t : titles) {
-    long long n = 0;
-    if (!ParseInt(t, n) || n < 1 || n > kTitleTableSize)
-      return Fail(kUsage, "--title takes a list item number");
-    request.titles.push_back(static_cast<int>(n));
-  }
-  for (const std::string& h : hits) {
-    long long n = 0;
-    if (!ParseInt(h, n) || n < 1 || n > 1000000) return Fail(kUsage, "--hit takes a hit number from 1");
-    request.hits.push_back(static_cast<int>(n));
-  }
+int ScanOpenedSource(Input& in) {
+  if (in.files.size() != 1)
+    return Fail(kUsage, "SOURCE: one source to open; scanning files needs --duration-ms");
+  OpenRequest& request = in.request;
+  request.source = in.files.front();
   Settings& settings = CurrentSettings();
   ReadSettingsQuietly(settings);
   static SourceState state;  // large; one per process, as the window's
@@ -127,32 +129,19 @@ int CmdScanSource(const Args& in) {
   return kOk;
 }
 
-int CmdScan(const Args& in) {
-  if (std::find(in.begin(), in.end(), "--duration-ms") == in.end()) return CmdScanSource(in);
-  Args args = in;
-  bool missing = false;
-  std::string duration_text;
-  const bool has_duration = TakeOption(args, "--duration-ms", duration_text, missing);
-  const std::vector<std::string> video = TakeAll(args, "--video", missing);
-  const std::vector<std::string> audio = TakeAll(args, "--audio", missing);
-  const std::vector<std::string> subtitle = TakeAll(args, "--subtitle", missing);
-  if (missing || !has_duration || args.empty()) return Usage("scan");
-  for (const std::string& a : args) {
-    if (a.size() > 2 && a.compare(0, 2, "--") == 0) return Usage("scan");
-  }
-
+// The scanner alone over the files, with a stream table of the given PIDs.
+int ScanFiles(const Input& in) {
   PreparedScan scan;
-  if (!ParseDuration(duration_text, scan.duration_ms))
-    return Fail(kUsage, "--duration-ms needs a number of milliseconds");
+  ParseDuration(in.duration_text, scan.duration_ms);
   ScanStreams& s = scan.streams;
-  if (!FillPids(video, kMaxVideoStreams, s.video_pid, s.video_count) ||
-      !FillPids(audio, kMaxAudioStreams, s.audio_pid, s.audio_count) ||
-      !FillPids(subtitle, kMaxSubtitleStreams, s.subtitle_pid, s.subtitle_count)) {
-    return Fail(kUsage, "a PID is 0-8191; at most 4 video, 20 audio and 35 subtitle streams");
+  if (!FillPids(in.video, kMaxVideoStreams, s.video_pid, s.video_count) ||
+      !FillPids(in.audio, kMaxAudioStreams, s.audio_pid, s.audio_count) ||
+      !FillPids(in.subtitle, kMaxSubtitleStreams, s.subtitle_pid, s.subtitle_count)) {
+    return Fail(kUsage, "at most 4 video, 20 audio and 35 subtitle streams");
   }
 
   ScanSource source;
-  for (const std::string& path : args) {
+  for (const std::string& path : in.files) {
     const std::size_t slash = path.rfind('/');
     source.files.push_back({path, slash == std::string::npos ? path : path.substr(slash + 1)});
   }
@@ -190,11 +179,39 @@ int CmdScan(const Args& in) {
   return kOk;
 }
 
-const RegisterCommand reg("scan",
-                          "  discpress-cli scan --duration-ms MS [--video PID]... [--audio PID]... "
-                          "[--subtitle PID]... FILE...\n"
-                          "  discpress-cli scan SOURCE [--title N] [--hit N]\n",
-                          CmdScan);
+void Setup(CLI::App& command) {
+  auto in = std::make_shared<Input>();
+  command
+      .add_option("SOURCE", in->files,
+                  "the source to open and scan; with --duration-ms, the files to scan in order")
+      ->required();
+  AddDialogAnswers(command, in->request);
+  in->duration =
+      command
+          .add_option("--duration-ms", in->duration_text,
+                      "scan the files alone, as MS milliseconds of source")
+          ->type_name("MS")
+          ->check(CLI::Validator(
+              [](std::string& text) -> std::string {
+                double ms = 0;
+                return ParseDuration(text, ms) ? "" : "'" + text + "' is not a number of milliseconds";
+              },
+              ""));
+  for (const char* name : {"--title", "--hit"}) command.get_option(name)->excludes(in->duration);
+  const struct {
+    const char* name;
+    std::vector<std::int32_t>& pids;
+  } kinds[] = {{"--video", in->video}, {"--audio", in->audio}, {"--subtitle", in->subtitle}};
+  for (const auto& k : kinds)
+    command.add_option(k.name, k.pids, "a stream of the table, decimal or 0x hexadecimal")
+        ->type_name("PID")
+        ->allow_extra_args(false)
+        ->transform(Pid())
+        ->needs(in->duration);
+  OnRun(command, [in] { return in->duration->count() ? ScanFiles(*in) : ScanOpenedSource(*in); });
+}
+
+const RegisterCommand reg("scan", "run the bitrate scan on a source, or the scanner on files", Setup);
 
 }  // namespace
 }  // namespace dp::cli

@@ -1,6 +1,8 @@
 // discpress-cli scrape: the TMDb search and detail lookup as source opening
 // calls them, for checking the client against a server from the outside.
+#include <CLI/CLI.hpp>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -31,17 +33,17 @@ int Get(const std::string& ref) {
   return found == 1 ? kOk : kFailed;
 }
 
-int CmdScrape(const Args& args) {
-  if (args.size() != 2 || args[1].starts_with("--")) return Usage("scrape");
-  if (args[0] == "search") return Search(args[1]);
-  if (args[0] == "get") return Get(args[1]);
-  return Usage("scrape");
+void Setup(CLI::App& group) {
+  auto word = std::make_shared<std::string>();
+  CLI::App* search = group.add_subcommand("search", "the hits for a title, as source opening asks for them");
+  search->add_option("QUERY", *word, "a title, cleaned as a file name is")->required();
+  OnRun(*search, [word] { return Search(*word); });
+  CLI::App* get = group.add_subcommand("get", "the details of one hit");
+  get->add_option("REF", *word, "a hit's tmdb_ref, or tv/ID/SEASON/EPISODE")->required();
+  OnRun(*get, [word] { return Get(*word); });
 }
 
-const RegisterCommand reg("scrape",
-                          "  discpress-cli scrape search QUERY\n"
-                          "  discpress-cli scrape get REF\n",
-                          CmdScrape);
+const RegisterCommand reg("scrape", "TMDb lookups", Setup);
 
 }  // namespace
 }  // namespace dp::cli

@@ -1,5 +1,8 @@
+#include <CLI/CLI.hpp>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "app/machine_id.h"
 #include "app/run_state.h"
@@ -9,24 +12,22 @@
 namespace dp::cli {
 namespace {
 
-int CmdUpdate(const Args& in) {
-  Args args = in;
-  if (args.empty() || args[0] != "check") return Usage("update");
-  args.erase(args.begin());
-  std::string ref_text;
-  bool missing = false;
-  const bool has_ref = TakeOption(args, "--ref", ref_text, missing);
-  if (missing || !args.empty()) return Usage("update");
-  std::optional<std::string> ref;
-  if (has_ref) ref = ref_text;
-  VersionReply reply;
-  const int result = HTTP_Versio(DetectSystem64Bit(), ReadMachineId(), ref, reply);
-  std::printf("result\t%d\nnew_version\t%s\ndownload_address\t%s\nsize_text\t%s\n", result,
-              reply.new_version.c_str(), reply.download_address.c_str(), reply.size_text.c_str());
-  return kOk;
+void Setup(CLI::App& group) {
+  auto ref = std::make_shared<std::string>();
+  CLI::App* check = group.add_subcommand("check", "ask the update service for a newer version");
+  // Given empty, the reference is still sent.
+  const CLI::Option* given = check->add_option("--ref", *ref, "the ref the query names")->type_name("TEXT");
+  OnRun(*check, [ref, given] {
+    VersionReply reply;
+    const std::optional<std::string> query_ref = given->count() ? std::optional(*ref) : std::nullopt;
+    const int result = HTTP_Versio(DetectSystem64Bit(), ReadMachineId(), query_ref, reply);
+    std::printf("result\t%d\nnew_version\t%s\ndownload_address\t%s\nsize_text\t%s\n", result,
+                reply.new_version.c_str(), reply.download_address.c_str(), reply.size_text.c_str());
+    return int{kOk};
+  });
 }
 
-const RegisterCommand reg("update", "  discpress-cli update check [--ref TEXT]\n", CmdUpdate);
+const RegisterCommand reg("update", "the update service", Setup);
 
 }  // namespace
 }  // namespace dp::cli

@@ -6,8 +6,6 @@
 #include <functional>
 #include <string_view>
 
-#include "legacy_args.h"
-
 namespace CLI {
 class App;
 }
@@ -22,8 +20,6 @@ using SetupFn = void (*)(CLI::App& group);
 
 struct RegisterCommand {
   RegisterCommand(const char* group, const char* description, SetupFn setup);
-  // A group that still reads its own words (legacy_args.h); usage is its help.
-  RegisterCommand(const char* group, const char* usage, CommandFn fn);
 };
 
 // Every registered group as a subcommand of app.
@@ -36,7 +32,5 @@ int ExitStatus();
 
 // Prints "discpress-cli: <text>" to stderr; returns code.
 int Fail(int code, std::string_view text);
-// The usage of a group that reads its own words, on stderr; returns kUsage.
-int Usage(std::string_view group);
 
 }  // namespace dp::cli

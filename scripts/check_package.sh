@@ -59,8 +59,11 @@ clean_run() {
     LANG=C.UTF-8 "$@"
 }
 
+# The CLI names the version the sources carry.
 cli_starts() {
-  clean_run "$1" settings show | grep -q 'TempPath'
+  local version
+  version=$(sed -n 's/.*program_version\[\] = "\(.*\)";/\1/p' src/app/version.h)
+  [ -n "$version" ] && [ "$(clean_run "$1" --version)" = "DiscPress $version" ]
 }
 
 # A disc folder of real playlists over one generated clip, as the CLI tests
