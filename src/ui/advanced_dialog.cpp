@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "ui/dialog_buttons.h"
 #include "ui/mnemonic.h"
 
 namespace dp::ui {
@@ -107,16 +108,9 @@ AdvancedDialog::AdvancedDialog(QWidget* parent, const AdvancedContext& context,
   grid->addWidget(noise_label, 5, 0);
   grid->addWidget(noise_, 5, 1);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* apply = Named(new QPushButton(Mnemonic("__Apply")), "P_ADVANCED_APPLY");
-  apply->setDefault(true);
-  auto* cancel = Named(new QPushButton(Mnemonic("__Cancel")), "P_ADVANCED_CANCEL");
-  buttons->addWidget(apply);
-  buttons->addWidget(cancel);
-  grid->addLayout(buttons, 6, 0, 1, 2);
-  connect(apply, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  grid->addLayout(AcceptCancelRow(this, Mnemonic("__Apply"), "P_ADVANCED_APPLY", Mnemonic("__Cancel"),
+                                  "P_ADVANCED_CANCEL"),
+                  6, 0, 1, 2);
 }
 
 AdvancedOptions AdvancedDialog::chosen() const {

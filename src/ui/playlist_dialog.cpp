@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
 #include "ui/source_paths.h"
 #include "ui/wait_panel.h"
 
@@ -58,23 +59,12 @@ PlaylistSelectionDialog::PlaylistSelectionDialog(QWidget* parent, const Playlist
   preview_row->addWidget(preview);
   root->addLayout(preview_row);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* go = new QPushButton(QStringLiteral("Proceed"));
-  go->setObjectName(QStringLiteral("PANEL_MULT_GO"));
-  go->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"));
-  cancel->setObjectName(QStringLiteral("PANEL_MULT_CANCEL"));
-  cancel->setAutoDefault(false);
-  buttons->addWidget(go);
-  buttons->addWidget(cancel);
-  root->addLayout(buttons);
+  root->addLayout(AcceptCancelRow(this, QStringLiteral("Proceed"), "PANEL_MULT_GO", QStringLiteral("Cancel"),
+                                  "PANEL_MULT_CANCEL"));
 
   connect(list_, &QListWidget::currentRowChanged, this, &PlaylistSelectionDialog::CallPlayListSelect);
   connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
   connect(preview, &QPushButton::clicked, this, &PlaylistSelectionDialog::CallPreviewM2TS);
-  connect(go, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   setModal(true);
   resize(520, 400);
 }

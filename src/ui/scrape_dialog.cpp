@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
 #include "ui/mnemonic.h"
 #include "ui/wait_panel.h"
 
@@ -31,21 +32,9 @@ ScrapeDialog::ScrapeDialog(QWidget* parent, const std::vector<std::string>& hit_
   list_->setMinimumWidth(list_->fontMetrics().averageCharWidth() * kLabelChars);
   root->addWidget(list_, 1);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* select = new QPushButton(Mnemonic("__Select Title"));
-  select->setObjectName(QStringLiteral("SCRAPE_SELECT"));
-  select->setDefault(true);
-  auto* cancel = new QPushButton(Mnemonic("__Cancel"));
-  cancel->setObjectName(QStringLiteral("SCRAPE_SELECT_2"));
-  cancel->setAutoDefault(false);
-  buttons->addWidget(select);
-  buttons->addWidget(cancel);
-  root->addLayout(buttons);
-
+  root->addLayout(AcceptCancelRow(this, Mnemonic("__Select Title"), "SCRAPE_SELECT", Mnemonic("__Cancel"),
+                                  "SCRAPE_SELECT_2"));
   connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
-  connect(select, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   setModal(true);
   resize(sizeHint().width(), 320);
 }
