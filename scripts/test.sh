@@ -4,7 +4,7 @@
 #   1. the whole tree with warnings as errors under AddressSanitizer and
 #      UndefinedBehaviorSanitizer (unit, Qt and end-to-end tests), then once
 #      more under a decimal-comma locale;
-#   2. the threaded parts (worker, tool processes, scanner) under ThreadSanitizer;
+#   2. the threaded parts (worker, tool processes, scanner, update check) under ThreadSanitizer;
 #   3. every fuzz target for a bounded time under AddressSanitizer;
 #   4. a release build's install tree and Debian package (scripts/check_package.sh).
 set -uo pipefail
@@ -62,7 +62,7 @@ count build-ci/asan/ctest-de_DE.log
 echo "== threaded parts with ThreadSanitizer"
 cmake -S . -B build-ci/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDP_WERROR=ON -DDP_BUILD_GUI=OFF \
   -DDP_SANITIZE=thread -DCMAKE_CXX_FLAGS=-O1 -DDP_BUILD_TOOLS=OFF \
-  "-DDP_TEST_ONLY=scanner;platform;queue;pipeline/worker_plan_test;pipeline/worker_stop_test" >/dev/null || exit 1
+  "-DDP_TEST_ONLY=scanner;platform;queue;update;pipeline/worker_plan_test;pipeline/worker_stop_test" >/dev/null || exit 1
 cmake --build build-ci/tsan -j"$jobs" || exit 1
 (cd build-ci/tsan && ctest -j"$jobs" --output-on-failure --timeout 600) 2>&1 | tee build-ci/tsan/ctest.log
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1

@@ -1,5 +1,9 @@
 #include "update/installer_download.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -20,6 +24,26 @@ bool HasSize(const std::filesystem::path& file, std::int64_t size) {
   std::error_code ec;
   const auto actual = std::filesystem::file_size(file, ec);
   return !ec && static_cast<std::int64_t>(actual) == size;
+}
+
+// An installer left by an earlier start is opened only when nobody else
+// could have put it there or changed it: the temporary folder is shared.
+bool OursAlone(const std::filesystem::path& file) {
+  struct stat st {};
+  return ::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// A new file of our own for the download; never one that is there already,
+// nor through a link someone left at its name.
+std::FILE* CreateOwnFile(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) ::close(fd);
+  return f;
 }
 
 }  // namespace
@@ -46,10 +70,10 @@ int HTTP_Download(const std::string& address, const std::string& size_text, std:
   if (expected <= 0) return -1;
 
   const std::filesystem::path local = UpdateTempFolder() / name;
-  if (!HasSize(local, expected)) {
+  if (!HasSize(local, expected) || !OursAlone(local)) {
     std::filesystem::path part = local;
     part += ".part";
-    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(part.c_str(), "wb"));
+    std::unique_ptr<std::FILE, FileCloser> out(CreateOwnFile(part));
     if (!out) return -1;
     HttpGetOptions options;
     // A body past the announced size is wrong already: stop receiving it.

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/run_state.h"
@@ -105,6 +106,17 @@ TEST_F(UpdateTest, Download) {
   EXPECT_EQ(HTTP_Download(address, "1000", name), 0);  // the file is there already
   EXPECT_EQ(name, "setup.run");
   EXPECT_TRUE(server.targets().empty());
+
+  // One that others could have written is fetched again, and a link at the
+  // partial file's name is replaced, not followed.
+  fs::permissions(local, fs::perms::others_write, fs::perm_options::add);
+  const fs::path elsewhere = dir / "elsewhere";
+  std::ofstream(elsewhere) << "keep";
+  fs::create_symlink(elsewhere, dir / "setup.run.part");
+  EXPECT_EQ(HTTP_Download(address, "1000", name), 0);
+  EXPECT_EQ(server.targets().size(), 1u);
+  EXPECT_EQ(fs::status(local).permissions() & fs::perms::others_write, fs::perms::none);
+  EXPECT_EQ(test::ReadText(elsewhere), "keep");
 
   // A size that is not the announced one: nothing is kept.
   for (const char* size : {"999", "1001", "0", "junk"}) {
