@@ -22,12 +22,10 @@ if [[ ! -x "$tools/eac3to/eac3to" ]]; then
   echo "$0: no eac3to stand-in in $tools (build the dp_tools target)" >&2
   exit 2
 fi
-for tool in ffmpeg mediainfo bc; do
-  command -v "$tool" >/dev/null || { echo "$0: $tool is needed" >&2; exit 2; }
-done
+source "$(dirname "$0")/common.sh"
+need ffmpeg mediainfo bc
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/dp-analysebench-XXXXXX")
-trap 'rm -rf -- "$work"' EXIT
+scratch analysebench
 segment="$work/segment.m2ts"
 file="$work/00001.m2ts"
 
@@ -49,7 +47,6 @@ export XDG_CONFIG_HOME="$work/config" HOME="$work" TMPDIR="$work" DISCPRESS_TOOL
 analyse=("$cli" analyse "$file" --scrape 0)
 "${analyse[@]}" >"$work/analyse.txt"
 
-source "$(dirname "$0")/best_of_3.sh"
 
 cat "$file" >/dev/null
 t_mediainfo=$(best_of_3 mediainfo "$file")

@@ -16,13 +16,10 @@ build=$(cd "${1:-$here/build}" && pwd)
 muxer="$build/tsMuxeR/1.10.6/tsMuxeR"
 seconds=${DP_BENCH_SECONDS:-180}
 [[ -x $muxer ]] || { echo "no tsMuxeR stand-in in $build" >&2; exit 2; }
-for tool in ffmpeg mkvmerge; do
-  command -v "$tool" >/dev/null || { echo "$tool is not on PATH" >&2; exit 2; }
-done
+source "$(dirname "$0")/common.sh"
+need ffmpeg mkvmerge
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/dp-bdsize-XXXXXX")
-cleanup() { [[ ${DP_BENCH_KEEP:-0} == 1 ]] || rm -rf -- "$work"; }
-trap cleanup EXIT
+scratch bdsize
 
 # A film-like rate: about 8 Mbit/s of video, 640 kbit/s of AC-3.
 ffmpeg -hide_banner -nostdin -loglevel error -y \

@@ -20,13 +20,10 @@ seconds=${DP_BENCH_SECONDS:-180}
 mb=${DP_BENCH_MB:-60}
 preset=${DP_BENCH_PRESET:-ultrafast}
 [[ -x $cli ]] || { echo "no discpress-cli in $build" >&2; exit 2; }
-for tool in ffmpeg x264; do
-  command -v "$tool" >/dev/null || { echo "$tool is not on PATH" >&2; exit 2; }
-done
+source "$(dirname "$0")/common.sh"
+need ffmpeg x264
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/dp-fill-XXXXXX")
-cleanup() { [[ ${DP_BENCH_KEEP:-0} == 1 ]] || rm -rf -- "$work"; }
-trap cleanup EXIT
+scratch fill
 export XDG_CONFIG_HOME="$work/config" HOME="$work" TMPDIR="$work" DISCPRESS_TOOLS_DIR="$build"
 
 # A disc clip well above the budget's rate, so the video is recoded.

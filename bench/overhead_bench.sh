@@ -19,13 +19,10 @@ cli="$build/discpress-cli"
 seconds=${DP_BENCH_SECONDS:-60}
 preset=${DP_BENCH_PRESET:-faster}
 [[ -x $cli ]] || { echo "no discpress-cli in $build" >&2; exit 2; }
-for tool in ffmpeg x264 mkvmerge python3; do
-  command -v "$tool" >/dev/null || { echo "$tool is not on PATH" >&2; exit 2; }
-done
+source "$(dirname "$0")/common.sh"
+need ffmpeg x264 mkvmerge python3
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/dp-overhead-XXXXXX")
-cleanup() { [[ ${DP_BENCH_KEEP:-0} == 1 ]] || rm -rf -- "$work"; }
-trap cleanup EXIT
+scratch overhead
 mkdir -p "$work/config" "$work/temp" "$work/out"
 # The store of this run only: never the user's.
 export XDG_CONFIG_HOME="$work/config"

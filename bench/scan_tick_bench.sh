@@ -19,10 +19,10 @@ if [[ -z "$cli" || ! -x "$cli" ]]; then
   exit 2
 fi
 tools=${2:-$(cd "$(dirname "$cli")" && pwd)}
-command -v ffmpeg >/dev/null || { echo "$0: ffmpeg is needed" >&2; exit 2; }
+source "$(dirname "$0")/common.sh"
+need ffmpeg
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/dp-tickbench-XXXXXX")
-trap 'rm -rf -- "$work"' EXIT
+scratch tickbench
 export HOME="$work" XDG_CONFIG_HOME="$work/config" TMPDIR="$work" DISCPRESS_TOOLS_DIR="$tools"
 
 target_bytes=$((1024 * 1024 * 1024))
@@ -39,7 +39,6 @@ duration_ms=$((copies * 30000))
 cat "$file" >/dev/null
 cat "$file" >/dev/null
 
-source "$(dirname "$0")/best_of_3.sh"
 
 # The difference sought is a few per cent of half a second: three rounds of
 # best-of-3 per command, the commands taking turns so that a busy moment of

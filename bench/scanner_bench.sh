@@ -15,12 +15,10 @@ if [[ -z "$cli" || ! -x "$cli" ]]; then
   echo "usage: $0 PATH-TO-RELEASE-discpress-cli (or set DISCPRESS_CLI)" >&2
   exit 2
 fi
-for tool in ffmpeg ffprobe /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "$0: $tool is needed" >&2; exit 2; }
-done
+source "$(dirname "$0")/common.sh"
+need ffmpeg ffprobe /usr/bin/time
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/dp-scanbench-XXXXXX")
-trap 'rm -rf -- "$work"' EXIT
+scratch scanbench
 
 target_bytes=$((1024 * 1024 * 1024))
 segment="$work/segment.m2ts"
@@ -46,7 +44,6 @@ duration_ms=$((copies * 30000))
 cat "$file" >/dev/null
 cat "$file" >/dev/null
 
-source "$(dirname "$0")/best_of_3.sh"
 
 scan=("$cli" scan --duration-ms "$duration_ms" --video 4113 --audio 4352 --audio 4353 --subtitle 4608 "$file")
 "${scan[@]}" >"$work/scan.txt"

@@ -5,8 +5,8 @@
 set -euo pipefail
 build=${1:?usage: startup_bench.sh BUILD_DIR [RUNS]}
 runs=${2:-11}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
+scratch startup
 export XDG_CONFIG_HOME=$work/config HOME=$work TMPDIR=$work QT_QPA_PLATFORM=offscreen
 cli=$build/discpress-cli
 printf '{"status":1,"video_rate":4500,"target_media":0,"output_path":"/out/job","target_label":"AVCHD BD5",' >"$work/job.json"
