@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 #include <clocale>
@@ -55,6 +56,10 @@ int main(int argc, char** argv) {
   dp::UseCNumericLocale();  // Qt took the whole locale from the environment
   QApplication::setApplicationName(QString::fromLatin1(dp::program_name));
   QApplication::setApplicationVersion(QString::fromLatin1(dp::program_version));
+  // The installed icon and desktop entry, for the window, the tray notice and
+  // the desktop's grouping of windows.
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("discpress")));
+  QGuiApplication::setDesktopFileName(QStringLiteral("discpress"));
   EnsureUtf8Ctype();
 
   if (!dp::CheckIntegrity(dp::ProgramDir())) {
