@@ -53,6 +53,24 @@ class WaitPanel {
   bool owner_ = false;
 };
 
+// A dialog or message shows above no wait panel: an open panel steps aside
+// for as long as this lives and comes back for the analysis that follows.
+class WaitAside {
+ public:
+  WaitAside(SourceView& view, bool waiting) : view_(view), waiting_(waiting) {
+    if (waiting_) view_.ShowWait(false);
+  }
+  ~WaitAside() {
+    if (waiting_) view_.ShowWait(true);
+  }
+  WaitAside(const WaitAside&) = delete;
+  WaitAside& operator=(const WaitAside&) = delete;
+
+ private:
+  SourceView& view_;
+  bool waiting_;
+};
+
 std::string Refused(const std::string& why) { return "Cannot analyse the source: " + why + "."; }
 
 ClipFile StatClip(const std::string& path) {
@@ -304,11 +322,8 @@ void SourceOpener::ReadSource(const std::string& stream_path) {
     std::vector<std::string> labels;
     for (int i = 0; i < scrape_count; ++i)
       labels.push_back(scrape_hits[static_cast<std::size_t>(i)].hit_label);
-    // The dialog shows above no wait panel; the caller's panel comes back
-    // for the analysis that follows.
-    if (waiting_) view_.ShowWait(false);
+    const WaitAside aside(view_, waiting_);
     index = view_.ChooseScrapeHit(stream_path, title, labels);
-    if (waiting_) view_.ShowWait(true);
   }
   ScrapeSelectItem(index, stream_path, title);
 }
@@ -359,11 +374,9 @@ void SourceOpener::ReadSource_2(const std::string& stream_path, std::string titl
 void SourceOpener::Eac3toInfo(const std::string& stream_path) {
   const Result<std::string> listing = RunListing(TempPath(), stream_path);
   if (!listing) {
-    // The source stays loaded; its DTS-HD cores keep their estimate. The
-    // message shows above no wait panel; the caller's panel comes back.
-    if (waiting_) view_.ShowWait(false);
+    // The source stays loaded; its DTS-HD cores keep their estimate.
+    const WaitAside aside(view_, waiting_);
     prompter_.Ask("ERROR", Refused(listing.error()), Buttons::kOk);
-    if (waiting_) view_.ShowWait(true);
     return;
   }
   ApplyCoreBitrates(*listing, inventory_);
