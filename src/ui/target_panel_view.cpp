@@ -114,24 +114,18 @@ void TargetPanelView::ReapplyPreferences() {
 }
 
 void TargetPanelView::Connect() {
-  connect(sw_.media, &QComboBox::activated, this, [this](int index) {
-    Edit([this, index] {
-      panel_.media_index = index;
-      planner_.CallMedia();
+  // A target ring's choice goes into its panel field, then to its callback.
+  const auto ring = [this](QComboBox* combo, int TargetPanel::*field, void (TargetPlanner::*call)()) {
+    connect(combo, &QComboBox::activated, this, [this, field, call](int index) {
+      Edit([this, field, call, index] {
+        panel_.*field = index;
+        (planner_.*call)();
+      });
     });
-  });
-  connect(tw_.audio, &QComboBox::activated, this, [this](int index) {
-    Edit([this, index] {
-      panel_.audio_index = index;
-      planner_.CallAudio();
-    });
-  });
-  connect(tw_.subtitle, &QComboBox::activated, this, [this](int index) {
-    Edit([this, index] {
-      panel_.subtitle_index = index;
-      planner_.CallSubt();
-    });
-  });
+  };
+  ring(sw_.media, &TargetPanel::media_index, &TargetPlanner::CallMedia);
+  ring(tw_.audio, &TargetPanel::audio_index, &TargetPlanner::CallAudio);
+  ring(tw_.subtitle, &TargetPanel::subtitle_index, &TargetPlanner::CallSubt);
   connect(sw_.bitrate, &QSpinBox::valueChanged, this, [this](int value) {
     Edit([this, value] {
       panel_.has_value = value != kNoValue;
