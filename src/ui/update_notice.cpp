@@ -8,6 +8,7 @@
 
 #include "app/version.h"
 #include "ui/desktop_notification.h"
+#include "update/version_query.h"
 
 namespace dp::ui {
 
@@ -21,7 +22,8 @@ UpdateNotice::~UpdateNotice() {
 }
 
 void UpdateNotice::Start(bool is_64bit, const MachineId& id) {
-  if (thread_.joinable() || finished_) return;
+  // A build without an update service asks nobody: no thread either.
+  if (thread_.joinable() || finished_ || UpdateBaseAddress().empty()) return;
   thread_ = std::thread([this, is_64bit, id] {
     ComprovaVersioProc(is_64bit, id, state_, [this](const std::string& new_version) {
       QMetaObject::invokeMethod(
